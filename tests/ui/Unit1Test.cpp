@@ -1,0 +1,230 @@
+// tests/ui/Unit1Test.cpp: the main window's menu, panels and region protocol.
+#include "FakeDialogs.h"
+#include "Unit1.h"
+
+#include <QMimeData>
+#include <QUrl>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A window with a picture of width x height (a horizontal ramp) loaded.
+struct LoadedForm {
+    LoadedForm(int width, int height)
+    {
+        QImage picture(width, height, QImage::Format_RGB32);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                picture.setPixel(x, y, qRgb(x % 256, x % 256, x % 256));
+        const QString path = dir.filePath(QStringLiteral("ramp.png"));
+        picture.save(path);
+        form.LoadPicture(path);
+    }
+    QTemporaryDir dir;
+    FakeDialogs dialogs;
+    TForm1 form;
+};
+
+QStringList Corners(const TForm1& form)
+{
+    return {form.Label11->text(), form.Label12->text(), form.Label13->text(),
+            form.Label14->text()};
+}
+
+bool OnlyVisiblePanel(TForm1& form, int shown)
+{
+    for (int i = 1; i <= 8; ++i) {
+        QWidget* panel = form.FindComponent(QStringLiteral("Panel%1").arg(i));
+        if (panel == nullptr || panel->isHidden() != (i != shown))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST(TForm1, StartsWithHiddenPanelsAndTheDefaultRegion)
+{
+    FakeDialogs dialogs;
+    TForm1 form;
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Form1"));
+    EXPECT_TRUE(OnlyVisiblePanel(form, 0));
+    EXPECT_FALSE(form.Panel1->isEnabled());
+    EXPECT_FALSE(form.Panel3->isEnabled());
+    EXPECT_FALSE(form.Button14->isEnabled());
+    EXPECT_EQ(Corners(form), (QStringList{"0", "0", "100", "100"}));
+    EXPECT_EQ(form.OperationKind, 0);
+    EXPECT_EQ(form.ImageWidth(), 0);
+    EXPECT_EQ(form.Shape3->geometry(), QRect(16, 48, 113, 113));
+    EXPECT_EQ(form.FindComponent<QPushButton>(QStringLiteral("Button16"))->text(),
+              QStringLiteral("Viedo"));
+}
+
+TEST(TForm1, OpeningAToolMenuShowsItsPanelWithTheRunButtonDisabled)
+{
+    FakeDialogs dialogs;
+    TForm1 form;
+    emit form.Fiter1->aboutToShow();  // opening the menu runs the title's handler
+    EXPECT_TRUE(OnlyVisiblePanel(form, 1));
+    EXPECT_TRUE(form.Panel1->isEnabled());
+    EXPECT_FALSE(form.Button1->isEnabled());  // closing the menu without a choice leaves it so
+
+    form.Sobel1->trigger();
+    EXPECT_EQ(form.OperationKind, 6);
+    EXPECT_EQ(form.Button1->text(), QStringLiteral("Sobel"));
+    EXPECT_TRUE(form.Button1->isEnabled());
+    form.LocalAverage1->trigger();
+    EXPECT_EQ(form.Button1->text(), QStringLiteral("LocalAverage"));
+
+    emit form.Mophology1->aboutToShow();
+    EXPECT_TRUE(OnlyVisiblePanel(form, 2));
+    EXPECT_FALSE(form.Panel1->isEnabled());
+    EXPECT_FALSE(form.Button2->isEnabled());
+    form.ProperAutomedian1->trigger();
+    EXPECT_EQ(form.OperationKind, 6);
+    EXPECT_TRUE(form.Button2->isEnabled());
+
+    emit form.EXIT1->aboutToShow();  // "File" hides every panel
+    EXPECT_TRUE(OnlyVisiblePanel(form, 0));
+}
+
+TEST(TForm1, EveryToolIsReachedInTwoSteps)
+{
+    FakeDialogs dialogs;
+    TForm1 form;
+    struct Tool {
+        QMenu* menu;
+        QAction* setup;
+        int panel;
+        std::vector<QPushButton*> run;
+    };
+    const std::vector<Tool> tools = {
+        {form.Brightness1, form.BrightnessSetup1, 3, {form.Button4}},
+        {form.Threshold1, form.ThresholdSetup1, 4, {form.Button5}},
+        {form.DetectObject1, form.DetectObjectSetup1, 4, {form.Button8}},
+        {form.MatchPattern1, form.MatchPatternSetup1, 5, {form.Button7, form.Button9, form.Button10}},
+        {form.FindEdge1, form.FindEdgeSetup1, 6, {form.Button11}},
+        {form.FindStraight1, form.FindStraightSetup1, 7, {form.Button12}},
+        {form.FindCircular1, form.FindCircularSetup1, 8, {form.Button13}},
+    };
+    for (const Tool& tool : tools) {
+        emit tool.menu->aboutToShow();
+        EXPECT_TRUE(OnlyVisiblePanel(form, tool.panel)) << tool.menu->title().toStdString();
+        for (QPushButton* run : tool.run) {
+            EXPECT_FALSE(run->isEnabled()) << run->objectName().toStdString();
+            EXPECT_FALSE(run->isHidden()) << run->objectName().toStdString();
+        }
+        tool.setup->trigger();
+        for (QPushButton* run : tool.run)
+            EXPECT_TRUE(run->isEnabled()) << run->objectName().toStdString();
+    }
+}
+
+TEST(TForm1, ThresholdAndDetectionShareTheirPanelAtTwoWidths)
+{
+    FakeDialogs dialogs;
+    TForm1 form;
+    emit form.Threshold1->aboutToShow();
+    EXPECT_EQ(form.Panel4->width(), 545);
+    EXPECT_EQ(form.GroupBox2->title(), QStringLiteral("Threshold :"));
+    EXPECT_TRUE(form.Button8->isHidden());
+    emit form.DetectObject1->aboutToShow();
+    EXPECT_EQ(form.Panel4->width(), 921);
+    EXPECT_EQ(form.GroupBox2->title(), QStringLiteral("Object Detect :"));
+    EXPECT_TRUE(form.Button5->isHidden());
+    EXPECT_FALSE(form.Button8->isHidden());
+}
+
+TEST(RegionOfInterest, DragUpLeftKeepsTheLabelsAsSetAndSizesTheFrame)
+{
+    LoadedForm f(512, 512);
+    f.form.Image2MouseDown(300, 200);
+    EXPECT_EQ(f.form.Shape3->pos(), QPoint(16 + 300, 48 + 200));
+    f.form.Image2MouseUp(100, 50);
+    EXPECT_EQ(Corners(f.form), (QStringList{"300", "200", "100", "50"}));
+    EXPECT_EQ(f.form.Shape3->geometry(), QRect(16 + 100, 48 + 50, 200, 150));
+    EXPECT_EQ(f.form.ReadRegionOfInterest(), (Region{100, 50, 300, 200}));
+}
+
+TEST(RegionOfInterest, PressAndReleaseAreClampedToThePicture)
+{
+    LoadedForm f(512, 480);
+    f.form.Image2MouseDown(512, 10);
+    EXPECT_EQ(f.form.Label11->text(), QStringLiteral("511"));
+    f.form.Image2MouseDown(10, 500);
+    EXPECT_EQ(f.form.Label12->text(), QStringLiteral("479"));
+    f.form.Image2MouseUp(-3, 7);
+    EXPECT_EQ(f.form.Label13->text(), QStringLiteral("0"));
+    f.form.Image2MouseMove(-3, 700);  // the pointer labels are not clamped
+    EXPECT_EQ(f.form.Label4->text(), QStringLiteral("-3"));
+    EXPECT_EQ(f.form.Label5->text(), QStringLiteral("700"));
+}
+
+TEST(RegionOfInterest, BeforeAnyPictureThePressGivesMinusOne)
+{
+    FakeDialogs dialogs;
+    TForm1 form;
+    form.Image2MouseDown(40, 40);
+    EXPECT_EQ(form.Label11->text(), QStringLiteral("-1"));
+    EXPECT_EQ(form.Label12->text(), QStringLiteral("-1"));
+}
+
+TEST(RegionOfInterest, DroppingTheFrameSetsTheCornersUnclamped)
+{
+    LoadedForm f(256, 256);
+    f.form.Image2DragDrop(400, 400);
+    EXPECT_EQ(Corners(f.form), (QStringList{"400", "400", "513", "513"}));
+    EXPECT_EQ(f.form.Shape3->pos(), QPoint(416, 448));
+    const Region r = f.form.ReadRegionOfInterest();
+    EXPECT_GT(r.X1, r.X2);  // an empty region
+}
+
+TEST(RegionOfInterest, DroppingTheFrameOnTheViewReachesTheHandler)
+{
+    LoadedForm f(300, 300);
+    QMimeData mime;
+    mime.setData(QString::fromLatin1(PictureView::kFrameMimeType), QByteArray("frame"));
+    EXPECT_TRUE(f.form.Image2->HandleDrop(&mime, QPointF(20.7, 30.2)));
+    EXPECT_EQ(Corners(f.form), (QStringList{"20", "30", "133", "143"}));
+}
+
+TEST(RegionOfInterest, ACentreMarkIsDrawnOnlyWhileTheCircularPanelIsVisible)
+{
+    LoadedForm f(64, 64);
+    f.form.Button15Click();  // the Before view shows the gray ramp
+    const QRgb before = f.form.Image2->Pixel(30, 30);
+    f.form.Image2MouseDown(30, 30);
+    EXPECT_EQ(f.form.Image2->Pixel(30, 30), before);
+    emit f.form.FindCircular1->aboutToShow();
+    f.form.Image2MouseDown(30, 30);
+    EXPECT_EQ(f.form.Image2->Pixel(30, 30), qRgb(255, 255, 255));  // filled white
+    EXPECT_EQ(f.form.Image2->Pixel(28, 30), qRgb(0, 0, 0));        // black outline
+    f.form.Button15Click();  // Clear Before removes it
+    EXPECT_EQ(f.form.Image2->Pixel(30, 30), before);
+}
+
+TEST(RegionOfInterest, ACornerThatIsNotANumberEndsTheCommandWithTheConversionError)
+{
+    LoadedForm f(64, 64);
+    f.form.Label11->setText(QStringLiteral("abc"));
+    emit f.form.Image2->MouseUp(Qt::LeftButton, 5, 5);
+    ASSERT_EQ(f.dialogs.Errors.size(), 1);
+    EXPECT_EQ(f.dialogs.Errors.front(), QStringLiteral("'abc' is not a valid integer value"));
+    EXPECT_EQ(f.form.Label13->text(), QStringLiteral("5"));  // work done before the error stays
+}
+
+TEST(TForm1, APictureFileDroppedOnAViewIsLoaded)
+{
+    LoadedForm f(30, 20);
+    QImage picture(7, 5, QImage::Format_RGB32);
+    picture.fill(qRgb(90, 60, 30));
+    const QString path = f.dir.filePath(QStringLiteral("dropped.bmp"));
+    ASSERT_TRUE(picture.save(path));
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    EXPECT_TRUE(f.form.Image1->HandleDrop(&mime, QPointF(3, 3)));
+    EXPECT_EQ(f.form.ImageWidth(), 7);
+    EXPECT_EQ(f.form.BeforeImage[6][4], 60);
+    EXPECT_EQ(f.form.windowTitle(), QStringLiteral("dropped.bmp"));
+}

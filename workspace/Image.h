@@ -1,0 +1,118 @@
+// workspace/Image.h
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <new>
+
+// Asks the system to back a block of several megabytes with large pages: a
+// fresh picture then costs a few hundred page faults instead of thousands.
+void AdviseLargeBlock(void* block, std::size_t bytes);
+
+// Column-first arrays: a[x] is column x, a[x][y] the element in row y (row 0 at
+// the top). Each column is contiguous, and all columns of one array share one
+// block, column after column, so column x + 1 starts right after column x. The
+// array does not record its size: whoever walks it passes the width and height
+// in. Contents of a fresh array are undefined; the caller fills what it reads.
+template <class T>
+class ColumnArray {
+public:
+    ColumnArray() = default;                        // "none"
+    ColumnArray(ColumnArray&&) noexcept = default;  // movable, not copyable:
+    ColumnArray& operator=(ColumnArray&&) noexcept = default;  // see CopyGrayImage
+    T* operator[](int x) { return columns_[x]; }
+    const T* operator[](int x) const { return columns_[x]; }
+    explicit operator bool() const { return columns_ != nullptr; }
+
+    // Empty ("none") if memory runs out or a size is negative. A zero size gives
+    // an array that exists and has no elements.
+    static ColumnArray Allocate(int columns, int rows);
+
+private:
+    // Blocks of several megabytes start on a large-page boundary, others on a cache line.
+    static constexpr std::size_t kLargeBlock = 4 << 20, kLargePage = 2 << 20, kLine = 64;
+    struct AlignedDelete {
+        std::size_t alignment = kLine;
+        void operator()(T* p) const { ::operator delete[](p, std::align_val_t(alignment)); }
+    };
+    std::unique_ptr<T[], AlignedDelete> block_;
+    std::unique_ptr<T*[]> columns_;
+};
+
+template <class T>
+ColumnArray<T> ColumnArray<T>::Allocate(int columns, int rows)
+{
+    ColumnArray a;
+    if (columns < 0 || rows < 0)
+        return a;
+    const std::size_t count = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
+    if (count > static_cast<std::size_t>(PTRDIFF_MAX) / sizeof(T) - 64)
+        return a;
+    // One element more than needed, so that a zero-sized array still has a block.
+    const std::size_t bytes = (count + 1) * sizeof(T);
+    const std::size_t alignment = bytes >= kLargeBlock ? kLargePage : kLine;
+    T* block = static_cast<T*>(::operator new[](bytes, std::align_val_t(alignment), std::nothrow));
+    if (block == nullptr)
+        return a;
+    if (alignment == kLargePage)
+        AdviseLargeBlock(block, bytes);
+    a.block_ = std::unique_ptr<T[], AlignedDelete>(block, AlignedDelete{alignment});
+    a.columns_.reset(new (std::nothrow) T*[static_cast<std::size_t>(columns) + 1]);
+    if (!a.columns_) {
+        a.block_.reset();
+        return a;
+    }
+    for (int x = 0; x < columns; ++x)
+        a.columns_[x] = block + static_cast<std::size_t>(x) * static_cast<std::size_t>(rows);
+    a.columns_[columns] = nullptr;
+    return a;
+}
+
+using GrayImage = ColumnArray<std::uint8_t>;  // 0 black .. 255 white
+using IntImage = ColumnArray<std::int32_t>;
+using FloatImage = ColumnArray<float>;
+using IntMatrix = ColumnArray<std::int32_t>;  // m[i][j]: element j of column i
+
+GrayImage NewGrayImage(int width, int height);
+void FreeGrayImage(GrayImage& image, int width);  // early release; destructors do the rest
+// Copies height bytes of each of the width columns. Both arrays hold at least that much.
+void CopyGrayImage(const GrayImage& src, GrayImage& dst, int width, int height);
+
+IntImage NewIntImage(int columns, int rows);
+void FreeIntImage(IntImage& image, int columns, int rows);
+FloatImage NewFloatImage(int columns, int rows);
+void FreeFloatImage(FloatImage& image, int columns, int rows);
+IntMatrix NewIntMatrix(int columns, int rows);
+void FreeIntMatrix(IntMatrix& matrix, int columns, int rows);
+
+// Straight insertion sort, stable: equal values keep their order.
+void SortAscending(double* a, int count);
+
+// y = a·x + b through two points, in single precision. A vertical line gives
+// a = 10000 and b = its x position. Writes a three-line trace to standard output.
+void LineThroughPoints(int x1, int y1, int x2, int y2, float& a, float& b);
+
+// Determinant of a 3 x 3 matrix in 32-bit arithmetic that wraps on overflow.
+std::int32_t Determinant3(const IntMatrix& m);
+
+// Drawing into a gray image. Pixels outside 0 <= x < width, 0 <= y < height are
+// skipped one by one; nothing ever fails, and any integer arguments are safe.
+
+// Bresenham line from (x1, y1) up to, but not including, (x2, y2).
+void DrawLine(GrayImage& image, std::uint8_t value, int x1, int y1, int x2, int y2, int width,
+              int height);
+// Circle as a 4-connected path with the exact error term u² + v² − r², mirrored
+// into four quarters. Radius 0 sets the centre only; a negative radius sets nothing.
+void DrawCircle(GrayImage& image, int radius, std::uint8_t value, int cx, int cy, int width,
+                int height);
+// Outline of the rectangle spanned by (x1, y1) and (x2, y2), turned by angle
+// degrees about its centre.
+void DrawRotatedRect(GrayImage& image, std::uint8_t value, float angle, int x1, int y1, int x2,
+                     int y2, int width, int height);
+
+// Turns (x, y) by angle degrees; on screen (y down) a positive angle turns
+// counter-clockwise: (10, 0) at 90 degrees becomes (0, −10).
+void RotatePoint(int x, int y, int& xOut, int& yOut, float angle);
+
+// Halves go away from zero: 2.5 gives 3, −2.5 gives −3. Saturates outside the int range.
+std::int32_t RoundHalfAway(float v);

@@ -1,0 +1,105 @@
+// workspace/Rows.cpp
+#include "Rows.h"
+
+#include <emmintrin.h>  // SSE2, part of every x86-64 processor
+
+namespace {
+
+// dst[c · dstStride + r] = src[r · srcStride + c] for a 16 x 16 block of bytes:
+// four rounds of interleaving (8, 16, 32 and 64 bits).
+void Transpose16(const std::uint8_t* src, std::ptrdiff_t srcStride, std::uint8_t* dst,
+                 std::ptrdiff_t dstStride)
+{
+    __m128i x[16], a[16], b[16];
+    for (int i = 0; i < 16; ++i)
+        x[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i * srcStride));
+    for (int k = 0; k < 8; ++k) {
+        a[k] = _mm_unpacklo_epi8(x[2 * k], x[2 * k + 1]);      // columns 0..7, rows 2k, 2k+1
+        a[k + 8] = _mm_unpackhi_epi8(x[2 * k], x[2 * k + 1]);  // columns 8..15
+    }
+    for (int half = 0; half < 2; ++half)
+        for (int k = 0; k < 4; ++k) {
+            const __m128i lo = a[8 * half + 2 * k], hi = a[8 * half + 2 * k + 1];
+            b[8 * half + k] = _mm_unpacklo_epi16(lo, hi);      // 4 columns x rows 4k..4k+3
+            b[8 * half + k + 4] = _mm_unpackhi_epi16(lo, hi);  // the next 4 columns
+        }
+    for (int g = 0; g < 4; ++g) {  // columns 4g .. 4g + 3
+        const __m128i top01 = _mm_unpacklo_epi32(b[4 * g], b[4 * g + 1]);
+        const __m128i top23 = _mm_unpackhi_epi32(b[4 * g], b[4 * g + 1]);
+        const __m128i low01 = _mm_unpacklo_epi32(b[4 * g + 2], b[4 * g + 3]);
+        const __m128i low23 = _mm_unpackhi_epi32(b[4 * g + 2], b[4 * g + 3]);
+        std::uint8_t* out = dst + 4 * g * dstStride;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi64(top01, low01));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + dstStride),
+                         _mm_unpackhi_epi64(top01, low01));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * dstStride),
+                         _mm_unpacklo_epi64(top23, low23));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * dstStride),
+                         _mm_unpackhi_epi64(top23, low23));
+    }
+}
+
+}  // namespace
+
+void ColumnsToRows(const GrayImage& image, int width, int height, std::uint8_t* rows,
+                   std::ptrdiff_t stride)
+{
+    if (width <= 0 || height <= 0)
+        return;
+    // Columns from NewGrayImage lie at equal steps, so a block of 16 columns is
+    // one source whose stride is that step.
+    const int fullX = width & ~15, fullY = height & ~15;
+    for (int x0 = 0; x0 < fullX; x0 += 16) {
+        const std::uint8_t* base = image[x0];
+        const std::ptrdiff_t step = image[x0 + 1] - base;
+        bool backToBack = true;
+        for (int i = 1; i < 16; ++i)
+            backToBack = backToBack && image[x0 + i] == base + i * step;
+        for (int y0 = 0; y0 < fullY; y0 += 16) {
+            std::uint8_t* out = rows + y0 * stride + x0;
+            if (backToBack) {
+                Transpose16(base + y0, step, out, stride);
+            } else {
+                for (int i = 0; i < 16; ++i)
+                    for (int r = 0; r < 16; ++r)
+                        out[r * stride + i] = image[x0 + i][y0 + r];
+            }
+        }
+    }
+    // The ragged right and bottom edges, byte by byte.
+    for (int x = 0; x < width; ++x) {
+        const std::uint8_t* column = image[x];
+        for (int y = x < fullX ? fullY : 0; y < height; ++y)
+            rows[y * stride + x] = column[y];
+    }
+}
+
+void RowsToColumns(const std::uint8_t* rows, std::ptrdiff_t stride, int width, int rowCount,
+                   GrayImage& image, int firstRow)
+{
+    if (width <= 0 || rowCount <= 0)
+        return;
+    const int fullX = width & ~15, fullY = rowCount & ~15;
+    for (int x0 = 0; x0 < fullX; x0 += 16) {
+        std::uint8_t* base = image[x0];
+        const std::ptrdiff_t step = image[x0 + 1] - base;
+        bool backToBack = true;
+        for (int i = 1; i < 16; ++i)
+            backToBack = backToBack && image[x0 + i] == base + i * step;
+        for (int y0 = 0; y0 < fullY; y0 += 16) {
+            const std::uint8_t* in = rows + y0 * stride + x0;
+            if (backToBack) {
+                Transpose16(in, stride, base + firstRow + y0, step);
+            } else {
+                for (int i = 0; i < 16; ++i)
+                    for (int r = 0; r < 16; ++r)
+                        image[x0 + i][firstRow + y0 + r] = in[r * stride + i];
+            }
+        }
+    }
+    for (int x = 0; x < width; ++x) {
+        std::uint8_t* column = image[x] + firstRow;
+        for (int r = x < fullX ? fullY : 0; r < rowCount; ++r)
+            column[r] = rows[r * stride + x];
+    }
+}

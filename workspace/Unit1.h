@@ -1,0 +1,286 @@
+// workspace/Unit1.h
+#pragma once
+#include "Application.h"
+#include "Image.h"
+#include "PictureView.h"
+#include "Region.h"
+#include "RegionFrame.h"
+#include "StringGrid.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QStatusBar>
+
+class TForm2;
+class TForm3;
+class TForm4;
+
+// The main window: the workspace (Before and After images), the two views, the
+// region of interest, the menu and the eight tool panels. A tool is reached in
+// two steps: opening its menu shows its panel with the run button disabled, and
+// choosing its Setup item (or a variant) enables the run button.
+//
+// Controls are public members named as the window names them, and each one's
+// objectName is its member name. Handlers are split across Unit1*.cpp by tool.
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // ---- Workspace ----------------------------------------------------------
+    GrayImage BeforeImage;  // none until the first picture is loaded
+    GrayImage AfterImage;   // allocated and released together with BeforeImage
+    int OperationKind = 0;  // last variant chosen from "Fiter" or "Mophology"
+
+    // The image size is the size of the picture the After view holds.
+    int ImageWidth() const { return Image1->PictureWidth(); }
+    int ImageHeight() const { return Image1->PictureHeight(); }
+
+    // The other windows, created after this one at start-up.
+    TForm2* Form2 = nullptr;
+    TForm3* Form3 = nullptr;
+    TForm4* Form4 = nullptr;
+
+    // Looks up a child control by its name ("Panel4", "CheckBox17").
+    template <class T = QWidget>
+    T* FindComponent(const QString& name) const
+    {
+        return findChild<T*>(name);
+    }
+
+    // ---- Views and region of interest --------------------------------------
+    QWidget* Client = nullptr;  // parent of every control below
+    QFrame* Shape1 = nullptr;
+    QFrame* Shape2 = nullptr;
+    PictureView* Image1 = nullptr;  // After view
+    PictureView* Image2 = nullptr;  // Before view
+    QLabel* Label29 = nullptr;
+    QLabel* Label30 = nullptr;
+    QLabel* Label15 = nullptr;
+    QLabel* Label4 = nullptr;  // pointer x
+    QLabel* Label16 = nullptr;
+    QLabel* Label5 = nullptr;  // pointer y
+    QFrame* Shape5 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* Label8 = nullptr;
+    QLabel* Label9 = nullptr;
+    QLabel* Label10 = nullptr;
+    QLabel* Label11 = nullptr;  // X1
+    QLabel* Label12 = nullptr;  // Y1
+    QLabel* Label13 = nullptr;  // X2
+    QLabel* Label14 = nullptr;  // Y2
+    RegionFrame* Shape3 = nullptr;
+    QPushButton* Button6 = nullptr;   // "Copy After to Before"
+    QPushButton* Button15 = nullptr;  // "Clear Before"
+    QPushButton* Button14 = nullptr;  // "Tool Button"
+    QPushButton* Button16 = nullptr;  // "Viedo"
+    QLabel* PixelReadout = nullptr;   // status bar: gray value under the pointer
+
+    Region ReadRegionOfInterest() const;
+    void ShowBefore();
+    void ShowAfter();
+    void HideToolPanels();
+
+    void Image2MouseDown(int x, int y);
+    void Image2MouseMove(int x, int y);
+    void Image2MouseUp(int x, int y);
+    bool Image2DragOver() const { return true; }  // anything dragged over the view is accepted
+    void Image2DragDrop(int x, int y);
+
+    // ---- Menu ----------------------------------------------------------------
+    QMenu* EXIT1 = nullptr;  // "File"
+    QAction* Load1 = nullptr;
+    QAction* Save1 = nullptr;
+    QAction* Exit2 = nullptr;
+    QMenu* Fiter1 = nullptr;
+    QAction* Lowpass1 = nullptr;
+    QAction* LocalAverage1 = nullptr;
+    QAction* Median1 = nullptr;
+    QAction* Gaussian1 = nullptr;
+    QAction* Laplacian1 = nullptr;
+    QAction* Prewitt1 = nullptr;
+    QAction* Sobel1 = nullptr;
+    QAction* Roberts1 = nullptr;
+    QMenu* Mophology1 = nullptr;
+    QAction* Dilation1 = nullptr;
+    QAction* Erosion1 = nullptr;
+    QAction* Opening1 = nullptr;
+    QAction* Closing1 = nullptr;
+    QAction* ProperOpening1 = nullptr;
+    QAction* ProperClosing1 = nullptr;
+    QAction* ProperAutomedian1 = nullptr;
+    QMenu* Brightness1 = nullptr;
+    QAction* BrightnessSetup1 = nullptr;
+    QMenu* Threshold1 = nullptr;
+    QAction* ThresholdSetup1 = nullptr;
+    QMenu* DetectObject1 = nullptr;
+    QAction* DetectObjectSetup1 = nullptr;
+    QMenu* MatchPattern1 = nullptr;
+    QAction* MatchPatternSetup1 = nullptr;
+    QMenu* FindEdge1 = nullptr;
+    QAction* FindEdgeSetup1 = nullptr;
+    QMenu* FindStraight1 = nullptr;
+    QAction* FindStraightSetup1 = nullptr;
+    QMenu* FindCircular1 = nullptr;
+    QAction* FindCircularSetup1 = nullptr;
+
+    // ---- Picture files (Unit1Files.cpp) --------------------------------------
+    void EXIT1Click();    // "File" opened: hides every tool panel
+    void Load1Click();
+    void Save1Click();
+    void Exit2Click();
+    void Button6Click();  // Copy After to Before
+    void Button15Click(); // Clear Before
+    // Loads a picture file into both views and both images; used by Load and by
+    // dropping a file on the window. The workspace is replaced only on success.
+    void LoadPicture(const QString& path);
+    QString SamplePicturePath() const;  // preset of the open dialog
+
+    // ---- Filters: Panel1 (Unit1Filter.cpp) -----------------------------------
+    QFrame* Panel1 = nullptr;
+    QPushButton* Button1 = nullptr;  // "Filter"
+    void BuildPanel1();
+    void Fiter1Click();
+    void Lowpass1Click();
+    void LocalAverage1Click();
+    void Median1Click();
+    void Gaussian1Click();
+    void Laplacian1Click();
+    void Prewitt1Click();
+    void Sobel1Click();
+    void Roberts1Click();
+    void ChooseFilter(int kind);  // sets OperationKind, Button1's caption
+    void Button1Click();
+
+    // ---- Morphology: Panel2 (Unit1Morphology.cpp) ----------------------------
+    QFrame* Panel2 = nullptr;
+    QPushButton* Button2 = nullptr;  // "Mophology"
+    void BuildPanel2();
+    void Mophology1Click();
+    void Dilation1Click();
+    void Erosion1Click();
+    void Opening1Click();
+    void Closing1Click();
+    void ProperOpening1Click();
+    void ProperClosing1Click();
+    void ProperAutomedian1Click();
+    void ChooseMorphology(int kind);
+    void Button2Click();
+
+    // ---- Brightness: Panel3 (Unit1Brightness.cpp) ----------------------------
+    QFrame* Panel3 = nullptr;
+    QPushButton* Button4 = nullptr;  // "Run"
+    void BuildPanel3();
+    void Brightness1Click();
+    void BrightnessSetup1Click();
+    void Button4Click();
+
+    // ---- Threshold and detection: Panel4 (Unit1Threshold.cpp, Unit1Detect.cpp)
+    QFrame* Panel4 = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QPushButton* Button5 = nullptr;  // "Run"
+    QPushButton* Button8 = nullptr;  // "Detect Start"
+    void BuildPanel4();
+    void Threshold1Click();
+    void ThresholdSetup1Click();
+    void Button5Click();
+    void DetectObject1Click();
+    void DetectObjectSetup1Click();
+    void Button8Click();
+
+    // ---- Pattern matching: Panel5 (Unit1Pattern.cpp) -------------------------
+    QFrame* Panel5 = nullptr;
+    QPushButton* Button7 = nullptr;   // "Show Temp Picture"
+    QPushButton* Button9 = nullptr;   // "Create Template"
+    QPushButton* Button10 = nullptr;  // "Find Pattern"
+    void BuildPanel5();
+    void MatchPattern1Click();
+    void MatchPatternSetup1Click();
+    void Button7Click();
+    void Button9Click();
+    void Button10Click();
+
+    // ---- Edge along a line: Panel6 (Unit1Edge.cpp) ---------------------------
+    QFrame* Panel6 = nullptr;
+    QPushButton* Button11 = nullptr;  // "Find Edge"
+    void BuildPanel6();
+    void FindEdge1Click();
+    void FindEdgeSetup1Click();
+    void Button11Click();
+
+    // ---- Straight edge: Panel7 (Unit1Straight.cpp) ---------------------------
+    QFrame* Panel7 = nullptr;
+    QPushButton* Button12 = nullptr;  // "Find Straight"
+    void BuildPanel7();
+    void FindStraight1Click();
+    void FindStraightSetup1Click();
+    void Button12Click();
+
+    // ---- Circular edge: Panel8 (Unit1Circular.cpp) ---------------------------
+    QFrame* Panel8 = nullptr;
+    QPushButton* Button13 = nullptr;  // "Find Circular"
+    void BuildPanel8();
+    void FindCircular1Click();
+    void FindCircularSetup1Click();
+    void Button13Click();
+
+    // ---- Tool window and video (Unit1Tool.cpp, Unit1Video.cpp) ---------------
+    void Button14Click();  // "Tool Button"
+    void Button16Click();  // "Viedo"
+
+    // ---- Wiring used by every Build function ---------------------------------
+    // Runs handler on signal; an error it throws is shown and the loop goes on.
+    template <class Sender, class Signal>
+    void Bind(Sender* sender, Signal signal, void (TForm1::*handler)())
+    {
+        connect(sender, signal, this, [this, handler] { RunGuarded([&] { (this->*handler)(); }); });
+    }
+    // The same for a command: the status bar then tells what ran and how long
+    // it took ("Sobel: 3.2 ms"), the name being the button's or item's text.
+    void BindCommand(QAbstractButton* button, void (TForm1::*handler)());
+    void BindCommand(QAction* action, void (TForm1::*handler)());
+
+    // Creates a control of type T as a child of parent, named name, at (left, top)
+    // with the given size (a size of 0 keeps the control's own).
+    template <class T>
+    T* Place(QWidget* parent, const char* name, int left, int top, int width = 0, int height = 0)
+    {
+        auto* control = new T(parent);
+        control->setObjectName(QString::fromLatin1(name));
+        if (width > 0 && height > 0)
+            control->setGeometry(left, top, width, height);
+        else
+            control->move(left, top);
+        return control;
+    }
+    QLabel* PlaceLabel(QWidget* parent, const char* name, const QString& caption, int left, int top);
+    QPushButton* PlaceButton(QWidget* parent, const char* name, const QString& caption, int left,
+                             int top, int width, int height);
+    QFrame* PlacePanel(const char* name, int width, int height);
+    // Shows panel enabled at its place after hiding every other panel.
+    void OpenToolPanel(QFrame* panel);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;  // closing the main window ends the application
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void BuildWorkspace();
+    void BuildMenu();
+    void TimeCommand(const QString& name, void (TForm1::*handler)());
+    void ShowPixelUnder(const char* view, const GrayImage& image, int x, int y);
+};
