@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCamera>
 #include <QCameraDevice>
+#include <QCameraFormat>
 #include <QMediaCaptureSession>
 #include <QMediaDevices>
 #include <QPainter>
@@ -34,6 +35,7 @@ public:
         if (device.isNull())
             return false;
         camera_ = std::make_unique<QCamera>(device);
+        SelectSmallFormat(device);
         session_.setCamera(camera_.get());
         session_.setVideoSink(&sink_);
         connect(
@@ -49,6 +51,24 @@ public:
     }
 
 private:
+    // The preview is small: the least format that still covers it spares the
+    // user-interface thread, which converts every frame, the work of large ones.
+    void SelectSmallFormat(const QCameraDevice& device)
+    {
+        QCameraFormat best;
+        for (const QCameraFormat& format : device.videoFormats()) {
+            const QSize size = format.resolution();
+            if (size.width() < kPreviewWidth || size.height() < kPreviewHeight)
+                continue;
+            if (best.isNull() || size.width() * size.height() <
+                                     best.resolution().width() * best.resolution().height())
+                best = format;
+        }
+        if (!best.isNull())
+            camera_->setCameraFormat(best);
+    }
+
+    static constexpr int kPreviewWidth = 320, kPreviewHeight = 240;
     QMediaCaptureSession session_;
     QVideoSink sink_;
     std::unique_ptr<QCamera> camera_;

@@ -3,6 +3,7 @@
 
 #include "Application.h"
 
+#include <QHeaderView>
 #include <QPainter>
 #include <QResizeEvent>
 #include <algorithm>
@@ -50,7 +51,7 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window)
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Form3"));
     QFont small = font();
-    small.setPixelSize(11);  // three digits fit a cell 25 pixels wide
+    small.setPixelSize(11);
     setFont(small);
 
     CoolBar1 = new QFrame(this);
@@ -98,6 +99,14 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window)
     StringGrid1->SetFixedRows(1);
     StringGrid1->SetDefaultColWidth(25);
     StringGrid1->SetDefaultRowHeight(20);
+    // "255" must fit a cell of 25 pixels with the view's margins: a 10-pixel font,
+    // and clipping rather than "1..." when a wider font is all there is.
+    QFont digits = StringGrid1->font();
+    digits.setPixelSize(10);
+    StringGrid1->setFont(digits);
+    StringGrid1->setTextElideMode(Qt::ElideNone);
+    StringGrid1->horizontalHeader()->setTextElideMode(Qt::ElideNone);
+    StringGrid1->verticalHeader()->setTextElideMode(Qt::ElideNone);
 
     resize(1083, 676);
     PlaceToolbar();  // a hidden window gets its first resize event only when shown
