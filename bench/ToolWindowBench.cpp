@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <benchmark/benchmark.h>
+#include <memory>
 #include <random>
 
 namespace {
@@ -34,6 +35,24 @@ void BM_ToolTableFill(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * static_cast<long long>(side) * side);
 }
 BENCHMARK(BM_ToolTableFill)->Arg(100)->Arg(512)->Unit(benchmark::kMillisecond);
+
+// The first fill of a fresh window, when the grid's cell storage grows from nothing.
+void BM_ToolTableFirstFill512(benchmark::State& state)
+{
+    const QImage picture = NoisyPicture(512, 512);
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto tool = std::make_unique<TForm3>();
+        tool->Image1->SetPicture(picture);
+        state.ResumeTiming();
+        tool->ToolButton1Click();
+        state.PauseTiming();
+        tool.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * 512LL * 512LL);
+}
+BENCHMARK(BM_ToolTableFirstFill512)->Unit(benchmark::kMillisecond);
 
 // What the user waits for: the fill, then the shown window painting its grid.
 void BM_ToolTableFillAndPaint512(benchmark::State& state)
