@@ -1,8 +1,8 @@
 // bench/ToolWindowBench.cpp: filling the tool window's gray-value table.
 #include "Unit3.h"
 
-#include <QApplication>
 #include <benchmark/benchmark.h>
+#include <QApplication>
 #include <memory>
 #include <random>
 

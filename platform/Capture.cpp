@@ -116,22 +116,22 @@ public:
     std::intptr_t Message(std::uint32_t message, std::intptr_t wParam)
     {
         switch (message) {
-        case WM_CAP_DRIVER_CONNECT:
-            return ConnectDriver(static_cast<int>(wParam)) ? 1 : 0;
-        case WM_CAP_SET_PREVIEW:
-            if (wParam != 0)
-                timer_.start();
-            else
-                timer_.stop();
-            return driver_ ? 1 : 0;
-        case WM_CAP_SET_PREVIEWRATE:
-            if (wParam < 1 || wParam > 60 * 1000)
+            case WM_CAP_DRIVER_CONNECT:
+                return ConnectDriver(static_cast<int>(wParam)) ? 1 : 0;
+            case WM_CAP_SET_PREVIEW:
+                if (wParam != 0)
+                    timer_.start();
+                else
+                    timer_.stop();
+                return driver_ ? 1 : 0;
+            case WM_CAP_SET_PREVIEWRATE:
+                if (wParam < 1 || wParam > 60 * 1000)
+                    return 0;
+                rate_ = static_cast<int>(wParam);
+                timer_.setInterval(rate_);
+                return 1;
+            default:
                 return 0;
-            rate_ = static_cast<int>(wParam);
-            timer_.setInterval(rate_);
-            return 1;
-        default:
-            return 0;
         }
     }
 
@@ -193,7 +193,10 @@ std::vector<std::unique_ptr<DeviceContext>>& LiveContexts()
 
 }  // namespace
 
-void SetCaptureDrivers(CaptureDriverFactory factory) { InstalledDrivers() = std::move(factory); }
+void SetCaptureDrivers(CaptureDriverFactory factory)
+{
+    InstalledDrivers() = std::move(factory);
+}
 
 QWidget* capCreateCaptureWindowA(const char* title, std::uint32_t style, int x, int y, int width,
                                  int height, QWidget* parent, int id)

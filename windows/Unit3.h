@@ -25,7 +25,7 @@ public:
 
     QFrame* CoolBar1 = nullptr;
     QToolBar* ToolBar1 = nullptr;
-    QList<QIcon> ImageList1;  // the toolbar's icons
+    QList<QIcon> ImageList1;             // the toolbar's icons
     QToolButton* ToolButton1 = nullptr;  // fills the table
     QToolButton* ToolButton2 = nullptr;
     QToolButton* ToolButton3 = nullptr;

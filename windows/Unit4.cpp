@@ -19,7 +19,8 @@ TForm4::TForm4(TForm1& main, QWidget* parent) : QWidget(parent, Qt::Window), mai
     Button1 = new QPushButton(QStringLiteral("擷取"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(16, 16, 73, 25);
-    connect(Button1, &QPushButton::clicked, this, [this] { RunGuarded([this] { Button1Click(); }); });
+    connect(Button1, &QPushButton::clicked, this,
+            [this] { RunGuarded([this] { Button1Click(); }); });
 
     FormCreate();
 }

@@ -5,8 +5,8 @@
 #include <QCameraDevice>
 #include <QMediaDevices>
 #include <QWidget>
-#include <gtest/gtest.h>
 #include <memory>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -139,7 +139,10 @@ TEST(SendMessageA, FramesOfAnotherSizeCoverTheWindowCutToTheMiddle)
     QImage wide(640, 360, QImage::Format_RGB32);
     for (int x = 0; x < 640; ++x)
         for (int y = 0; y < 360; ++y)
-            wide.setPixel(x, y, x < 213 ? qRgb(255, 0, 0) : x < 427 ? qRgb(0, 255, 0) : qRgb(0, 0, 255));
+            wide.setPixel(x, y,
+                          x < 213   ? qRgb(255, 0, 0)
+                          : x < 427 ? qRgb(0, 255, 0)
+                                    : qRgb(0, 0, 255));
     emit camera.Driver->FrameArrived(wide);
     ASSERT_TRUE(WaitFor([&] { return f.Shown().pixel(160, 120) == qRgb(0, 255, 0); }));
     const QImage shown = f.Shown();
@@ -161,9 +164,9 @@ TEST(GetDC, ReadsWhatTheWindowShowsAndBlackOutsideIt)
     ASSERT_NE(dc, nullptr);
     const QImage pixels = dc->Pixels(QRect(30, 20, 20, 20));
     ASSERT_EQ(pixels.size(), QSize(20, 20));
-    EXPECT_EQ(pixels.pixel(9, 9), qRgb(10, 200, 30));   // window pixel (39, 29)
-    EXPECT_EQ(pixels.pixel(10, 9), qRgb(0, 0, 0));      // x = 40 is past the window
-    EXPECT_EQ(pixels.pixel(9, 10), qRgb(0, 0, 0));      // y = 30 likewise
+    EXPECT_EQ(pixels.pixel(9, 9), qRgb(10, 200, 30));  // window pixel (39, 29)
+    EXPECT_EQ(pixels.pixel(10, 9), qRgb(0, 0, 0));     // x = 40 is past the window
+    EXPECT_EQ(pixels.pixel(9, 10), qRgb(0, 0, 0));     // y = 30 likewise
     EXPECT_EQ(ReleaseDC(&window, dc), 1);
     EXPECT_EQ(ReleaseDC(&window, dc), 0);  // a second release finds nothing to free
     EXPECT_EQ(GetDC(nullptr), nullptr);

@@ -19,9 +19,8 @@ public:
     // a colour ramp that moves with n; no two channels are equal for long.
     static QImage Frame(int n, QSize size = {320, 240})
     {
-        static constexpr QRgb bars[] = {qRgb(235, 235, 235), qRgb(235, 235, 16),
-                                        qRgb(16, 235, 235),  qRgb(16, 235, 16),
-                                        qRgb(235, 16, 235),  qRgb(235, 16, 16),
+        static constexpr QRgb bars[] = {qRgb(235, 235, 235), qRgb(235, 235, 16), qRgb(16, 235, 235),
+                                        qRgb(16, 235, 16),   qRgb(235, 16, 235), qRgb(235, 16, 16),
                                         qRgb(16, 16, 235),   qRgb(16, 16, 16)};
         QImage frame(size, QImage::Format_RGB32);
         const int barRows = size.height() * 2 / 3;
@@ -59,8 +58,8 @@ public:
             Requests << index;
             if (index != 0)
                 return nullptr;
-            auto driver = std::make_unique<PatternDriver>(connects &&
-                                                          !(failFirst && Requests.size() == 1));
+            auto driver =
+                std::make_unique<PatternDriver>(connects && !(failFirst && Requests.size() == 1));
             Driver = driver.get();
             return driver;
         });

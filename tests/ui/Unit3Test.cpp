@@ -5,7 +5,6 @@
 #include "Unit1.h"
 #include "Unit3.h"
 
-#include <QDir>
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -13,21 +12,29 @@
 
 namespace {
 
-// Main window and tool window, with the exchange folder redirected to a test
-// folder and the tool picture file removed before and after.
+// Main window and tool window. The exchange folder is redirected to the test
+// folder under a fresh home folder of this test's own: ctest runs tests as
+// parallel processes, and they must not write one another's tool picture.
 class ToolWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        hadHome_ = qEnvironmentVariableIsSet("HOME");
+        savedHome_ = qgetenv("HOME");
+        qputenv("HOME", home_.path().toUtf8());
         QStandardPaths::setTestModeEnabled(true);
-        QFile::remove(ToolPictureFilePath());
+        ASSERT_TRUE(ToolPictureFilePath().startsWith(home_.path()))
+            << ToolPictureFilePath().toStdString();
         form.Form3 = &tool;
     }
     void TearDown() override
     {
         QFile::remove(ToolPictureFilePath());
-        QDir().rmdir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));  // if empty
         QStandardPaths::setTestModeEnabled(false);
+        if (hadHome_)
+            qputenv("HOME", savedHome_);
+        else
+            qunsetenv("HOME");
     }
     // A picture with no symmetry: pixel (x, y) = (x + 2y, 3x + y, x * y) mod 256,
     // so gray values and a swapped x and y both show.
@@ -60,6 +67,9 @@ protected:
         return cells;
     }
 
+    QTemporaryDir home_;  // removed with everything written into it
+    QByteArray savedHome_;
+    bool hadHome_ = false;
     QTemporaryDir dir;
     FakeDialogs dialogs;
     TForm1 form;

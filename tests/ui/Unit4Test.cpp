@@ -87,7 +87,8 @@ TEST(TForm4, StartsThePreviewWhenTheDriverConnects)
         EXPECT_TRUE(dialogs.Messages.isEmpty());
         camera.Driver->Next();
         HDC dc = GetDC(video.Panel1);
-        EXPECT_TRUE(WaitFor([&] { return dc->Pixels(QRect(0, 0, 320, 240)) == PatternDriver::Frame(0); }));
+        EXPECT_TRUE(
+            WaitFor([&] { return dc->Pixels(QRect(0, 0, 320, 240)) == PatternDriver::Frame(0); }));
         ReleaseDC(video.Panel1, dc);
     }
     {
@@ -181,7 +182,8 @@ TEST(TForm4, TwoGrabsInARowEachTakeTheFrameShownThen)
     EXPECT_EQ(FirstDifference(f.form.BeforeImage, expected, 320, 240), "");
     EXPECT_EQ(FirstDifference(f.form.AfterImage, expected, 320, 240), "");
     EXPECT_FALSE(SameImage(first, expected, 320, 240));
-    EXPECT_EQ(f.form.Image1->Picture().convertToFormat(QImage::Format_RGB32), PatternDriver::Frame(2));
+    EXPECT_EQ(f.form.Image1->Picture().convertToFormat(QImage::Format_RGB32),
+              PatternDriver::Frame(2));
 }
 
 TEST(TForm4, GrabBeforeAnyPictureMakesTheImagesAndLeavesToolButtonAlone)
