@@ -1,6 +1,10 @@
 // windows/Unit4.cpp
 #include "Unit4.h"
 
+#include "Application.h"
+#include "Capture.h"
+#include "Dialogs.h"
+#include "PictureFiles.h"
 #include "Unit1.h"
 
 TForm4::TForm4(TForm1& main, QWidget* parent) : QWidget(parent, Qt::Window), main_(main)
@@ -8,4 +12,62 @@ TForm4::TForm4(TForm1& main, QWidget* parent) : QWidget(parent, Qt::Window), mai
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Form4"));
     resize(366, 354);
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(16, 56, kFrameWidth, kFrameHeight);
+    Button1 = new QPushButton(QStringLiteral("擷取"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(16, 16, 73, 25);
+    connect(Button1, &QPushButton::clicked, this,
+            [this] { RunGuarded([this] { Button1Click(); }); });
+
+    FormCreate();
+}
+
+std::intptr_t TForm4::SendCapture(std::uint32_t message, std::intptr_t wParam)
+{
+    return IsWindow(hWndC) ? SendMessageA(hWndC, message, wParam, 0) : 0;
+}
+
+void TForm4::FormCreate()
+{
+    hWndC = capCreateCaptureWindowA("GrayBench capture", WS_CHILD | WS_VISIBLE, 0, 0, kFrameWidth,
+                                    kFrameHeight, Panel1, 1);
+    SendCapture(WM_CAP_SET_PREVIEW, 0);
+    SendCapture(WM_CAP_DRIVER_CONNECT, 0);  // the first attempt may fail on a waking device
+    if (SendCapture(WM_CAP_DRIVER_CONNECT, 0) == 0) {
+        Dialogs().ShowMessage(this, QStringLiteral("視訊無法"));
+        return;
+    }
+    SendCapture(WM_CAP_SET_PREVIEWRATE, 10);
+    SendCapture(WM_CAP_SET_PREVIEW, 1);
+}
+
+void TForm4::Button1Click()
+{
+    // The pixels the panel shows now: the preview frame, or black without video.
+    HDC dc = GetDC(Panel1);
+    QImage frame(kFrameWidth, kFrameHeight, QImage::Format_RGB32);
+    frame.fill(Qt::black);
+    if (dc != nullptr) {
+        frame = dc->Pixels(QRect(0, 0, kFrameWidth, kFrameHeight));
+        ReleaseDC(Panel1, dc);
+    }
+
+    // The new images are made in full before the workspace changes, so running
+    // out of memory leaves the old picture and images as they were.
+    GrayImage before = GrayFromPicture(frame);  // (R + G + B) / 3
+    GrayImage after = NewGrayImage(kFrameWidth, kFrameHeight);
+    if (!before || !after)
+        throw PictureError("Not enough memory for the grabbed frame");
+    CopyGrayImage(before, after, kFrameWidth, kFrameHeight);
+
+    main_.Image1->SetPicture(frame);
+    main_.Image1->SetPixelFormat24();
+    main_.Image2->SetPicture(PictureFromGray(before, kFrameWidth, kFrameHeight));
+    main_.Image2->SetPixelFormat24();
+    // The old images go with their own sizes; nothing else of the main window changes.
+    main_.BeforeImage = std::move(before);
+    main_.AfterImage = std::move(after);
 }
