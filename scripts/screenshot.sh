@@ -16,6 +16,11 @@ sleep 1
 build/release/graybench >/dev/null 2>&1 &
 app=$!
 sleep 2
+# Without a camera the video window says so at start-up, before the main window shows.
+for box in $(xdotool search --onlyvisible --name '^GrayBench$' 2>/dev/null); do
+    xdotool windowfocus --sync "$box" key Return || true
+done
+sleep 1
 win=$(xdotool search --sync --name '^Form1' | head -1)
 xdotool windowmove "$win" 0 0 windowfocus --sync "$win"
 xdotool key ctrl+l
