@@ -124,18 +124,18 @@ GrayImage RandomGaugingScene(std::mt19937& rng, int width, int height)
 {
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     std::vector<int> level(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
-                           pick(0, 255));
+                           pick(40, 215));
     auto at = [&](int x, int y) -> int& {
         return level[static_cast<std::size_t>(x) * static_cast<std::size_t>(height) +
                      static_cast<std::size_t>(y)];
     };
-    const int features = pick(1, 3);
+    const int features = pick(2, 4);
     for (int f = 0; f < features; ++f) {
         switch (pick(0, 2)) {
         case 0: {  // a step across a line of any direction
             const double angle = pick(0, 359) * 3.14159265358979 / 180;
             const double ox = pick(0, width - 1), oy = pick(0, height - 1);
-            const int delta = pick(-200, 200);
+            const int delta = pick(40, 150) * (pick(0, 1) == 0 ? 1 : -1);
             for (int x = 0; x < width; ++x)
                 for (int y = 0; y < height; ++y)
                     if ((x - ox) * std::cos(angle) + (y - oy) * std::sin(angle) > 0)
@@ -146,13 +146,13 @@ GrayImage RandomGaugingScene(std::mt19937& rng, int width, int height)
             const int sx = pick(-8, 8), sy = pick(-8, 8);
             for (int x = 0; x < width; ++x)
                 for (int y = 0; y < height; ++y)
-                    at(x, y) += (sx * x + sy * y) / 4;
+                    at(x, y) += (sx * x + sy * y) / 8;
             break;
         }
         default: {  // a disc
             const int cx = pick(-10, width + 10), cy = pick(-10, height + 10);
             const int radius = pick(0, std::max(width, height));
-            const int delta = pick(-220, 220);
+            const int delta = pick(40, 150) * (pick(0, 1) == 0 ? 1 : -1);
             for (int x = 0; x < width; ++x)
                 for (int y = 0; y < height; ++y)
                     if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= radius * radius)
@@ -161,7 +161,7 @@ GrayImage RandomGaugingScene(std::mt19937& rng, int width, int height)
         }
         }
     }
-    const int noise = pick(0, 2) == 0 ? pick(1, 40) : 0;
+    const int noise = pick(0, 2) == 0 ? pick(1, 30) : 0;
     GrayImage image = NewGrayImage(width, height);
     for (int x = 0; x < width; ++x)
         for (int y = 0; y < height; ++y) {

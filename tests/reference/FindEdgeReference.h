@@ -30,7 +30,7 @@ std::vector<ReferenceEdgeEntry> ReferenceEdgeProfile(const GrayImage& image, int
 int ReferenceFindEdgesOnLine(GrayImage& image, int threshold, int polarityFilter, int lookFor,
                              int x1, int y1, int x2, int y2, int width, int height);
 
-// A scene for edge gauging: a gray background with one to three of a step
+// A scene for edge gauging: a gray background with two to four of a step
 // (any direction), a ramp and a disc of random centre, radius and contrast,
 // sometimes with noise.
 GrayImage RandomGaugingScene(std::mt19937& rng, int width, int height);
