@@ -29,28 +29,36 @@ public:
         index_.assign(kInitialSlots, 0);
     }
 
-    void Vote(i64 x, i64 y, i64 r, std::int32_t votes)
+    // Adds votes to the circle, entering it at the end when it is new; returns
+    // its entry number.
+    std::size_t Vote(i64 x, i64 y, i64 r, std::int32_t votes)
     {
         const std::uint64_t h = Hash(x, y, r);
         const std::uint64_t tag = h >> 32;
         const std::size_t mask = index_.size() - 1;
         for (std::size_t slot = h & mask;; slot = (slot + 1) & mask) {
             const std::uint64_t s = index_[slot];
-            if (s == 0) {
-                entries_.push_back({x, y, r, votes});
-                index_[slot] = tag << 32 | entries_.size();
-                if (entries_.size() * 2 > index_.size())
-                    Grow();
-                return;
-            }
+            if (s == 0)
+                return Insert(slot, tag, x, y, r, votes);
             if (s >> 32 == tag) {
-                CircleVote& e = entries_[(s & 0xFFFFFFFF) - 1];
+                const std::size_t entry = (s & 0xFFFFFFFF) - 1;
+                CircleVote& e = entries_[entry];
                 if (e.centreX == x && e.centreY == y && e.radius == r) {
                     e.votes += votes;
-                    return;
+                    return entry;
                 }
             }
         }
+    }
+
+    void AddVotes(std::size_t entry, std::int32_t votes) { entries_[entry].votes += votes; }
+
+    // Takes in a table filled from later triples: its new circles follow ours in
+    // its own order, which is where a single pass over all triples puts them.
+    void Append(const VoteTable& later)
+    {
+        for (const CircleVote& e : later.entries_)
+            Vote(e.centreX, e.centreY, e.radius, e.votes);
     }
 
     const std::vector<CircleVote>& Entries() const { return entries_; }
@@ -67,6 +75,16 @@ private:
         h *= 0xBF58476D1CE4E5B9ull;
         h ^= h >> 29;
         return h;
+    }
+
+    [[gnu::noinline]] std::size_t Insert(std::size_t slot, std::uint64_t tag, i64 x, i64 y, i64 r,
+                                         std::int32_t votes)
+    {
+        entries_.push_back({x, y, r, votes});
+        index_[slot] = tag << 32 | entries_.size();
+        if (entries_.size() * 2 > index_.size())
+            Grow();
+        return entries_.size() - 1;
     }
 
     void Grow()
@@ -102,31 +120,47 @@ int Saturate(long double v)
 
 bool FitsInt(i64 v) { return v >= INT_MIN && v <= INT_MAX; }
 
-// Float of an exact q. Values that fit 64 bits take the one-instruction
-// conversion; both conversions round to nearest, so they agree.
-float ToFloat(i128 q)
+// q = D² + E² − 4F exactly, rounded to single precision, for |D|, |E|, |F| < 2^62.
+// Values that fit 64 bits take the one-instruction conversion; both
+// conversions round to nearest, so they agree.
+[[gnu::noinline]] float WideQ(i64 D, i64 E, i64 F)
 {
+    const i128 q = static_cast<i128>(D) * D + static_cast<i128>(E) * E - 4 * static_cast<i128>(F);
     if (q >= INT64_MIN && q <= INT64_MAX)
         return static_cast<float>(static_cast<i64>(q));
     return static_cast<float>(q);
 }
 
-void Vote(VoteTable& table, i64 D, i64 E, i64 F)
+struct Circle {
+    i64 x, y, radius;
+    bool operator==(const Circle&) const = default;
+};
+
+// Centre and radius from the coefficients; false when there is no circle.
+inline bool CircleOf(i64 D, i64 E, i64 F, Circle& c)
 {
     if (D <= -kCoefficientLimit || D >= kCoefficientLimit || E <= -kCoefficientLimit ||
         E >= kCoefficientLimit || F <= -kCoefficientLimit || F >= kCoefficientLimit)
-        return;
-    float q;
-    if (D > -kFarthestHit && D < kFarthestHit && E > -kFarthestHit && E < kFarthestHit &&
-        F > -kFarthestHit * kFarthestHit && F < kFarthestHit * kFarthestHit)
-        q = static_cast<float>(D * D + E * E - 4 * F);  // |q| < 2^61 + 2^62
-    else
-        q = ToFloat(static_cast<i128>(D) * D + static_cast<i128>(E) * E - 4 * static_cast<i128>(F));
+        return false;
+    const float q = D > -kFarthestHit && D < kFarthestHit && E > -kFarthestHit &&
+                            E < kFarthestHit && F > -kFarthestHit * kFarthestHit &&
+                            F < kFarthestHit * kFarthestHit
+                        ? static_cast<float>(D * D + E * E - 4 * F)  // |q| < 2^61 + 2^62
+                        : WideQ(D, E, F);
     if (q <= 0.0f)
-        return;
-    const i64 radius = static_cast<i64>(std::sqrt(q) * 0.5f);  // single precision, truncated
+        return false;
+    c.radius = static_cast<i64>(std::sqrt(q) * 0.5f);  // single precision, truncated
     // Halvings truncate toward zero.
-    table.Vote(centreX + (-D) / 2, centreY + (-E) / 2, radius, 1);
+    c.x = centreX + (-D) / 2;
+    c.y = centreY + (-E) / 2;
+    return true;
+}
+
+void Vote(VoteTable& table, i64 D, i64 E, i64 F)
+{
+    Circle c;
+    if (CircleOf(D, E, F, c))
+        table.Vote(c.x, c.y, c.radius, 1);
 }
 
 // Exact Cramer quotients for three points up to 2^30 from the centre.
@@ -194,26 +228,66 @@ void VoteNearTriples(VoteTable& table, const std::vector<RelativePoint>& p, cons
                      std::size_t iLo, std::size_t iHi)
 {
     const std::size_t m = t.m;
+    // The circles of one row (i, j) are worked out first, then voted for: the
+    // arithmetic runs without calls, and neighbouring triples, which often give
+    // the same circle, are voted for without a lookup.
+    std::vector<Circle> row(m);
+    Circle last{0, 0, -1};
+    std::size_t lastEntry = 0;
     for (std::size_t i = iLo; i < iHi; ++i)
         for (std::size_t j = i + 1; j < m; ++j) {
             const std::size_t ij = i * m + j;
             const i64 Cij = t.C[ij], Rij = t.R[ij], Xij = t.X[ij];
+            const i64 ri = p[i].r, rj = p[j].r;
             const i64* Cj = &t.C[j * m];
             const i64* Ci = &t.C[i * m];
             const i64* Rj = &t.R[j * m];
             const i64* Ri = &t.R[i * m];
             const i64* Xj = &t.X[j * m];
             const i64* Xi = &t.X[i * m];
+            Circle* out = row.data();
+            std::size_t n = 0;
             for (std::size_t k = j + 1; k < m; ++k) {
                 const i64 det = Cij + Cj[k] - Ci[k];
                 if (det == 0)
                     continue;  // collinear or repeated points
-                const i64 D = (Rij + Rj[k] - Ri[k]) / det;  // truncation toward zero
+                // Truncation toward zero.
+                const i64 D = (Rij + Rj[k] - Ri[k]) / det;
                 const i64 E = (Xij + Xj[k] - Xi[k]) / det;
-                const i64 F = (p[i].r * Cj[k] - p[j].r * Ci[k] + p[k].r * Cij) / det;
-                Vote(table, D, E, F);
+                const i64 F = (ri * Cj[k] - rj * Ci[k] + p[k].r * Cij) / det;
+                n += CircleOf(D, E, F, out[n]);
+            }
+            for (std::size_t c = 0; c < n; ++c) {
+                if (out[c] == last) {
+                    table.AddVotes(lastEntry, 1);
+                } else {
+                    last = out[c];
+                    lastEntry = table.Vote(last.x, last.y, last.radius, 1);
+                }
             }
         }
+}
+
+// Triples with first index in [begin[c], begin[c + 1]) form chunk c; the chunks
+// hold about equal numbers of triples.
+std::vector<std::size_t> ChunkStarts(std::size_t m, std::size_t chunks)
+{
+    auto triplesFrom = [&](std::size_t i) {  // triples whose first index is i
+        const std::size_t rest = m - 1 - i;
+        return rest * (rest - 1) / 2;
+    };
+    std::size_t total = 0;
+    for (std::size_t i = 0; i + 2 < m; ++i)
+        total += triplesFrom(i);
+    std::vector<std::size_t> begin{0};
+    std::size_t done = 0;
+    for (std::size_t i = 0; i + 2 < m && begin.size() < chunks; ++i) {
+        done += triplesFrom(i);
+        if (done * chunks >= total * begin.size())
+            begin.push_back(i + 1);
+    }
+    begin.push_back(m);
+    return begin;
 }
 
 }  // namespace
@@ -300,7 +374,21 @@ void VoteCircles(std::span<const SpokeHit> hits)
         return;
     }
     const PairTerms terms = MakePairTerms(p);
-    VoteNearTriples(accumulator, p, terms, 0, m);
+    // Each chunk of triples fills its own table; appended in chunk order they
+    // give the very table (order and votes) of one pass over all triples, so
+    // the result does not depend on the number of threads.
+    const std::vector<std::size_t> begin =
+        ChunkStarts(m, m >= 24 ? static_cast<std::size_t>(WorkerCount()) : 1);
+    const int chunks = static_cast<int>(begin.size()) - 1;
+    std::vector<VoteTable> tables(static_cast<std::size_t>(chunks));
+    ParallelFor(0, chunks, 1, [&](int lo, int hi) {
+        for (int c = lo; c < hi; ++c) {
+            const auto u = static_cast<std::size_t>(c);
+            VoteNearTriples(c == 0 ? accumulator : tables[u], p, terms, begin[u], begin[u + 1]);
+        }
+    });
+    for (int c = 1; c < chunks; ++c)
+        accumulator.Append(tables[static_cast<std::size_t>(c)]);
 }
 
 std::vector<CircleVote> CircleVotes() { return accumulator.Entries(); }
