@@ -258,6 +258,27 @@ TEST(VoteCircles, AgreesWithTheLiteralVoteAndDoesNotDependOnThreads)
     SetWorkerCount(0);
 }
 
+TEST(VoteCircles, TheAccumulatorHoldsMoreThan64982Circles)
+{
+    // 80 scattered hits: 82,160 triples, nearly all different circles. The
+    // shared pair terms must agree with the triple-by-triple arithmetic.
+    std::mt19937 rng(64982);
+    std::vector<SpokeHit> hits;
+    for (int k = 0; k < 80; ++k)
+        hits.push_back({static_cast<int>(rng() % 500), static_cast<int>(rng() % 500), 1});
+    BeginCircleVote(250, 250);
+    VoteCircles(hits);
+    const std::vector<CircleVote> fast = CircleVotes();
+    EXPECT_GT(fast.size(), 64982u);
+    BeginCircleVote(250, 250);
+    for (std::size_t i = 0; i < hits.size(); ++i)
+        for (std::size_t j = i + 1; j < hits.size(); ++j)
+            for (std::size_t k = j + 1; k < hits.size(); ++k)
+                CircleThroughThree(hits[i].x - 250, hits[i].y - 250, hits[j].x - 250,
+                                   hits[j].y - 250, hits[k].x - 250, hits[k].y - 250);
+    ExpectSameVotes(fast, CircleVotes(), "triple by triple");
+}
+
 TEST(VoteCircles, HitsFarFromTheCentreAreStillExact)
 {
     // 20000 pixels from the centre the products need more than 64 bits.
