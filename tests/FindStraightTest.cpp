@@ -42,6 +42,22 @@ int CountValue(const GrayImage& image, int width, int height, int value)
 
 }  // namespace
 
+TEST(SampleScanProfile, HoldsTheStepsOfThePointsInsideTheImage)
+{
+    // The scan line starts two rows above the picture; its first point inside
+    // is its own previous point.
+    const GrayImage image = FromRows({{90, 0}, {30, 0}, {30, 0}, {200, 0}});
+    EXPECT_EQ(SampleScanProfile(image, 0, -2, 0, 4, 2, 4), 6);
+    const std::span<const ScanSample> p = ScanProfile();
+    ASSERT_EQ(p.size(), 4u);
+    EXPECT_EQ(p[0].y, 0);
+    EXPECT_EQ(p[0].strength, 0);
+    EXPECT_EQ(p[1].strength, 60);
+    EXPECT_EQ(p[2].strength, 0);
+    EXPECT_EQ(p[3].strength, 170);
+    EXPECT_EQ(p[3].y, 3);
+}
+
 TEST(FindStraightEdge, TheRakeCoversTheRegionFromSideToSide)
 {
     // Threshold 0: each scan line's first sample is its hit, at (p, Y1).
