@@ -215,26 +215,75 @@ public:
 
     // ---- Edge along a line: Panel6 (Unit1Edge.cpp) ---------------------------
     QFrame* Panel6 = nullptr;
+    QGroupBox* GroupBox6 = nullptr;
+    QComboBox* ComboBox2 = nullptr;   // "Look For"
+    QComboBox* ComboBox3 = nullptr;   // "Edge Polarity"
+    QScrollBar* ScrollBar7 = nullptr; // "Edge Strength"
+    QLineEdit* Edit4 = nullptr;       // echo of ScrollBar7
+    QLabel* Label35 = nullptr;        // "Total Edge"
+    QLineEdit* Edit5 = nullptr;       // edge count
     QPushButton* Button11 = nullptr;  // "Find Edge"
     void BuildPanel6();
     void FindEdge1Click();
     void FindEdgeSetup1Click();
+    void ScrollBar7Change();
     void Button11Click();
+    // Caption, scroll bar and read-only echo box in one row of a gauging panel;
+    // the scroll bar's changes run handler.
+    QScrollBar* PlaceEchoedScrollBar(QWidget* parent, const char* name, const char* editName,
+                                     const QString& caption, int top, int minimum, int maximum,
+                                     int value, QLineEdit*& echo, void (TForm1::*handler)());
+    QComboBox* PlaceCaptionedList(QWidget* parent, const char* name, const QString& caption,
+                                  int top, const QStringList& items);
 
     // ---- Straight edge: Panel7 (Unit1Straight.cpp) ---------------------------
     QFrame* Panel7 = nullptr;
+    QGroupBox* GroupBox7 = nullptr;
+    QComboBox* ComboBox4 = nullptr;    // "Direction"
+    QScrollBar* ScrollBar8 = nullptr;  // "Gap"
+    QLineEdit* Edit6 = nullptr;
+    QScrollBar* ScrollBar9 = nullptr;  // "Edge Strength"
+    QLineEdit* Edit7 = nullptr;
+    QScrollBar* ScrollBar10 = nullptr; // "Angle"
+    QLineEdit* Edit8 = nullptr;
     QPushButton* Button12 = nullptr;  // "Find Straight"
     void BuildPanel7();
     void FindStraight1Click();
     void FindStraightSetup1Click();
+    void ScrollBar8Change();
+    void ScrollBar9Change();
+    void ScrollBar10Change();
     void Button12Click();
 
     // ---- Circular edge: Panel8 (Unit1Circular.cpp) ---------------------------
     QFrame* Panel8 = nullptr;
+    QGroupBox* GroupBox8 = nullptr;
+    QComboBox* ComboBox5 = nullptr;    // "Direction"
+    QScrollBar* ScrollBar11 = nullptr; // "Gap"
+    QLineEdit* Edit9 = nullptr;
+    QScrollBar* ScrollBar12 = nullptr; // "Edge Strength"
+    QLineEdit* Edit10 = nullptr;
+    QScrollBar* ScrollBar13 = nullptr; // "Start Angle"
+    QLineEdit* Edit11 = nullptr;
+    QScrollBar* ScrollBar14 = nullptr; // "End Angle"
+    QLineEdit* Edit12 = nullptr;
+    QScrollBar* ScrollBar15 = nullptr; // "Inside Radius"
+    QLineEdit* Edit13 = nullptr;
+    QScrollBar* ScrollBar16 = nullptr; // "Outside Radius"
+    QLineEdit* Edit14 = nullptr;
+    QLabel* Label50 = nullptr;         // "Result"
+    QFrame* Shape6 = nullptr;          // fixed frame around the verdict
+    QLabel* Label51 = nullptr;         // "OK" or "NG"
     QPushButton* Button13 = nullptr;  // "Find Circular"
     void BuildPanel8();
     void FindCircular1Click();
     void FindCircularSetup1Click();
+    void ScrollBar11Change();
+    void ScrollBar12Change();
+    void ScrollBar13Change();
+    void ScrollBar14Change();
+    void ScrollBar15Change();
+    void ScrollBar16Change();
     void Button13Click();
 
     // ---- Tool window and video (Unit1Tool.cpp, Unit1Video.cpp) ---------------

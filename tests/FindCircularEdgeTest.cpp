@@ -1,0 +1,404 @@
+// tests/FindCircularEdgeTest.cpp
+#include "Find_circular_edge.h"
+#include "FindCircularEdgeReference.h"
+#include "FindEdgeReference.h"
+#include "ImageReference.h"
+#include "Parallel.h"
+#include "TestImages.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <random>
+
+namespace {
+
+// The disc scene: gray 50 within radius 40 of (150, 140) on gray 200, the
+// centre more than 100 pixels from every border.
+constexpr int kDiscWidth = 301, kDiscHeight = 262, kDiscX = 150, kDiscY = 140;
+
+int CountValue(const GrayImage& image, int width, int height, int value)
+{
+    int count = 0;
+    for (int x = 0; x < width; ++x)
+        for (int y = 0; y < height; ++y)
+            count += image[x][y] == value;
+    return count;
+}
+
+std::vector<SpokeHit> Hits(std::initializer_list<std::pair<int, int>> points)
+{
+    std::vector<SpokeHit> hits;
+    for (auto [x, y] : points)
+        hits.push_back({x, y, 1});
+    return hits;
+}
+
+void ExpectSameVotes(const std::vector<CircleVote>& got, const std::vector<CircleVote>& want,
+                     const std::string& what)
+{
+    ASSERT_EQ(got.size(), want.size()) << what;
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        ASSERT_EQ(got[i].centreX, want[i].centreX) << what << " entry " << i;
+        ASSERT_EQ(got[i].centreY, want[i].centreY) << what << " entry " << i;
+        ASSERT_EQ(got[i].radius, want[i].radius) << what << " entry " << i;
+        ASSERT_EQ(got[i].votes, want[i].votes) << what << " entry " << i;
+    }
+}
+
+}  // namespace
+
+TEST(BuildSpokes, DefaultsGiveThirtySixSpokesWithoutOneAtTheEndAngle)
+{
+    EXPECT_EQ(BuildSpokes(10, kInward, 0, 360, 200, 150, 0, 100), 36);
+    const std::span<const Spoke> s = Spokes();
+    ASSERT_EQ(s.size(), 36u);
+    // 0 degrees points right; inward spokes run from the outer point to the centre.
+    EXPECT_EQ(s[0].startX, 300);
+    EXPECT_EQ(s[0].startY, 150);
+    EXPECT_EQ(s[0].endX, 200);
+    EXPECT_EQ(s[0].endY, 150);
+    // 350 degrees: (200 + 100·cos, 150 + 100·sin) = (298.48.., 132.63..), truncated.
+    EXPECT_EQ(s[35].startX, 298);
+    EXPECT_EQ(s[35].startY, 132);
+}
+
+TEST(BuildSpokes, TheSweepAlwaysIncreasesFromTheStartAngle)
+{
+    // Start 90, end 0, gap 30: spokes at 90, 120 and 150 degrees, outward.
+    ASSERT_EQ(BuildSpokes(30, kOutward, 90, 0, 100, 100, 10, 50), 3);
+    const std::span<const Spoke> s = Spokes();
+    // 90 degrees with this value of pi: cos θ = −2.05e-10, so x = trunc(100 − 1e-8) = 99;
+    // the spoke points down the screen (y grows), as angles turn clockwise.
+    EXPECT_EQ(s[0].startX, 99);
+    EXPECT_EQ(s[0].startY, 110);
+    EXPECT_EQ(s[0].endX, 99);
+    EXPECT_EQ(s[0].endY, 150);
+    // This pi is a little large, so each angle is a little past its mark:
+    // cos 120° is just below −0.5 and sin 150° just below 0.5.
+    EXPECT_EQ(s[1].endX, 74);   // trunc(100 − 25.0000001)
+    EXPECT_EQ(s[1].endY, 143);  // 100 + 43.30
+    EXPECT_EQ(s[2].endX, 56);   // 150 degrees: 100 − 43.30
+    EXPECT_EQ(s[2].endY, 124);  // trunc(124.9999999)
+    EXPECT_EQ(BuildSpokes(0, kOutward, 0, 360, 100, 100, 10, 50), 0);  // no gap, no spoke
+}
+
+TEST(BuildSpokes, AnglesAndPointsAreInExtendedPrecision)
+{
+    // cos(180·3.141592654/180) is −1 + 8e-20 in extended precision (exactly −1 in
+    // double): the outer point 100 to the left of x = 20 is trunc(−79.99..) = −79.
+    // 360 and 270 degrees likewise stop one short of a whole 100.
+    ASSERT_EQ(BuildSpokes(90, kOutward, 90, 450, 20, 20, 0, 100), 4);
+    const std::span<const Spoke> s = Spokes();
+    EXPECT_EQ(s[1].endX, -79);  // 180 degrees
+    EXPECT_EQ(s[1].endY, 19);   // sin θ = −4.1e-10: 20 − 4e-8 truncates to 19
+    EXPECT_EQ(s[2].endX, 20);   // 270 degrees
+    EXPECT_EQ(s[2].endY, -79);
+    EXPECT_EQ(s[3].endX, 119);  // 360 degrees: 20 + 99.99..
+    EXPECT_EQ(s[3].endY, 20);
+}
+
+TEST(FirstEdgeOnSpoke, SkipsPointsOutsideTheImage)
+{
+    // The spoke starts left of the image; the first point inside is its own
+    // previous point, so the bright column 0 is no edge.
+    GrayImage image = FromRows({{200, 200, 50, 50, 50, 50}});
+    const SpokeHit hit = FirstEdgeOnSpoke(image, 100, Spoke{-4, 0, 6, 0}, 6, 1);
+    EXPECT_EQ(hit.found, 1);
+    EXPECT_EQ(hit.x, 2);
+    EXPECT_EQ(FirstEdgeOnSpoke(image, 151, Spoke{-4, 0, 6, 0}, 6, 1).found, 0);
+    EXPECT_EQ(FirstEdgeOnSpoke(image, 0, Spoke{-4, 0, -1, 0}, 6, 1).found, 0);  // all outside
+}
+
+TEST(CircleThroughThree, GivesCentreAndRadiusRelativeToTheSearchCentre)
+{
+    BeginCircleVote(100, 50);
+    CircleThroughThree(10, 0, 0, 10, -10, 0);  // D = E = 0, F = −100, q = 400
+    CircleThroughThree(0, 0, 5, 5, 10, 10);    // collinear: nothing
+    CircleThroughThree(3, 4, 3, 4, 7, 1);      // a repeated point: nothing
+    const std::vector<CircleVote> votes = CircleVotes();
+    ASSERT_EQ(votes.size(), 1u);
+    EXPECT_EQ(votes[0].centreX, 100);
+    EXPECT_EQ(votes[0].centreY, 50);
+    EXPECT_EQ(votes[0].radius, 10);
+    EXPECT_EQ(votes[0].votes, 1);
+}
+
+TEST(AddCircleVote, TruncatesHalvesAndRadiusTowardZero)
+{
+    BeginCircleVote(0, 0);
+    AddCircleVote(-7, 7, -1);  // centre (3, −3); q = 49 + 49 + 4 = 102, √102·0.5 = 5.04
+    AddCircleVote(2, 2, 2);    // q = 0: no circle
+    AddCircleVote(-7, 7, -1);
+    const std::vector<CircleVote> votes = CircleVotes();
+    ASSERT_EQ(votes.size(), 1u);
+    EXPECT_EQ(votes[0].centreX, 3);
+    EXPECT_EQ(votes[0].centreY, -3);
+    EXPECT_EQ(votes[0].radius, 5);
+    EXPECT_EQ(votes[0].votes, 2);
+}
+
+TEST(ChosenCircle, AmongEqualVotesTheEntryEnteredLastWins)
+{
+    BeginCircleVote(0, 0);
+    AddCircleVote(0, 0, -100);  // entry 0
+    AddCircleVote(0, 0, -400);  // entry 1
+    AddCircleVote(0, 0, -400);
+    AddCircleVote(0, 0, -100);  // entry 0 is voted last, but entry 1 was entered last
+    const CircleVote c = ChosenCircle();
+    EXPECT_EQ(c.votes, 2);
+    EXPECT_EQ(c.radius, 20);
+    BeginCircleVote(0, 0);
+    EXPECT_EQ(ChosenCircle().votes, 0);
+}
+
+TEST(FindCircularEdge, ADarkDiscWinsWithRadius39InwardAnd40Outward)
+{
+    for (int direction : {kInward, kOutward}) {
+        GrayImage image = DiscScene(kDiscWidth, kDiscHeight, kDiscX, kDiscY, 40, 50, 200);
+        const int votes = FindCircularEdge(image, 50, 10, direction, 0, 360, kDiscX, kDiscY, 0,
+                                           100, kDiscWidth, kDiscHeight);
+        const CircleVote c = ChosenCircle();
+        EXPECT_EQ(c.centreX, kDiscX) << direction;
+        EXPECT_EQ(c.centreY, kDiscY) << direction;
+        EXPECT_EQ(c.radius, direction == kInward ? 39 : 40);
+        EXPECT_GT(votes, 7140 / 2) << direction;
+        EXPECT_EQ(votes, c.votes);
+        // Inward every spoke hits the disc's outermost dark pixel.
+        if (direction == kInward)
+            for (const SpokeHit& h : SpokeHits()) {
+                ASSERT_EQ(h.found, 1);
+                const int u = h.x - kDiscX, v = h.y - kDiscY;
+                EXPECT_LE(u * u + v * v, 1600);
+            }
+        // The found circle is drawn black; the outside radius gray 128 at (250, 140).
+        EXPECT_EQ(image[kDiscX + c.radius][kDiscY], 0);
+        EXPECT_EQ(image[kDiscX + 100][kDiscY], 128);
+    }
+}
+
+TEST(FindCircularEdge, AGapWiderThanTheSweepGivesNoSpokeAndNothingDrawn)
+{
+    GrayImage image = DiscScene(kDiscWidth, kDiscHeight, kDiscX, kDiscY, 40, 50, 200);
+    const GrayImage before = Copy(image, kDiscWidth, kDiscHeight);
+    EXPECT_EQ(FindCircularEdge(image, 50, 100, kInward, 0, 90, kDiscX, kDiscY, 0, 100, kDiscWidth,
+                               kDiscHeight),
+              0);
+    EXPECT_TRUE(SameImage(image, before, kDiscWidth, kDiscHeight));
+}
+
+TEST(FindCircularEdge, ThreeCollinearHitsGiveNoCircleAndNoFoundCircleIsDrawn)
+{
+    // A vertical boundary 50 to the right of the centre; spokes at 0, 10 and 20
+    // degrees all cross it in column 150.
+    GrayImage image = NewGrayImage(300, 200);
+    for (int x = 0; x < 300; ++x)
+        for (int y = 0; y < 200; ++y)
+            image[x][y] = x < 150 ? 60 : 180;
+    EXPECT_EQ(FindCircularEdge(image, 50, 10, kOutward, 0, 30, 100, 60, 0, 100, 300, 200), 0);
+    int found = 0;
+    for (const SpokeHit& h : SpokeHits()) {
+        found += h.found;
+        EXPECT_EQ(h.x, 150);
+    }
+    EXPECT_EQ(found, 3);
+    EXPECT_TRUE(CircleVotes().empty());
+    EXPECT_EQ(CountValue(image, 300, 200, 0), 0);  // no black circle anywhere
+    EXPECT_EQ(image[100 + 100][60], 128);          // the outside radius is still drawn
+}
+
+TEST(FindCircularEdge, ThreeHitsOnACircleGiveOneVote)
+{
+    GrayImage image = DiscScene(kDiscWidth, kDiscHeight, kDiscX, kDiscY, 40, 50, 200);
+    EXPECT_EQ(FindCircularEdge(image, 50, 120, kInward, 0, 360, kDiscX, kDiscY, 0, 100,
+                               kDiscWidth, kDiscHeight),
+              1);
+    EXPECT_EQ(CircleVotes().size(), 1u);
+}
+
+TEST(FindCircularEdge, LargeCirclesAreExact)
+{
+    // Radius 230 about the search centre: x·y·(x² + y²) leaves 32 bits, and
+    // wrapped determinants would scatter the votes.
+    const int width = 600, height = 560, cx = 290, cy = 280;
+    GrayImage image = DiscScene(width, height, cx, cy, 230, 40, 220);
+    const int votes = FindCircularEdge(image, 50, 10, kInward, 0, 360, cx, cy, 0, 250, width,
+                                       height);
+    const CircleVote c = ChosenCircle();
+    EXPECT_EQ(c.centreX, cx);
+    EXPECT_EQ(c.centreY, cy);
+    EXPECT_EQ(c.radius, 229);
+    EXPECT_GT(votes, 7140 / 4);
+}
+
+TEST(VoteCircles, AgreesWithTheLiteralVoteAndDoesNotDependOnThreads)
+{
+    std::mt19937 rng(6031);
+    for (int round = 0; round < 60; ++round) {
+        // Hits scattered around a circle, some missing, some far out.
+        const int cx = static_cast<int>(rng() % 400), cy = static_cast<int>(rng() % 400);
+        const int radius = 1 + static_cast<int>(rng() % 150);
+        const int m = 3 + static_cast<int>(rng() % 40);
+        std::vector<SpokeHit> hits;
+        for (int k = 0; k < m; ++k) {
+            const double t = 6.2831853 * k / m;
+            const int jitter = static_cast<int>(rng() % 5) - 2;
+            hits.push_back({cx + static_cast<int>((radius + jitter) * std::cos(t)),
+                            cy + static_cast<int>((radius + jitter) * std::sin(t)),
+                            rng() % 6 == 0 ? 0 : 1});
+        }
+        const std::vector<CircleVote> want = ReferenceVoteCircles(hits, cx, cy);
+        for (int workers : {1, 2, 5}) {
+            SetWorkerCount(workers);
+            BeginCircleVote(cx, cy);
+            VoteCircles(hits);
+            ExpectSameVotes(CircleVotes(), want, "round " + std::to_string(round));
+        }
+    }
+    SetWorkerCount(0);
+}
+
+TEST(VoteCircles, TheAccumulatorHoldsMoreThan64982Circles)
+{
+    // 80 scattered hits: 82,160 triples, nearly all different circles. The
+    // shared pair terms must agree with the triple-by-triple arithmetic.
+    std::mt19937 rng(64982);
+    std::vector<SpokeHit> hits;
+    for (int k = 0; k < 80; ++k)
+        hits.push_back({static_cast<int>(rng() % 500), static_cast<int>(rng() % 500), 1});
+    BeginCircleVote(250, 250);
+    VoteCircles(hits);
+    const std::vector<CircleVote> fast = CircleVotes();
+    EXPECT_GT(fast.size(), 64982u);
+    BeginCircleVote(250, 250);
+    for (std::size_t i = 0; i < hits.size(); ++i)
+        for (std::size_t j = i + 1; j < hits.size(); ++j)
+            for (std::size_t k = j + 1; k < hits.size(); ++k)
+                CircleThroughThree(hits[i].x - 250, hits[i].y - 250, hits[j].x - 250,
+                                   hits[j].y - 250, hits[k].x - 250, hits[k].y - 250);
+    ExpectSameVotes(fast, CircleVotes(), "triple by triple");
+}
+
+TEST(VoteCircles, HitsFarFromTheCentreAreStillExact)
+{
+    // 20000 pixels from the centre the products need more than 64 bits.
+    const std::vector<SpokeHit> hits =
+        Hits({{10, 10}, {400, 30}, {800, 5}, {300, 700}, {5, 600}, {790, 650}, {420, 420}});
+    for (auto [cx, cy] : {std::pair{-20000, 5}, std::pair{7, 30000}, std::pair{-900000, -900000}}) {
+        BeginCircleVote(cx, cy);
+        VoteCircles(hits);
+        ExpectSameVotes(CircleVotes(), ReferenceVoteCircles(hits, cx, cy), "far centre");
+        EXPECT_FALSE(CircleVotes().empty());
+    }
+    // Beyond 2^30 pixels a triple gives nothing (and nothing overflows).
+    BeginCircleVote(INT_MIN, INT_MAX);
+    VoteCircles(hits);
+    EXPECT_TRUE(CircleVotes().empty());
+}
+
+TEST(FindCircularEdge, ANearlyStraightTripleGivesAHugeCircleDrawnQuickly)
+{
+    // A dark lower half whose boundary dips one row at column 200, where the
+    // 90-degree spoke crosses it: three hits almost on a line, whose circle has a
+    // radius in the thousands and its centre far outside the image.
+    GrayImage image = Filled(400, 300, 200);
+    for (int x = 0; x < 400; ++x)
+        for (int y = 0; y < 300; ++y)
+            if (y >= 150 + (x == 200 ? 1 : 0))
+                image[x][y] = 40;
+    const int votes = FindCircularEdge(image, 50, 45, kOutward, 45, 180, 200, 60, 0, 250, 400, 300);
+    EXPECT_EQ(votes, 1);
+    const CircleVote c = ChosenCircle();
+    EXPECT_GT(c.radius, 1000);
+    EXPECT_GT(CountValue(image, 400, 300, 0), 0);  // part of it crosses the image
+}
+
+TEST(DrawWideCircle, DrawsTheSamePixelsAsDrawCircle)
+{
+    std::mt19937 rng(77);
+    for (int round = 0; round < 300; ++round) {
+        const int width = 1 + static_cast<int>(rng() % 40), height = 1 + static_cast<int>(rng() % 40);
+        const int radius = static_cast<int>(rng() % 60) - 2;
+        const int cx = static_cast<int>(rng() % 120) - 40, cy = static_cast<int>(rng() % 120) - 40;
+        GrayImage want = Filled(width, height, 7), got = Filled(width, height, 7);
+        DrawCircle(want, radius, 99, cx, cy, width, height);
+        DrawWideCircle(got, radius, 99, cx, cy, width, height);
+        ASSERT_EQ(FirstDifference(got, want, width, height), "") << "round " << round;
+    }
+    // A circle of radius 2^40 whose top is (30, 10): the top row holds u = 0..1,
+    // the next one u = 1 to √(2r − 1) + 1, about 1.48 million, far wider than the image.
+    GrayImage image = Filled(64, 32, 7);
+    const std::int64_t r = std::int64_t{1} << 40;
+    DrawWideCircle(image, r, 99, 30, 10 + r, 64, 32);
+    EXPECT_EQ(image[29][10], 99);
+    EXPECT_EQ(image[31][10], 99);
+    EXPECT_EQ(image[32][10], 7);
+    EXPECT_EQ(image[0][11], 99);
+    EXPECT_EQ(image[63][11], 99);
+    EXPECT_EQ(image[30][11], 7);
+    EXPECT_EQ(image[30][12], 7);
+}
+
+TEST(FindCircularEdge, AgreesWithTheLiteralToolOnRandomScenes)
+{
+    std::mt19937 rng(808);
+    int withVotes = 0;
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int round = 0; round < 400; ++round) {
+        const int width = pick(1, 160), height = pick(1, 160);
+        GrayImage scene;
+        int cx, cy, inside, outside, threshold;
+        if (pick(0, 3) != 0) {  // a disc, searched from near its centre
+            const int dx = pick(0, width - 1), dy = pick(0, height - 1);
+            const int radius = pick(2, std::min(width, height) / 2 + 20);
+            const int dark = pick(0, 120), bright = pick(dark + 60, 255);
+            scene = pick(0, 1) == 0 ? DiscScene(width, height, dx, dy, radius, dark, bright)
+                                    : DiscScene(width, height, dx, dy, radius, bright, dark);
+            cx = dx + pick(-5, 5);
+            cy = dy + pick(-5, 5);
+            inside = pick(0, radius / 2);
+            outside = std::min(radius + pick(2, 80), 250);
+            threshold = pick(10, bright - dark);
+        } else {
+            scene = RandomGaugingScene(rng, width, height);
+            cx = pick(-20, width + 20);
+            cy = pick(-20, height + 20);
+            inside = pick(0, 100);
+            outside = pick(0, 250);
+            threshold = pick(0, 120);
+        }
+        const int gap = pick(1, 30);
+        // The literal accumulator is searched entry by entry: at most 30 spokes.
+        const int sweep = std::min(gap * pick(0, 30) + pick(0, gap - 1), 360);
+        const bool upward = pick(0, 1) == 0;
+        const int start = upward ? pick(0, 360 - sweep) : pick(sweep, 360);
+        const int end = upward ? start + sweep : start - sweep;
+        const int direction = pick(0, 1);
+        GrayImage got = Copy(scene, width, height), want = Copy(scene, width, height);
+        SetWorkerCount(pick(1, 4));
+        const int votes = FindCircularEdge(got, static_cast<std::uint8_t>(threshold), gap,
+                                           direction, start, end, cx, cy, inside, outside, width,
+                                           height);
+        const ReferenceCircularResult r = ReferenceFindCircularEdge(
+            want, threshold, gap, direction, start, end, cx, cy, inside, outside, width, height);
+        const std::string what = "round " + std::to_string(round);
+        ASSERT_EQ(votes, r.result) << what;
+        withVotes += votes > 0;
+        ASSERT_EQ(Spokes().size(), r.spokes.size()) << what;
+        for (std::size_t k = 0; k < r.spokes.size(); ++k) {
+            ASSERT_EQ(Spokes()[k].startX, r.spokes[k].startX) << what;
+            ASSERT_EQ(Spokes()[k].startY, r.spokes[k].startY) << what;
+            ASSERT_EQ(Spokes()[k].endX, r.spokes[k].endX) << what;
+            ASSERT_EQ(Spokes()[k].endY, r.spokes[k].endY) << what;
+            ASSERT_EQ(SpokeHits()[k].found, r.hits[k].found) << what;
+            if (r.hits[k].found == 1) {
+                ASSERT_EQ(SpokeHits()[k].x, r.hits[k].x) << what;
+                ASSERT_EQ(SpokeHits()[k].y, r.hits[k].y) << what;
+            }
+        }
+        ExpectSameVotes(CircleVotes(), r.votes, what);
+        ASSERT_EQ(FirstDifference(got, want, width, height), "") << what;
+    }
+    EXPECT_GT(withVotes, 150);  // most scenes reach the vote
+    SetWorkerCount(0);
+}
