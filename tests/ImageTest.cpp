@@ -205,6 +205,21 @@ TEST(DrawCircle, MatchesTheLiteralWalkOnRandomCircles)
     }
 }
 
+TEST(DrawCircle, CirclesFarLargerThanTheImageMatchTheLiteralWalk)
+{
+    std::mt19937 rng(78);
+    for (int round = 0; round < 1000; ++round) {
+        const int width = 1 + static_cast<int>(rng() % 6), height = 1 + static_cast<int>(rng() % 6);
+        const int radius = 25 + static_cast<int>(rng() % 60);
+        const int cx = static_cast<int>(rng() % 180) - 90, cy = static_cast<int>(rng() % 180) - 90;
+        GrayImage fast = Filled(width, height, 0), literal = Filled(width, height, 0);
+        DrawCircle(fast, radius, 128, cx, cy, width, height);
+        ReferenceDrawCircle(literal, radius, 128, cx, cy, width, height);
+        ASSERT_EQ(FirstDifference(fast, literal, width, height), "")
+            << "round " << round << ": r " << radius << " at (" << cx << ", " << cy << ")";
+    }
+}
+
 TEST(DrawCircle, EnormousRadiusIsSafeAndQuick)
 {
     GrayImage image = Filled(16, 16, 0);

@@ -188,15 +188,37 @@ void DrawCircle(GrayImage& image, int radius, std::uint8_t value, int cx, int cy
                 int height)
 {
     // The quarter path starts at (0, r) relative to the centre, steps right while
-    // u² + v² <= r² and down otherwise. So row v (1 <= v <= r) is visited for u from
-    // s(v + 1) to s(v), where s(v) = floor(sqrt(r² − v²)) + 1 and s(r + 1) = 0; the
-    // walk ends on row 0 at u = s(1) = r. Only the rows and columns inside the
-    // image are walked, so an enormous circle costs no more than a small one.
+    // d = u² + v² − r² <= 0 and down otherwise. A circle of the image's scale is
+    // walked so. For a larger one, note that row v (1 <= v <= r) is visited for u
+    // from s(v + 1) to s(v), where s(v) = floor(sqrt(r² − v²)) + 1 and s(r + 1) = 0,
+    // and the walk ends on row 0 at u = s(1) = r: then only the rows and columns
+    // inside the image are visited, and an enormous circle costs no more than a
+    // small one.
     if (radius < 0 || width <= 0 || height <= 0)
         return;
     const i64 r = radius, r2 = r * r;
     if (r == 0) {
         SetIfInside(image, value, cx, cy, width, height);
+        return;
+    }
+    if (r <= 2 * (static_cast<i64>(width) + height)) {
+        // A circle of the image's scale: the plain walk of about 2r steps is cheapest.
+        i64 u = 0, v = r, d = 0;
+        while (v > 0) {
+            SetIfInside(image, value, cx + u, cy + v, width, height);
+            SetIfInside(image, value, cx + u, cy - v, width, height);
+            SetIfInside(image, value, cx - u, cy + v, width, height);
+            SetIfInside(image, value, cx - u, cy - v, width, height);
+            if (d > 0) {
+                d -= 2 * v - 1;
+                --v;
+            } else {
+                d += 2 * u + 1;
+                ++u;
+            }
+        }
+        SetIfInside(image, value, cx + u, cy, width, height);
+        SetIfInside(image, value, cx + u - 2 * r, cy, width, height);
         return;
     }
     auto s = [&](i64 v) { return v > r ? i64{0} : IntegerSqrt(r2 - v * v) + 1; };
