@@ -35,41 +35,77 @@ struct GaussTable<7> {
                                     {1, 1, 2, 2, 2, 1, 1}};
 };
 
+// Across x: Q_j = Σ_i G[i][j] · P_i for j = 0 .. h, at most 44 · 255 each. The
+// loops take restrict pointers: a byte store may alias anything, and without
+// them the compiler reloads every pointer per row.
+template <int M>
+[[gnu::always_inline]] inline void AcrossColumns(const std::uint8_t* const* column,
+                                                 std::uint16_t* __restrict sums, int count)
+{
+    constexpr int h = (M - 1) / 2;
+    constexpr auto& G = GaussTable<M>::G;
+    const std::uint8_t* __restrict c[M];
+    for (int i = 0; i < M; ++i)
+        c[i] = column[i];
+    for (int k = 0; k < count; ++k) {
+        std::uint16_t P[h + 1];
+        P[0] = c[h][k];
+        for (int i = 1; i <= h; ++i)
+            P[i] = static_cast<std::uint16_t>(c[h - i][k] + c[h + i][k]);
+        for (int j = 0; j <= h; ++j) {
+            std::uint16_t q = 0;
+            for (int i = 0; i <= h; ++i)
+                q = static_cast<std::uint16_t>(q + G[h + i][h + j] * P[i]);
+            sums[j * count + k] = q;
+        }
+    }
+}
+
+// Down y, divided: rows whose window is whole in y (and the padding rows).
+template <int M>
+[[gnu::always_inline]] inline void DownRows(const std::uint16_t* __restrict sums,
+                                            std::uint8_t* __restrict T, int rows, int count,
+                                            std::uint16_t multiplier, int shift)
+{
+    shift &= 15;  // it always is below 16; saying so lets the loop shift 16-bit lanes
+    constexpr int h = (M - 1) / 2;
+    for (int k = 0; k < rows; ++k) {
+        std::uint16_t s = sums[k + h];  // at most 140 · 255
+        for (int j = 1; j <= h; ++j)
+            s = static_cast<std::uint16_t>(s + sums[j * count + k + h - j] +
+                                           sums[j * count + k + h + j]);
+        const auto q = static_cast<std::uint16_t>((std::uint32_t{s} * multiplier) >> 16);
+        T[k] = static_cast<std::uint8_t>(q >> shift);
+    }
+}
+
 template <int M>
 [[gnu::always_inline]] inline void GaussianColumnsOf(const FilterArea& a, int x0, int x1)
 {
     constexpr int h = (M - 1) / 2;
     constexpr auto& G = GaussTable<M>::G;  // G[h + i][h + j]: x offset i, y offset j
     const int n = a.Y2 - a.Y1, rows = PaddedRows(n), count = rows + 2 * h;
-    std::vector<std::uint8_t> ring(static_cast<std::size_t>(M * count));
-    std::vector<std::uint16_t> sums(static_cast<std::size_t>((h + 1) * count));
+    std::vector<std::uint8_t> copies(static_cast<std::size_t>(M * count));
+    std::vector<std::uint16_t> sumBuffer(static_cast<std::size_t>((h + 1) * count));
     std::vector<std::uint8_t> out(static_cast<std::size_t>(rows));
-    std::uint8_t* T = out.data();
-    auto slot = [&](int x) { return ring.data() + ((x % M + M) % M) * count; };
-    for (int x = x0 - h; x < x0 + h; ++x)
-        CopyColumn(a, x, h, count, slot(x), 0);
+    std::uint16_t* const Q = sumBuffer.data();  // Q_j is Q[j · count ..]
+    std::uint8_t* const T = out.data();
+    const std::uint8_t* window[M];  // window[i]: column x − h + i
+    for (int i = 0; i < M; ++i) {
+        std::uint8_t* copy = copies.data() + i * count;
+        CopyColumn(a, x0 - h + i, h, count, copy, 0);
+        window[i] = copy;
+    }
     const FullRows full = FullWindowRows(a, h);
     for (int x = x0; x < x1; ++x) {
-        CopyColumn(a, x + h, h, count, slot(x + h), 0);
-        const std::uint8_t* column[M];  // column[h + i] is source column x + i
-        for (int i = -h; i <= h; ++i)
-            column[h + i] = slot(x + i);
-        std::uint16_t* Q[h + 1];
-        for (int j = 0; j <= h; ++j)
-            Q[j] = sums.data() + j * count;
-        // Across x: at most 44 · 255 per sum, well inside 16 bits.
-        for (int k = 0; k < count; ++k) {
-            std::uint16_t P[h + 1];
-            P[0] = column[h][k];
-            for (int i = 1; i <= h; ++i)
-                P[i] = static_cast<std::uint16_t>(column[h - i][k] + column[h + i][k]);
-            for (int j = 0; j <= h; ++j) {
-                std::uint16_t q = 0;
-                for (int i = 0; i <= h; ++i)
-                    q = static_cast<std::uint16_t>(q + G[h + i][h + j] * P[i]);
-                Q[j][k] = q;
-            }
+        if (x > x0) {  // column x + h takes the place of x − h − 1
+            std::uint8_t* const fresh = const_cast<std::uint8_t*>(window[0]);
+            CopyColumn(a, x + h, h, count, fresh, 0);
+            for (int i = 0; i < M - 1; ++i)
+                window[i] = window[i + 1];
+            window[M - 1] = fresh;
         }
+        AcrossColumns<M>(window, Q, count);
         // Weights of the columns that exist, per row offset: R[h + j].
         int R[M] = {};
         for (int i = -h; i <= h; ++i)
@@ -79,28 +115,18 @@ template <int M>
         int whole = 0;
         for (int j = 0; j < M; ++j)
             whole += R[j];
-        // Down y: at most 140 · 255.
         const DivisionMagic magic = MagicFor(whole, 255 * whole);
-        const std::uint32_t multiplier = magic.multiplier;
-        const int shift = magic.shift;
-        for (int k = 0; k < rows; ++k) {
-            std::uint16_t s = Q[0][k + h];
-            for (int j = 1; j <= h; ++j)
-                s = static_cast<std::uint16_t>(s + Q[j][k + h - j] + Q[j][k + h + j]);
-            T[k] = static_cast<std::uint8_t>((s * multiplier) >> 16 >> shift);
-        }
-        for (int k = 0; k < n; ++k) {
-            if (magic.valid && k >= full.first && k <= full.last)
-                continue;
+        DownRows<M>(Q, T, rows, count, magic.multiplier, magic.shift);
+        ForOtherRows(n, full, !magic.valid, [&](int k) {
             const int y = a.Y1 + k;
-            int s = Q[0][k + h], w = 0;
+            int s = Q[k + h], w = 0;
             for (int j = 1; j <= h; ++j)
-                s += Q[j][k + h - j] + Q[j][k + h + j];
+                s += Q[j * count + k + h - j] + Q[j * count + k + h + j];
             for (int j = -h; j <= h; ++j)
                 if (0 <= y + j && y + j < a.height)
                     w += R[h + j];
             T[k] = static_cast<std::uint8_t>(s / w);
-        }
+        });
         std::memcpy(a.dst[x] + a.Y1, T, static_cast<std::size_t>(n));
     }
 }

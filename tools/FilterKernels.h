@@ -93,3 +93,18 @@ inline FullRows FullWindowRows(const FilterArea& a, int h)
 {
     return {std::max(a.Y1, h) - a.Y1, std::min(a.Y2, a.height - h) - 1 - a.Y1};
 }
+
+// Calls row(k) for the rows k of 0 .. n − 1 outside full, or for all of them.
+template <class Row>
+void ForOtherRows(int n, FullRows full, bool all, Row row)
+{
+    if (all || full.first > full.last) {
+        for (int k = 0; k < n; ++k)
+            row(k);
+        return;
+    }
+    for (int k = 0; k < full.first; ++k)
+        row(k);
+    for (int k = full.last + 1; k < n; ++k)
+        row(k);
+}

@@ -146,13 +146,10 @@ template <int M>
         const int first = a.Y1 - h;  // row of B[0]
         if (0 <= x && x < a.width) {
             CopyColumn(a, x, h, count, B, 0);
-            for (int k = 0; k < count; ++k) {
-                const int y = first + k;
-                if (y < 0 || y >= a.height) {
-                    const int d = std::min(y < 0 ? -y : y - a.height + 1, h);
-                    B[k] = x % M < zeros[d] ? 0 : 255;
-                }
-            }
+            for (int k = 0; k < std::min(-first, count); ++k)  // rows above the image
+                B[k] = x % M < zeros[std::min(-(first + k), h)] ? 0 : 255;
+            for (int k = std::max(a.height - first, 0); k < count; ++k)  // rows below it
+                B[k] = x % M < zeros[std::min(first + k - a.height + 1, h)] ? 0 : 255;
         } else {
             const int d = x < 0 ? -x : x - a.width + 1;
             for (int k = 0; k < count; ++k) {
