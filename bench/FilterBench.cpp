@@ -59,22 +59,48 @@ void GradientArgs(benchmark::internal::Benchmark* b)
 }
 
 BENCHMARK_CAPTURE(RunFilter, Lowpass, LowpassFilter)->Apply(WindowArgs)->Name("BM_Filter/Lowpass");
-BENCHMARK_CAPTURE(RunFilter, LocalAverage, LocalAverageFilter)->Apply(WindowArgs)->Name("BM_Filter/LocalAverage");
+BENCHMARK_CAPTURE(RunFilter, LocalAverage, LocalAverageFilter)
+    ->Apply(WindowArgs)
+    ->Name("BM_Filter/LocalAverage");
 BENCHMARK_CAPTURE(RunFilter, Median, MedianFilter)->Apply(WindowArgs)->Name("BM_Filter/Median");
-BENCHMARK_CAPTURE(RunFilter, Gaussian, GaussianFilter)->Apply(WindowArgs)->Name("BM_Filter/Gaussian");
-BENCHMARK_CAPTURE(RunFilter, Laplacian, LaplacianFilter)->Apply(WindowArgs)->Name("BM_Filter/Laplacian");
-BENCHMARK_CAPTURE(RunFilter, Prewitt, PrewittFilter)->Apply(GradientArgs)->Name("BM_Filter/Prewitt");
+BENCHMARK_CAPTURE(RunFilter, Gaussian, GaussianFilter)
+    ->Apply(WindowArgs)
+    ->Name("BM_Filter/Gaussian");
+BENCHMARK_CAPTURE(RunFilter, Laplacian, LaplacianFilter)
+    ->Apply(WindowArgs)
+    ->Name("BM_Filter/Laplacian");
+BENCHMARK_CAPTURE(RunFilter, Prewitt, PrewittFilter)
+    ->Apply(GradientArgs)
+    ->Name("BM_Filter/Prewitt");
 BENCHMARK_CAPTURE(RunFilter, Sobel, SobelFilter)->Apply(GradientArgs)->Name("BM_Filter/Sobel");
-BENCHMARK_CAPTURE(RunFilter, Roberts, RobertsFilter)->Apply(GradientArgs)->Name("BM_Filter/Roberts");
+BENCHMARK_CAPTURE(RunFilter, Roberts, RobertsFilter)
+    ->Apply(GradientArgs)
+    ->Name("BM_Filter/Roberts");
 
-BENCHMARK_CAPTURE(RunFilter, Lowpass, ReferenceLowpassFilter)->Apply(WindowArgs)->Name("BM_FilterLiteral/Lowpass");
-BENCHMARK_CAPTURE(RunFilter, LocalAverage, ReferenceLocalAverageFilter)->Apply(WindowArgs)->Name("BM_FilterLiteral/LocalAverage");
-BENCHMARK_CAPTURE(RunFilter, Median, ReferenceMedianFilter)->Apply(WindowArgs)->Name("BM_FilterLiteral/Median");
-BENCHMARK_CAPTURE(RunFilter, Gaussian, ReferenceGaussianFilter)->Apply(WindowArgs)->Name("BM_FilterLiteral/Gaussian");
-BENCHMARK_CAPTURE(RunFilter, Laplacian, ReferenceLaplacianFilter)->Apply(WindowArgs)->Name("BM_FilterLiteral/Laplacian");
-BENCHMARK_CAPTURE(RunFilter, Prewitt, ReferencePrewittFilter)->Apply(GradientArgs)->Name("BM_FilterLiteral/Prewitt");
-BENCHMARK_CAPTURE(RunFilter, Sobel, ReferenceSobelFilter)->Apply(GradientArgs)->Name("BM_FilterLiteral/Sobel");
-BENCHMARK_CAPTURE(RunFilter, Roberts, ReferenceRobertsFilter)->Apply(GradientArgs)->Name("BM_FilterLiteral/Roberts");
+BENCHMARK_CAPTURE(RunFilter, Lowpass, ReferenceLowpassFilter)
+    ->Apply(WindowArgs)
+    ->Name("BM_FilterLiteral/Lowpass");
+BENCHMARK_CAPTURE(RunFilter, LocalAverage, ReferenceLocalAverageFilter)
+    ->Apply(WindowArgs)
+    ->Name("BM_FilterLiteral/LocalAverage");
+BENCHMARK_CAPTURE(RunFilter, Median, ReferenceMedianFilter)
+    ->Apply(WindowArgs)
+    ->Name("BM_FilterLiteral/Median");
+BENCHMARK_CAPTURE(RunFilter, Gaussian, ReferenceGaussianFilter)
+    ->Apply(WindowArgs)
+    ->Name("BM_FilterLiteral/Gaussian");
+BENCHMARK_CAPTURE(RunFilter, Laplacian, ReferenceLaplacianFilter)
+    ->Apply(WindowArgs)
+    ->Name("BM_FilterLiteral/Laplacian");
+BENCHMARK_CAPTURE(RunFilter, Prewitt, ReferencePrewittFilter)
+    ->Apply(GradientArgs)
+    ->Name("BM_FilterLiteral/Prewitt");
+BENCHMARK_CAPTURE(RunFilter, Sobel, ReferenceSobelFilter)
+    ->Apply(GradientArgs)
+    ->Name("BM_FilterLiteral/Sobel");
+BENCHMARK_CAPTURE(RunFilter, Roberts, ReferenceRobertsFilter)
+    ->Apply(GradientArgs)
+    ->Name("BM_FilterLiteral/Roberts");
 
 #ifdef GRAYBENCH_HAVE_OPENCV
 
@@ -94,23 +120,23 @@ void RunOpenCV(benchmark::State& state, Peer peer)
     cv::setNumThreads(1);
     for (auto _ : state) {
         switch (peer) {
-        case Peer::Blur:
-            cv::blur(src, dst, cv::Size(mask, mask));
-            break;
-        case Peer::GaussianBlur:
-            cv::GaussianBlur(src, dst, cv::Size(mask, mask), 0);
-            break;
-        case Peer::MedianBlur:
-            cv::medianBlur(src, dst, mask);
-            break;
-        case Peer::SobelMagnitude:  // both derivatives, their magnitude, back to bytes
-            cv::Sobel(src, gx, CV_16S, 1, 0);
-            cv::Sobel(src, gy, CV_16S, 0, 1);
-            gx.convertTo(fx, CV_32F);
-            gy.convertTo(fy, CV_32F);
-            cv::magnitude(fx, fy, magnitude);
-            magnitude.convertTo(dst, CV_8U);
-            break;
+            case Peer::Blur:
+                cv::blur(src, dst, cv::Size(mask, mask));
+                break;
+            case Peer::GaussianBlur:
+                cv::GaussianBlur(src, dst, cv::Size(mask, mask), 0);
+                break;
+            case Peer::MedianBlur:
+                cv::medianBlur(src, dst, mask);
+                break;
+            case Peer::SobelMagnitude:  // both derivatives, their magnitude, back to bytes
+                cv::Sobel(src, gx, CV_16S, 1, 0);
+                cv::Sobel(src, gy, CV_16S, 0, 1);
+                gx.convertTo(fx, CV_32F);
+                gy.convertTo(fy, CV_32F);
+                cv::magnitude(fx, fy, magnitude);
+                magnitude.convertTo(dst, CV_8U);
+                break;
         }
         benchmark::DoNotOptimize(dst.data);
         benchmark::ClobberMemory();
@@ -119,9 +145,15 @@ void RunOpenCV(benchmark::State& state, Peer peer)
 }
 
 BENCHMARK_CAPTURE(RunOpenCV, blur, Peer::Blur)->Apply(WindowArgs)->Name("BM_FilterOpenCV/blur");
-BENCHMARK_CAPTURE(RunOpenCV, GaussianBlur, Peer::GaussianBlur)->Apply(WindowArgs)->Name("BM_FilterOpenCV/GaussianBlur");
-BENCHMARK_CAPTURE(RunOpenCV, medianBlur, Peer::MedianBlur)->Apply(WindowArgs)->Name("BM_FilterOpenCV/medianBlur");
-BENCHMARK_CAPTURE(RunOpenCV, SobelMagnitude, Peer::SobelMagnitude)->Apply(GradientArgs)->Name("BM_FilterOpenCV/SobelMagnitude");
+BENCHMARK_CAPTURE(RunOpenCV, GaussianBlur, Peer::GaussianBlur)
+    ->Apply(WindowArgs)
+    ->Name("BM_FilterOpenCV/GaussianBlur");
+BENCHMARK_CAPTURE(RunOpenCV, medianBlur, Peer::MedianBlur)
+    ->Apply(WindowArgs)
+    ->Name("BM_FilterOpenCV/medianBlur");
+BENCHMARK_CAPTURE(RunOpenCV, SobelMagnitude, Peer::SobelMagnitude)
+    ->Apply(GradientArgs)
+    ->Name("BM_FilterOpenCV/SobelMagnitude");
 
 #endif
 

@@ -97,9 +97,9 @@ TEST(BuildBrightnessTable, KeepsAGammaOutsideThePanelsRangeInsideTheGrayLevels)
 {
     // The panel offers 0.1 .. 10 only; other values must still give gray levels,
     // not an out-of-range conversion. Input 100 lies on the line at c = 101.
-    EXPECT_EQ(Table(128, 45, 0.0f)[100], 255);       // x^0 = 1
-    EXPECT_EQ(Table(128, 45, -1.0f)[100], 255);      // 255 / 101 · 255, limited
-    EXPECT_EQ(Table(128, 45, INFINITY)[100], 0);     // x^inf = 0 below 1
+    EXPECT_EQ(Table(128, 45, 0.0f)[100], 255);    // x^0 = 1
+    EXPECT_EQ(Table(128, 45, -1.0f)[100], 255);   // 255 / 101 · 255, limited
+    EXPECT_EQ(Table(128, 45, INFINITY)[100], 0);  // x^inf = 0 below 1
     EXPECT_EQ(Table(128, 45, NAN)[100], 0);
     EXPECT_EQ(Table(128, 45, NAN)[0], 0);
 }

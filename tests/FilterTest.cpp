@@ -199,7 +199,8 @@ TEST(DivisionMagic, DividesEveryWindowSumExactly)
         const DivisionMagic magic = MagicFor(d, 255 * d);
         ASSERT_TRUE(magic.valid) << d;
         for (std::uint32_t n = 0; n <= 255u * static_cast<std::uint32_t>(d); ++n)
-            ASSERT_EQ((n * magic.multiplier) >> 16 >> magic.shift, n / static_cast<std::uint32_t>(d))
+            ASSERT_EQ((n * magic.multiplier) >> 16 >> magic.shift,
+                      n / static_cast<std::uint32_t>(d))
                 << n << " / " << d;
     }
 }
@@ -326,7 +327,8 @@ TEST(MedianFilter, RemovesASinglePeakAndKeepsAStep)
 
 TEST(GaussianFilter, DividesByTheWeightsThatRemainAtTheBorder)
 {
-    // Corner of 3 x 3: weights 4 2 2 1 remain, w = 9; s = 4·90 + 2·9 + 2·9 + 1·9 = 405; 405 / 9 = 45.
+    // Corner of 3 x 3: weights 4 2 2 1 remain, w = 9;
+    // s = 4·90 + 2·9 + 2·9 + 1·9 = 405, and 405 / 9 = 45.
     const GrayImage src = FromRows({{90, 9, 0}, {9, 9, 0}, {0, 0, 0}});
     GrayImage dst = Filled(3, 3, 0);
     GaussianFilter(src, dst, 3, 0, 0, 1, 1, 3, 3);

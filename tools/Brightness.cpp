@@ -31,8 +31,7 @@ void MapColumnsPlain(const BrightnessTable& table, const GrayImage& src, GrayIma
 // 64 pixels per step: two 128-entry byte permutes look up the low and the high
 // half of the table, and each pixel's top bit picks between them.
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void MapColumnsVbmi(
-    const BrightnessTable& table, const GrayImage& src, GrayImage& dst, int x0, int x1,
-    int height)
+    const BrightnessTable& table, const GrayImage& src, GrayImage& dst, int x0, int x1, int height)
 {
     const __m512i t0 = _mm512_loadu_si512(table.data());
     const __m512i t1 = _mm512_loadu_si512(table.data() + 64);
@@ -107,8 +106,8 @@ void ApplyBrightnessTable(const GrayImage& src, GrayImage& dst, int brightness, 
     MapThroughTable(table, src, dst, width, height);
 }
 
-void MapThroughTable(const BrightnessTable& table, const GrayImage& src, GrayImage& dst,
-                     int width, int height)
+void MapThroughTable(const BrightnessTable& table, const GrayImage& src, GrayImage& dst, int width,
+                     int height)
 {
     MapInPieces(table, src, dst, width, height, HasVbmi());
 }

@@ -25,8 +25,8 @@ void ApplyBrightnessTable(const GrayImage& src, GrayImage& dst, int brightness, 
 // dst[x][y] = table[src[x][y]] over the whole image, with wide vectors where the
 // processor has them; the Baseline version uses none, for every x86-64, and is
 // what the tests compare the other with.
-void MapThroughTable(const BrightnessTable& table, const GrayImage& src, GrayImage& dst,
-                     int width, int height);
+void MapThroughTable(const BrightnessTable& table, const GrayImage& src, GrayImage& dst, int width,
+                     int height);
 void MapThroughTableBaseline(const BrightnessTable& table, const GrayImage& src, GrayImage& dst,
                              int width, int height);
 

@@ -21,7 +21,10 @@ std::atomic<bool> forceBaseline{false};
 // neighbours, so very short runs would repeat that work.
 constexpr int kColumnGrain = 32;
 
-bool IsWindowMask(int mask) { return mask == 3 || mask == 5 || mask == 7; }
+bool IsWindowMask(int mask)
+{
+    return mask == 3 || mask == 5 || mask == 7;
+}
 
 void ForProcessedArea(const GrayImage& src, GrayImage& dst, int X1, int Y1, int X2, int Y2,
                       int width, int height,
@@ -39,8 +42,7 @@ void ForProcessedArea(const GrayImage& src, GrayImage& dst, int X1, int Y1, int 
                           std::min(Y2, height)};
     if (area.X1 >= area.X2 || area.Y1 >= area.Y2)
         return;
-    ParallelFor(area.X1, area.X2, kColumnGrain,
-                [&](int x0, int x1) { columns(area, x0, x1); });
+    ParallelFor(area.X1, area.X2, kColumnGrain, [&](int x0, int x1) { columns(area, x0, x1); });
 }
 
 void RunBox(BoxKind kind, const GrayImage& src, GrayImage& dst, int mask, int X1, int Y1, int X2,
@@ -48,15 +50,17 @@ void RunBox(BoxKind kind, const GrayImage& src, GrayImage& dst, int mask, int X1
 {
     if (!IsWindowMask(mask))
         return;
-    ForProcessedArea(src, dst, X1, Y1, X2, Y2, width, height,
-                     [&](const FilterArea& a, int x0, int x1) { BoxColumns(a, kind, mask, x0, x1); });
+    ForProcessedArea(
+        src, dst, X1, Y1, X2, Y2, width, height,
+        [&](const FilterArea& a, int x0, int x1) { BoxColumns(a, kind, mask, x0, x1); });
 }
 
 void RunGradient(GradientKind kind, const GrayImage& src, GrayImage& dst, int X1, int Y1, int X2,
                  int Y2, int width, int height)
 {
-    ForProcessedArea(src, dst, X1, Y1, X2, Y2, width, height,
-                     [&](const FilterArea& a, int x0, int x1) { GradientColumns(a, kind, x0, x1); });
+    ForProcessedArea(
+        src, dst, X1, Y1, X2, Y2, width, height,
+        [&](const FilterArea& a, int x0, int x1) { GradientColumns(a, kind, x0, x1); });
 }
 
 }  // namespace
@@ -67,7 +71,10 @@ bool UseAvx2()
     return hasAvx2 && !forceBaseline.load(std::memory_order_relaxed);
 }
 
-void ForceBaselineKernels(bool force) { forceBaseline.store(force); }
+void ForceBaselineKernels(bool force)
+{
+    forceBaseline.store(force);
+}
 
 void LowpassFilter(const GrayImage& src, GrayImage& dst, int mask, int X1, int Y1, int X2, int Y2,
                    int width, int height)
@@ -81,8 +88,8 @@ void LocalAverageFilter(const GrayImage& src, GrayImage& dst, int mask, int X1, 
     RunBox(BoxKind::LocalAverage, src, dst, mask, X1, Y1, X2, Y2, width, height);
 }
 
-void LaplacianFilter(const GrayImage& src, GrayImage& dst, int mask, int X1, int Y1, int X2,
-                     int Y2, int width, int height)
+void LaplacianFilter(const GrayImage& src, GrayImage& dst, int mask, int X1, int Y1, int X2, int Y2,
+                     int width, int height)
 {
     RunBox(BoxKind::Laplacian, src, dst, mask, X1, Y1, X2, Y2, width, height);
 }
@@ -96,13 +103,14 @@ void MedianFilter(const GrayImage& src, GrayImage& dst, int mask, int X1, int Y1
                      [&](const FilterArea& a, int x0, int x1) { MedianColumns(a, mask, x0, x1); });
 }
 
-void GaussianFilter(const GrayImage& src, GrayImage& dst, int mask, int X1, int Y1, int X2,
-                    int Y2, int width, int height)
+void GaussianFilter(const GrayImage& src, GrayImage& dst, int mask, int X1, int Y1, int X2, int Y2,
+                    int width, int height)
 {
     if (!IsWindowMask(mask))
         return;
-    ForProcessedArea(src, dst, X1, Y1, X2, Y2, width, height,
-                     [&](const FilterArea& a, int x0, int x1) { GaussianColumns(a, mask, x0, x1); });
+    ForProcessedArea(
+        src, dst, X1, Y1, X2, Y2, width, height,
+        [&](const FilterArea& a, int x0, int x1) { GaussianColumns(a, mask, x0, x1); });
 }
 
 void PrewittFilter(const GrayImage& src, GrayImage& dst, int, int X1, int Y1, int X2, int Y2,

@@ -28,12 +28,12 @@ void MedianFilter(const GrayImage& src, GrayImage& dst, int mask, int X1, int Y1
                   int width, int height);
 // Weighted mean with the Gaussian table of the mask size, rounded down; at the
 // border the divisor is the sum of the weights that remain.
-void GaussianFilter(const GrayImage& src, GrayImage& dst, int mask, int X1, int Y1, int X2,
-                    int Y2, int width, int height);
+void GaussianFilter(const GrayImage& src, GrayImage& dst, int mask, int X1, int Y1, int X2, int Y2,
+                    int width, int height);
 // Centre weighted mask² − 1, every other pixel −1, clamped to 0..255. At the
 // border the missing −1 terms are absent, so flat areas there come out positive.
-void LaplacianFilter(const GrayImage& src, GrayImage& dst, int mask, int X1, int Y1, int X2,
-                     int Y2, int width, int height);
+void LaplacianFilter(const GrayImage& src, GrayImage& dst, int mask, int X1, int Y1, int X2, int Y2,
+                     int width, int height);
 // Gradient magnitudes on 3 x 3 (Prewitt, Sobel) and 2 x 2 (Roberts) windows: each
 // difference divided (by 4, or by 2 for Roberts) truncating toward zero, then the
 // square root of the sum of squares, truncated and limited to 255. Pixels on the

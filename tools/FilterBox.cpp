@@ -56,14 +56,14 @@ template <int M, BoxKind Kind>
     constexpr int h = (M - 1) / 2;
     const int n = a.Y2 - a.Y1, rows = PaddedRows(n), count = rows + 2 * h;
     // M + 1 column copies: the window's M and the one coming in.
-    std::vector<std::uint8_t> copies(static_cast<std::size_t>((M + 1) * count));
+    std::vector<std::uint8_t> copies((M + 1) * static_cast<std::size_t>(count));
     std::vector<std::uint16_t> columnSum(static_cast<std::size_t>(count), 0);
     std::vector<std::uint8_t> out(static_cast<std::size_t>(rows));
     std::uint16_t* const C = columnSum.data();
     std::uint8_t* const T = out.data();
     std::uint8_t* window[M + 1];  // window[i]: column x − h + i; window[M] is spare
     for (int i = 0; i <= M; ++i)
-        window[i] = copies.data() + i * count;
+        window[i] = copies.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(count);
     for (int i = 0; i < M; ++i) {
         CopyColumn(a, x0 - h + i, h, count, window[i], 0);
         for (int k = 0; k < count; ++k)
@@ -85,7 +85,8 @@ template <int M, BoxKind Kind>
         const int cx = Span(x, h, a.width);
         // Whole rows divide by cx · M (Local Average: one less, the centre left out).
         const int d = Kind == BoxKind::Lowpass ? cx * M : cx * M - 1;
-        const DivisionMagic magic = Kind == BoxKind::Laplacian ? DivisionMagic{} : MagicFor(d, 255 * d);
+        const DivisionMagic magic =
+            Kind == BoxKind::Laplacian ? DivisionMagic{} : MagicFor(d, 255 * d);
         WholeRows<M, Kind>(C, centre, T, rows, magic.multiplier, magic.shift);
         if constexpr (Kind != BoxKind::Laplacian)  // the Laplacian needs no divisor
             ForOtherRows(n, full, !magic.valid, [&](int k) {
@@ -113,7 +114,8 @@ template <BoxKind Kind>
         BoxColumnsOf<7, Kind>(a, x0, x1);
 }
 
-[[gnu::always_inline]] inline void BoxColumnsOfAny(const FilterArea& a, BoxKind kind, int mask, int x0, int x1)
+[[gnu::always_inline]] inline void BoxColumnsOfAny(const FilterArea& a, BoxKind kind, int mask,
+                                                   int x0, int x1)
 {
     if (kind == BoxKind::Lowpass)
         BoxColumnsFor<BoxKind::Lowpass>(a, mask, x0, x1);
@@ -123,12 +125,16 @@ template <BoxKind Kind>
         BoxColumnsFor<BoxKind::Laplacian>(a, mask, x0, x1);
 }
 
-__attribute__((target("avx2"))) void BoxColumnsAvx2(const FilterArea& a, BoxKind kind, int mask, int x0, int x1)
+__attribute__((target("avx2"))) void BoxColumnsAvx2(const FilterArea& a, BoxKind kind, int mask,
+                                                    int x0, int x1)
 {
     BoxColumnsOfAny(a, kind, mask, x0, x1);
 }
 
-void BoxColumnsBaseline(const FilterArea& a, BoxKind kind, int mask, int x0, int x1) { BoxColumnsOfAny(a, kind, mask, x0, x1); }
+void BoxColumnsBaseline(const FilterArea& a, BoxKind kind, int mask, int x0, int x1)
+{
+    BoxColumnsOfAny(a, kind, mask, x0, x1);
+}
 
 }  // namespace
 

@@ -1,12 +1,16 @@
 // tools/FilterGradient.cpp: Prewitt, Sobel and Roberts gradient magnitudes, 16
 // rows at a time in 16-bit lanes.
 //
-// The magnitude is the square root of gx² + gy² truncated and limited to 255.
-// The square root of an integer in double precision truncates to the integer
-// square root, so an integer search gives the same bits: with the sum first
-// limited to 65535 (255² = 65025 still fits), the largest r <= 255 with r² <= sum
-// is found bit by bit, all in 16-bit lanes.
+// The magnitude is the square root of gx² + gy² truncated and limited to 255,
+// with the differences already divided, so at most 255 each. The squares fit 16
+// bits; their sum is limited to 65535 first, which changes nothing that is not
+// limited to 255 anyway. A sum below 2^24 is exact in single precision, and the
+// rounded single-precision root truncates to the integer root, as the
+// double-precision one does: the root of k² − 1 lies 1 / 2k below k, far more
+// than one unit in the last place.
 #include "FilterKernels.h"
+
+#include <immintrin.h>
 
 #include <vector>
 
@@ -19,10 +23,6 @@ namespace {
 using I16 = std::int16_t __attribute__((vector_size(32)));
 using U16 = std::uint16_t __attribute__((vector_size(32)));
 using Bytes = std::uint8_t __attribute__((vector_size(16)));
-using I32 = std::int32_t __attribute__((vector_size(64)));
-using F32 = float __attribute__((vector_size(64)));
-using Quarter = float __attribute__((vector_size(16)));
-using Half = float __attribute__((vector_size(32)));
 constexpr int kLanes = static_cast<int>(sizeof(I16) / sizeof(std::int16_t));
 static_assert(kRowBlock % kLanes == 0);
 
@@ -40,32 +40,52 @@ template <int Bits>
     return v;
 }
 
-// Magnitude of differences of at most 255 each: the square root of gx² + gy²,
-// truncated and limited to 255. The squares fit 16 bits; their sum is limited to
-// 65535 first, which changes nothing that is not limited to 255 anyway. A sum
-// below 2^24 is exact in single precision, and the rounded square root truncates
-// to the integer root: the root of k² − 1 lies 1 / 2k below k, far more than one
-// unit in the last place. The double-precision root truncates the same way.
-[[gnu::always_inline]] inline void StoreMagnitude(std::uint8_t* out, I16 gx, I16 gy)
+// gx² + gy², limited to 65535.
+[[gnu::always_inline]] inline void StoreSumOfSquares(std::uint16_t* out, I16 gx, I16 gy)
 {
     const U16 ax = reinterpret_cast<U16>(gx < 0 ? -gx : gx);
     const U16 ay = reinterpret_cast<U16>(gy < 0 ? -gy : gy);
     const U16 sx = ax * ax;
     U16 sum = sx + ay * ay;
     sum = sum < sx ? U16{} + 0xFFFF : sum;
-    const F32 f = __builtin_convertvector(__builtin_convertvector(sum, I32), F32);
-    // Four lanes at a time: SSE square roots are part of every x86-64.
-    const Quarter q0 = __builtin_ia32_sqrtps(__builtin_shufflevector(f, f, 0, 1, 2, 3));
-    const Quarter q1 = __builtin_ia32_sqrtps(__builtin_shufflevector(f, f, 4, 5, 6, 7));
-    const Quarter q2 = __builtin_ia32_sqrtps(__builtin_shufflevector(f, f, 8, 9, 10, 11));
-    const Quarter q3 = __builtin_ia32_sqrtps(__builtin_shufflevector(f, f, 12, 13, 14, 15));
-    const Half h0 = __builtin_shufflevector(q0, q1, 0, 1, 2, 3, 4, 5, 6, 7);
-    const Half h1 = __builtin_shufflevector(q2, q3, 0, 1, 2, 3, 4, 5, 6, 7);
-    const F32 root =
-        __builtin_shufflevector(h0, h1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    const U16 magnitude = __builtin_convertvector(__builtin_convertvector(root, I32), U16);
-    const Bytes b = __builtin_convertvector(magnitude, Bytes);  // at most 255
-    std::memcpy(out, &b, sizeof b);
+    std::memcpy(out, &sum, sizeof sum);
+}
+
+// out[k] = the integer square root of sum[k], for k in [0, count), count a
+// multiple of 16. The roots of 16-bit sums are at most 255.
+__attribute__((target("avx2"))) void RootsAvx2(const std::uint16_t* sum, std::uint8_t* out,
+                                               int count)
+{
+    for (int k = 0; k < count; k += 16) {
+        const __m128i* in = reinterpret_cast<const __m128i*>(sum + k);
+        const __m256i low = _mm256_cvtepu16_epi32(_mm_loadu_si128(in));
+        const __m256i high = _mm256_cvtepu16_epi32(_mm_loadu_si128(in + 1));
+        const __m256i r0 = _mm256_cvttps_epi32(_mm256_sqrt_ps(_mm256_cvtepi32_ps(low)));
+        const __m256i r1 = _mm256_cvttps_epi32(_mm256_sqrt_ps(_mm256_cvtepi32_ps(high)));
+        // The packs work within 128-bit halves: 0 1 | 2 3 becomes 0 2 | 1 3, put back.
+        const __m256i words = _mm256_permute4x64_epi64(_mm256_packus_epi32(r0, r1), 0xD8);
+        const __m128i bytes =
+            _mm_packus_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), bytes);
+    }
+}
+
+void RootsBaseline(const std::uint16_t* sum, std::uint8_t* out, int count)
+{
+    const __m128i zero = _mm_setzero_si128();
+    for (int k = 0; k < count; k += 16) {
+        const __m128i* in = reinterpret_cast<const __m128i*>(sum + k);
+        __m128i words[2];
+        for (int half = 0; half < 2; ++half) {
+            const __m128i v = _mm_loadu_si128(in + half);
+            const __m128i r0 =
+                _mm_cvttps_epi32(_mm_sqrt_ps(_mm_cvtepi32_ps(_mm_unpacklo_epi16(v, zero))));
+            const __m128i r1 =
+                _mm_cvttps_epi32(_mm_sqrt_ps(_mm_cvtepi32_ps(_mm_unpackhi_epi16(v, zero))));
+            words[half] = _mm_packs_epi32(r0, r1);  // at most 255: no saturation
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(words[0], words[1]));
+    }
 }
 
 // Across x, once per row for the three rows of the window: D = right − left and
@@ -87,8 +107,8 @@ template <int W>
 // The diagonal differences of Roberts: D[k] = C[k] − R[k + 1], E[k] = R[k] − C[k + 1].
 [[gnu::always_inline]] inline void Diagonals(const std::uint8_t* __restrict C,
                                              const std::uint8_t* __restrict R,
-                                             std::int16_t* __restrict D,
-                                             std::int16_t* __restrict E, int count)
+                                             std::int16_t* __restrict D, std::int16_t* __restrict E,
+                                             int count)
 {
     for (int k = 0; k < count; ++k) {
         D[k] = static_cast<std::int16_t>(C[k] - R[k + 1]);
@@ -96,20 +116,22 @@ template <int W>
     }
 }
 
-template <GradientKind Kind>
+template <GradientKind Kind, bool Avx2>
 [[gnu::always_inline]] inline void GradientColumnsOf(const FilterArea& a, int x0, int x1)
 {
     // Copies of columns x − 1, x, x + 1 with one row above: index k is row Y1 − 1 + k.
     const int n = a.Y2 - a.Y1, rows = PaddedRows(n), count = rows + kLanes + 2;
-    std::vector<std::uint8_t> copies(static_cast<std::size_t>(3 * count));
-    std::vector<std::int16_t> differences(static_cast<std::size_t>(2 * count));
+    std::vector<std::uint8_t> copies(3 * static_cast<std::size_t>(count));
+    std::vector<std::int16_t> differences(2 * static_cast<std::size_t>(count));
+    std::vector<std::uint16_t> squares(static_cast<std::size_t>(rows));
     std::vector<std::uint8_t> out(static_cast<std::size_t>(rows));
     std::int16_t* const D = differences.data();
     std::int16_t* const E = D + count;
+    std::uint16_t* const S = squares.data();
     std::uint8_t* const T = out.data();
     std::uint8_t* window[3];  // columns x − 1, x, x + 1
     for (int i = 0; i < 3; ++i) {
-        window[i] = copies.data() + i * count;
+        window[i] = copies.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(count);
         CopyColumn(a, x0 - 1 + i, 1, count, window[i], 0);
     }
     for (int x = x0; x < x1; ++x) {
@@ -123,8 +145,8 @@ template <GradientKind Kind>
         const std::uint8_t* const C = window[1];
         const std::uint8_t* const R = window[2];
         // Columns (and, below, rows) on the image's frame give 0.
-        const bool frame = Kind == GradientKind::Roberts ? x == a.width - 1
-                                                         : x == 0 || x == a.width - 1;
+        const bool frame =
+            Kind == GradientKind::Roberts ? x == a.width - 1 : x == 0 || x == a.width - 1;
         if (frame) {
             std::memset(T, 0, static_cast<std::size_t>(rows));
         } else if constexpr (Kind == GradientKind::Roberts) {
@@ -134,7 +156,7 @@ template <GradientKind Kind>
             for (int k = 0; k < rows; k += kLanes) {
                 const I16 d1 = DivideTruncating<1>(Load16(D + k + 1));
                 const I16 d2 = DivideTruncating<1>(Load16(E + k + 1));
-                StoreMagnitude(T + k, d1, d2);
+                StoreSumOfSquares(S + k, d1, d2);
             }
         } else {
             constexpr std::int16_t w = Kind == GradientKind::Sobel ? 2 : 1;  // middle weight
@@ -142,8 +164,14 @@ template <GradientKind Kind>
             for (int k = 0; k < rows; k += kLanes) {
                 const I16 gx = Load16(D + k) + w * Load16(D + k + 1) + Load16(D + k + 2);
                 const I16 gy = Load16(E + k + 2) - Load16(E + k);
-                StoreMagnitude(T + k, DivideTruncating<2>(gx), DivideTruncating<2>(gy));
+                StoreSumOfSquares(S + k, DivideTruncating<2>(gx), DivideTruncating<2>(gy));
             }
+        }
+        if (!frame) {
+            if constexpr (Avx2)
+                RootsAvx2(S, T, rows);
+            else
+                RootsBaseline(S, T, rows);
         }
         if (!frame) {
             if (a.Y1 == 0 && Kind != GradientKind::Roberts)
@@ -155,22 +183,28 @@ template <GradientKind Kind>
     }
 }
 
-[[gnu::always_inline]] inline void GradientColumnsOfAny(const FilterArea& a, GradientKind kind, int x0, int x1)
+template <bool Avx2>
+[[gnu::always_inline]] inline void GradientColumnsOfAny(const FilterArea& a, GradientKind kind,
+                                                        int x0, int x1)
 {
     if (kind == GradientKind::Prewitt)
-        GradientColumnsOf<GradientKind::Prewitt>(a, x0, x1);
+        GradientColumnsOf<GradientKind::Prewitt, Avx2>(a, x0, x1);
     else if (kind == GradientKind::Sobel)
-        GradientColumnsOf<GradientKind::Sobel>(a, x0, x1);
+        GradientColumnsOf<GradientKind::Sobel, Avx2>(a, x0, x1);
     else
-        GradientColumnsOf<GradientKind::Roberts>(a, x0, x1);
+        GradientColumnsOf<GradientKind::Roberts, Avx2>(a, x0, x1);
 }
 
-__attribute__((target("avx2"))) void GradientColumnsAvx2(const FilterArea& a, GradientKind kind, int x0, int x1)
+__attribute__((target("avx2"))) void GradientColumnsAvx2(const FilterArea& a, GradientKind kind,
+                                                         int x0, int x1)
 {
-    GradientColumnsOfAny(a, kind, x0, x1);
+    GradientColumnsOfAny<true>(a, kind, x0, x1);
 }
 
-void GradientColumnsBaseline(const FilterArea& a, GradientKind kind, int x0, int x1) { GradientColumnsOfAny(a, kind, x0, x1); }
+void GradientColumnsBaseline(const FilterArea& a, GradientKind kind, int x0, int x1)
+{
+    GradientColumnsOfAny<false>(a, kind, x0, x1);
+}
 
 }  // namespace
 

@@ -37,7 +37,10 @@ void ForceBaselineKernels(bool force);
 // lets the vector loops run without a tail; what lies past row Y2 − 1 is computed
 // and thrown away.
 constexpr int kRowBlock = 64;
-inline int PaddedRows(int rows) { return (rows + kRowBlock - 1) / kRowBlock * kRowBlock; }
+inline int PaddedRows(int rows)
+{
+    return (rows + kRowBlock - 1) / kRowBlock * kRowBlock;
+}
 
 // Copies column x (any x, inside the image or not) into out[0 .. count): source
 // rows inside the image, fill for rows and columns outside it.
@@ -49,15 +52,18 @@ inline void CopyColumn(const FilterArea& a, int x, int pad, int count, std::uint
         std::memset(out, fill, static_cast<std::size_t>(count));
         return;
     }
-    const int lo = std::clamp(-first, 0, count);                 // first index inside the image
-    const int hi = std::clamp(a.height - first, lo, count);      // one past the last
+    const int lo = std::clamp(-first, 0, count);             // first index inside the image
+    const int hi = std::clamp(a.height - first, lo, count);  // one past the last
     std::memset(out, fill, static_cast<std::size_t>(lo));
     std::memcpy(out + lo, a.src[x] + first + lo, static_cast<std::size_t>(hi - lo));
     std::memset(out + hi, fill, static_cast<std::size_t>(count - hi));
 }
 
 // Number of window positions d − h .. d + h that lie in 0 .. size − 1.
-inline int Span(int d, int h, int size) { return std::min(d + h, size - 1) - std::max(d - h, 0) + 1; }
+inline int Span(int d, int h, int size)
+{
+    return std::min(d + h, size - 1) - std::max(d - h, 0) + 1;
+}
 
 // Exact division of n by d for 0 <= n <= limit (< 2^16) as a high multiply and a
 // shift: n / d == ((n · multiplier) >> 16) >> shift. valid is false when no pair
@@ -72,7 +78,8 @@ inline DivisionMagic MagicFor(int d, int limit)
 {
     for (int k = 16; k < 32; ++k) {
         const std::uint64_t power = std::uint64_t{1} << k;
-        const std::uint64_t m = (power + static_cast<std::uint64_t>(d) - 1) / static_cast<std::uint64_t>(d);
+        const std::uint64_t m =
+            (power + static_cast<std::uint64_t>(d) - 1) / static_cast<std::uint64_t>(d);
         if (m > 0xFFFF)
             break;
         // n · m / 2^k = n / d + n · e / (d · 2^k): the extra term stays below 1 / d

@@ -36,16 +36,28 @@ struct Vs {
     V v[N > 0 ? N : 1];
 };
 
-[[gnu::always_inline]] inline V Lo(V a, V b) { return a < b ? a : b; }
-[[gnu::always_inline]] inline V Hi(V a, V b) { return a < b ? b : a; }
-[[gnu::always_inline]] inline V Med3(V a, V b, V c) { return Hi(Lo(a, b), Lo(Hi(a, b), c)); }
+[[gnu::always_inline]] inline V Lo(V a, V b)
+{
+    return a < b ? a : b;
+}
+[[gnu::always_inline]] inline V Hi(V a, V b)
+{
+    return a < b ? b : a;
+}
+[[gnu::always_inline]] inline V Med3(V a, V b, V c)
+{
+    return Hi(Lo(a, b), Lo(Hi(a, b), c));
+}
 [[gnu::always_inline]] inline V Load(const std::uint8_t* p)
 {
     V v;
     std::memcpy(&v, p, sizeof v);
     return v;
 }
-[[gnu::always_inline]] inline void Store(std::uint8_t* p, V v) { std::memcpy(p, &v, sizeof v); }
+[[gnu::always_inline]] inline void Store(std::uint8_t* p, V v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
 
 // Elements O, O + S, O + 2S, ... of a.
 template <int S, int O, int N>
@@ -135,11 +147,12 @@ template <int M>
     for (int d = 1; d <= h; ++d)
         zeros[d] = M * (M - d + 1) / 2 - M * (M - d) / 2;
     std::vector<std::uint8_t> column(static_cast<std::size_t>(count));
-    std::vector<std::uint8_t> planes(static_cast<std::size_t>(M * M * rows));
+    std::vector<std::uint8_t> planes(M * M * static_cast<std::size_t>(rows));
     std::vector<std::uint8_t> out(static_cast<std::size_t>(rows));
     // Plane r of column x: planes of slot x mod M, rows [0, rows).
     auto plane = [&](int x, int r) {
-        return planes.data() + (((x % M + M) % M) * M + r) * rows;
+        return planes.data() +
+               static_cast<std::size_t>((x % M + M) % M * M + r) * static_cast<std::size_t>(rows);
     };
     auto prepare = [&](int x) {
         std::uint8_t* B = column.data();
@@ -218,12 +231,16 @@ template <int M>
         MedianColumnsOf<7>(a, x0, x1);
 }
 
-__attribute__((target("avx2"))) void MedianColumnsAvx2(const FilterArea& a, int mask, int x0, int x1)
+__attribute__((target("avx2"))) void MedianColumnsAvx2(const FilterArea& a, int mask, int x0,
+                                                       int x1)
 {
     MedianColumnsOfAny(a, mask, x0, x1);
 }
 
-void MedianColumnsBaseline(const FilterArea& a, int mask, int x0, int x1) { MedianColumnsOfAny(a, mask, x0, x1); }
+void MedianColumnsBaseline(const FilterArea& a, int mask, int x0, int x1)
+{
+    MedianColumnsOfAny(a, mask, x0, x1);
+}
 
 }  // namespace
 

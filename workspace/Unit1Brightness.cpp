@@ -60,7 +60,10 @@ void TForm1::Brightness1Click()
     DrawLookupCurve();
 }
 
-void TForm1::BrightnessSetup1Click() { Button4->setEnabled(true); }
+void TForm1::BrightnessSetup1Click()
+{
+    Button4->setEnabled(true);
+}
 
 void TForm1::ScrollBar1Change()
 {
@@ -115,6 +118,7 @@ void TForm1::DrawLookupCurve()
     BuildBrightnessTable(table, brightness, contrast, gamma);
     for (int x = 0; x < kPlotSide; ++x) {
         const int v = table[static_cast<std::size_t>(4 * x)];
-        Image3->SetPixel(x, kPlotSide - RoundHalfAway(static_cast<float>(v) * 0.25f), qRgb(0, 0, 0));
+        Image3->SetPixel(x, kPlotSide - RoundHalfAway(static_cast<float>(v) * 0.25f),
+                         qRgb(0, 0, 0));
     }
 }

@@ -3,8 +3,8 @@
 #include "FakeDialogs.h"
 #include "Unit1.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <QTemporaryDir>
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include "TestImages.h"
 #include "Unit1.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <QTemporaryDir>
 
 namespace {
 
