@@ -5,9 +5,9 @@
 // weighs them across x into one sum per row offset j, Q_j = Σ_i G[i][j] · P_i;
 // the second adds Q_|j| over the rows y − h .. y + h. The 7 x 7 table is not
 // separable (rank 4), which this form does not need; the smaller two are, and
-// take a shorter path. Rows and columns outside the
-// image are zero, so the sum is exact at the border; only the divisor, the sum of
-// the weights that remain, changes there.
+// take a shorter path. Rows and columns outside the image are zero, so the sum is
+// exact at the border; only the divisor, the sum of the weights that remain,
+// changes there.
 #include "FilterKernels.h"
 
 #include <vector>
