@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <random>
 #include <string>
 #include <vector>
@@ -176,6 +177,23 @@ TEST(Filters, GiveTheSameImageWithOneAndWithSeveralWorkers)
             EXPECT_EQ(FirstDifference(one, several, width, height), "") << filter.name << mask;
         }
     SetWorkerCount(0);
+}
+
+TEST(Filters, CutAnyRegionToTheImage)
+{
+    std::mt19937 rng(12);
+    const int width = 23, height = 17;
+    const GrayImage src = RandomSource(rng, width, height);
+    for (const FilterPair& filter : kFilters) {
+        GrayImage whole = Filled(width, height, 0), huge = Filled(width, height, 0);
+        filter.literal(src, whole, 5, 0, 0, width, height, width, height);
+        filter.fast(src, huge, 5, INT_MIN, INT_MIN, INT_MAX, INT_MAX, width, height);
+        EXPECT_EQ(FirstDifference(huge, whole, width, height), "") << filter.name;
+        GrayImage outside = Filled(width, height, 3);
+        filter.fast(src, outside, 5, width, -40, width + 40, height + 40, width, height);
+        filter.fast(src, outside, 5, INT_MAX, INT_MAX, INT_MIN, INT_MIN, width, height);
+        EXPECT_TRUE(SameImage(outside, Filled(width, height, 3), width, height)) << filter.name;
+    }
 }
 
 TEST(Filters, AMaskOtherThanThreeFiveOrSevenWritesNothing)
