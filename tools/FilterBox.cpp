@@ -65,7 +65,7 @@ template <int M, BoxKind Kind>
     for (int i = 0; i <= M; ++i)
         window[i] = copies.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(count);
     for (int i = 0; i < M; ++i) {
-        CopyColumn(a, x0 - h + i, h, count, window[i], 0);
+        CopyColumn(a, x0 - h + i, h, count, window[i]);
         for (int k = 0; k < count; ++k)
             C[k] = static_cast<std::uint16_t>(C[k] + window[i][k]);
     }
@@ -73,7 +73,7 @@ template <int M, BoxKind Kind>
     for (int x = x0; x < x1; ++x) {
         if (x > x0) {
             std::uint8_t* const fresh = window[M];
-            CopyColumn(a, x + h, h, count, fresh, 0);
+            CopyColumn(a, x + h, h, count, fresh);
             Slide(C, fresh, window[0], count);
             std::uint8_t* const old = window[0];
             for (int i = 0; i < M; ++i)

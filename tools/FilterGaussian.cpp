@@ -142,13 +142,13 @@ template <int M>
     std::uint8_t* window[M];  // window[i]: column x − h + i
     for (int i = 0; i < M; ++i) {
         window[i] = copies.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(count);
-        CopyColumn(a, x0 - h + i, h, count, window[i], 0);
+        CopyColumn(a, x0 - h + i, h, count, window[i]);
     }
     const FullRows full = FullWindowRows(a, h);
     for (int x = x0; x < x1; ++x) {
         if (x > x0) {  // column x + h takes the place of x − h − 1
             std::uint8_t* const fresh = window[0];
-            CopyColumn(a, x + h, h, count, fresh, 0);
+            CopyColumn(a, x + h, h, count, fresh);
             for (int i = 0; i < M - 1; ++i)
                 window[i] = window[i + 1];
             window[M - 1] = fresh;

@@ -132,7 +132,7 @@ template <GradientKind Kind, bool Avx2>
     std::uint8_t* window[3];  // columns x − 1, x, x + 1
     for (int i = 0; i < 3; ++i) {
         window[i] = copies.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(count);
-        CopyColumn(a, x0 - 1 + i, 1, count, window[i], 0);
+        CopyColumn(a, x0 - 1 + i, 1, count, window[i]);
     }
     for (int x = x0; x < x1; ++x) {
         if (x > x0) {
@@ -140,7 +140,7 @@ template <GradientKind Kind, bool Avx2>
             window[0] = window[1];
             window[1] = window[2];
             window[2] = fresh;
-            CopyColumn(a, x + 1, 1, count, fresh, 0);
+            CopyColumn(a, x + 1, 1, count, fresh);
         }
         const std::uint8_t* const C = window[1];
         const std::uint8_t* const R = window[2];

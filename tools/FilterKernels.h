@@ -43,20 +43,19 @@ inline int PaddedRows(int rows)
 }
 
 // Copies column x (any x, inside the image or not) into out[0 .. count): source
-// rows inside the image, fill for rows and columns outside it.
-inline void CopyColumn(const FilterArea& a, int x, int pad, int count, std::uint8_t* out,
-                       std::uint8_t fill)
+// rows inside the image, zero for rows and columns outside it.
+inline void CopyColumn(const FilterArea& a, int x, int pad, int count, std::uint8_t* out)
 {
     const int first = a.Y1 - pad;  // row of out[0]
     if (x < 0 || x >= a.width) {
-        std::memset(out, fill, static_cast<std::size_t>(count));
+        std::memset(out, 0, static_cast<std::size_t>(count));
         return;
     }
     const int lo = std::clamp(-first, 0, count);             // first index inside the image
     const int hi = std::clamp(a.height - first, lo, count);  // one past the last
-    std::memset(out, fill, static_cast<std::size_t>(lo));
+    std::memset(out, 0, static_cast<std::size_t>(lo));
     std::memcpy(out + lo, a.src[x] + first + lo, static_cast<std::size_t>(hi - lo));
-    std::memset(out + hi, fill, static_cast<std::size_t>(count - hi));
+    std::memset(out + hi, 0, static_cast<std::size_t>(count - hi));
 }
 
 // Number of window positions d − h .. d + h that lie in 0 .. size − 1.

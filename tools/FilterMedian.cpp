@@ -158,7 +158,7 @@ template <int M>
         std::uint8_t* B = column.data();
         const int first = a.Y1 - h;  // row of B[0]
         if (0 <= x && x < a.width) {
-            CopyColumn(a, x, h, count, B, 0);
+            CopyColumn(a, x, h, count, B);
             for (int k = 0; k < std::min(-first, count); ++k)  // rows above the image
                 B[k] = x % M < zeros[std::min(-(first + k), h)] ? 0 : 255;
             for (int k = std::max(a.height - first, 0); k < count; ++k)  // rows below it
