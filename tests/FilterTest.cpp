@@ -326,23 +326,6 @@ TEST(MedianFilter, PicksTheUpperMiddleValueOfAnEvenWindow)
     EXPECT_EQ(dst[1][0], 40);
 }
 
-TEST(MedianFilter, RemovesASinglePeakAndKeepsAStep)
-{
-    std::vector<std::vector<int>> rows(9, std::vector<int>(9, 50));
-    rows[4][4] = 255;
-    for (auto& row : rows)
-        for (int x = 6; x < 9; ++x)
-            row[static_cast<std::size_t>(x)] = 200;
-    const GrayImage src = FromRows(rows);
-    for (int mask : {3, 5}) {
-        GrayImage dst = Filled(9, 9, 0);
-        MedianFilter(src, dst, mask, 0, 0, 9, 9, 9, 9);
-        EXPECT_EQ(dst[4][4], 50) << mask;
-        EXPECT_EQ(dst[5][4], 50) << mask;  // the step stays where it was
-        EXPECT_EQ(dst[6][4], 200) << mask;
-    }
-}
-
 TEST(GaussianFilter, DividesByTheWeightsThatRemainAtTheBorder)
 {
     // Corner of 3 x 3: weights 4 2 2 1 remain, w = 9;

@@ -10,7 +10,7 @@ constexpr int kPlotSide = 64;
 QScrollBar* PlaceScrollBar(TForm1& form, QWidget* parent, const char* name, int top, int minimum,
                            int maximum, int position)
 {
-    auto* bar = form.Place<QScrollBar>(parent, name, 8, top, 161, 17);
+    auto* bar = form.Place<QScrollBar>(parent, name, 8, top, 141, 17);
     bar->setOrientation(Qt::Horizontal);
     bar->setRange(minimum, maximum);
     bar->setValue(position);
@@ -27,15 +27,15 @@ void TForm1::BuildPanel3()
     GroupBox1->setTitle(QStringLiteral("Brightness"));
     Label6 = PlaceLabel(GroupBox1, "Label6", QStringLiteral("Brightness"), 8, 24);
     ScrollBar1 = PlaceScrollBar(*this, GroupBox1, "ScrollBar1", 42, 0, 255, 128);
-    Label20 = PlaceLabel(GroupBox1, "Label20", QStringLiteral("128"), 177, 44);
+    Label20 = PlaceLabel(GroupBox1, "Label20", QStringLiteral("128"), 157, 44);
     Label17 = PlaceLabel(GroupBox1, "Label17", QStringLiteral("Contrast"), 8, 80);
     ScrollBar2 = PlaceScrollBar(*this, GroupBox1, "ScrollBar2", 98, 1, 89, 45);
-    Label21 = PlaceLabel(GroupBox1, "Label21", QStringLiteral("45"), 177, 100);
+    Label21 = PlaceLabel(GroupBox1, "Label21", QStringLiteral("45"), 157, 100);
     Label18 = PlaceLabel(GroupBox1, "Label18", QStringLiteral("Gamma"), 8, 136);
     ScrollBar3 = PlaceScrollBar(*this, GroupBox1, "ScrollBar3", 154, 1, 100, 50);
-    Label22 = PlaceLabel(GroupBox1, "Label22", QStringLiteral("1"), 177, 156);
+    Label22 = PlaceLabel(GroupBox1, "Label22", QStringLiteral("1"), 157, 156);
     for (QLabel* value : {Label20, Label21, Label22})
-        value->setMinimumWidth(100);  // "0.100000001490116" fits
+        value->setMinimumWidth(120);  // "0.100000001490116" fits
 
     Label19 = PlaceLabel(Panel3, "Label19", QStringLiteral("Lookup Table"), 300, 12);
     Image3 = Place<PictureView>(Panel3, "Image3", 304, 32, kPlotSide, kPlotSide);
