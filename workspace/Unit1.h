@@ -151,6 +151,11 @@ public:
 
     // ---- Filters: Panel1 (Unit1Filter.cpp) -----------------------------------
     QFrame* Panel1 = nullptr;
+    QLabel* Label1 = nullptr;            // "Filter"
+    QGroupBox* RadioGroup1 = nullptr;    // "Mask Size"
+    QRadioButton* RadioButton1 = nullptr;  // "3 x 3", checked at start
+    QRadioButton* RadioButton2 = nullptr;  // "5 x 5"
+    QRadioButton* RadioButton3 = nullptr;  // "7 x 7"
     QPushButton* Button1 = nullptr;  // "Filter"
     void BuildPanel1();
     void Fiter1Click();
@@ -162,8 +167,9 @@ public:
     void Prewitt1Click();
     void Sobel1Click();
     void Roberts1Click();
-    void ChooseFilter(int kind);  // sets OperationKind, Button1's caption
+    void ChooseFilter(int kind);  // sets OperationKind, Button1's caption, the mask-size buttons
     void Button1Click();
+    int MaskSize() const;  // 3, 5 or 7 from the checked radio button
 
     // ---- Morphology: Panel2 (Unit1Morphology.cpp) ----------------------------
     QFrame* Panel2 = nullptr;
@@ -181,12 +187,32 @@ public:
     void Button2Click();
 
     // ---- Brightness: Panel3 (Unit1Brightness.cpp) ----------------------------
+    // The settings live in the scroll bars and their value labels; the table is
+    // built from the labels every time it is drawn or applied.
     QFrame* Panel3 = nullptr;
-    QPushButton* Button4 = nullptr;  // "Run"
+    QGroupBox* GroupBox1 = nullptr;   // "Brightness"
+    QLabel* Label6 = nullptr;         // "Brightness"
+    QScrollBar* ScrollBar1 = nullptr; // brightness 0..255, 128
+    QLabel* Label20 = nullptr;        // brightness value
+    QLabel* Label17 = nullptr;        // "Contrast"
+    QScrollBar* ScrollBar2 = nullptr; // contrast angle 1..89, 45
+    QLabel* Label21 = nullptr;        // contrast value
+    QLabel* Label18 = nullptr;        // "Gamma"
+    QScrollBar* ScrollBar3 = nullptr; // gamma position 1..100, 50
+    QLabel* Label22 = nullptr;        // gamma value
+    QLabel* Label19 = nullptr;        // "Lookup Table"
+    PictureView* Image3 = nullptr;    // 64 x 64 plot of the table
+    QPushButton* Button3 = nullptr;   // "Reset"
+    QPushButton* Button4 = nullptr;   // "Run"
     void BuildPanel3();
     void Brightness1Click();
     void BrightnessSetup1Click();
+    void ScrollBar1Change();
+    void ScrollBar2Change();
+    void ScrollBar3Change();
+    void Button3Click();
     void Button4Click();
+    void DrawLookupCurve();
 
     // ---- Threshold and detection: Panel4 (Unit1Threshold.cpp, Unit1Detect.cpp)
     QFrame* Panel4 = nullptr;

@@ -1,4 +1,5 @@
 // workspace/Unit1Filter.cpp: the "Fiter" menu and Panel1.
+#include "Filter.h"
 #include "Unit1.h"
 
 #include <array>
@@ -10,12 +11,30 @@ namespace {
 constexpr std::array<const char*, 8> kFilterCaptions = {
     "Lowpass", "LocalAverage", "Median", "Gaussian", "Laplacian", "Prewitt", "Sobel", "Roberts"};
 
+// Kinds from here on work on a fixed window and ignore the mask size.
+constexpr int kFirstFixedWindow = 5;
+
+using FilterFunction = void (*)(const GrayImage&, GrayImage&, int, int, int, int, int, int, int);
+constexpr std::array<FilterFunction, 8> kFilters = {
+    LowpassFilter, LocalAverageFilter, MedianFilter, GaussianFilter,
+    LaplacianFilter, PrewittFilter, SobelFilter, RobertsFilter};
+
 }  // namespace
 
 void TForm1::BuildPanel1()
 {
     Panel1 = PlacePanel("Panel1", 129, 233);
     Panel1->setEnabled(false);
+    Label1 = PlaceLabel(Panel1, "Label1", QStringLiteral("Filter"), 8, 8);
+    RadioGroup1 = Place<QGroupBox>(Panel1, "RadioGroup1", 8, 32, 113, 105);
+    RadioGroup1->setTitle(QStringLiteral("Mask Size"));
+    RadioButton1 = Place<QRadioButton>(RadioGroup1, "RadioButton1", 8, 24, 97, 17);
+    RadioButton2 = Place<QRadioButton>(RadioGroup1, "RadioButton2", 8, 48, 97, 17);
+    RadioButton3 = Place<QRadioButton>(RadioGroup1, "RadioButton3", 8, 72, 97, 17);
+    RadioButton1->setText(QStringLiteral("3 x 3"));
+    RadioButton2->setText(QStringLiteral("5 x 5"));
+    RadioButton3->setText(QStringLiteral("7 x 7"));
+    RadioButton1->setChecked(true);  // the three share their parent, so exactly one is checked
     Button1 = PlaceButton(Panel1, "Button1", QStringLiteral("Filter"), 8, 192, 113, 33);
     Button1->setEnabled(false);
     BindCommand(Button1, &TForm1::Button1Click);
@@ -32,6 +51,9 @@ void TForm1::ChooseFilter(int kind)
 {
     OperationKind = kind;
     Button1->setText(QString::fromLatin1(kFilterCaptions[static_cast<std::size_t>(kind)]));
+    // A disabled button keeps its check, so the size comes back with the buttons.
+    for (QRadioButton* size : {RadioButton1, RadioButton2, RadioButton3})
+        size->setEnabled(kind < kFirstFixedWindow);
     Button1->setEnabled(true);
 }
 
@@ -44,4 +66,22 @@ void TForm1::Prewitt1Click() { ChooseFilter(5); }
 void TForm1::Sobel1Click() { ChooseFilter(6); }
 void TForm1::Roberts1Click() { ChooseFilter(7); }
 
-void TForm1::Button1Click() {}
+int TForm1::MaskSize() const
+{
+    return RadioButton3->isChecked() ? 7 : RadioButton2->isChecked() ? 5 : 3;
+}
+
+void TForm1::Button1Click()
+{
+    if (!BeforeImage || !AfterImage)  // no picture yet
+        return;
+    const int width = ImageWidth(), height = ImageHeight();
+    CopyGrayImage(BeforeImage, AfterImage, width, height);  // unfiltered pixels keep their value
+    const int mask = MaskSize();
+    const Region r = ReadRegionOfInterest();
+    // The filters stop before column X2 and row Y2.
+    if (OperationKind >= 0 && OperationKind < static_cast<int>(kFilters.size()))
+        kFilters[static_cast<std::size_t>(OperationKind)](BeforeImage, AfterImage, mask, r.X1, r.Y1,
+                                                          r.X2, r.Y2, width, height);
+    ShowAfter();
+}
