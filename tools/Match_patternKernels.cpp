@@ -1,0 +1,446 @@
+// tools/Match_patternKernels.cpp: scoring one column of placements.
+//
+// The placements of a column are (x, y) for consecutive y, and the pixels they
+// read at one offset are consecutive bytes of one image column. So 16
+// placements are scored side by side, one byte lane each, wherever the work is
+// the same for every placement (the lattice sums, the ring counts). What is
+// defined as a float sequence (ring shares, rotated distances) is then computed
+// in exactly the order and precision of its definition, placement by placement.
+#include "Match_patternStage.h"
+
+#include <emmintrin.h>
+
+#include <algorithm>
+#include <cassert>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+
+namespace match_pattern {
+namespace {
+
+constexpr int kLanes = 16;  // placements per vector
+constexpr int kChunk = 64;  // placements counted before they are scored in order
+
+__m128i AbsDiff(__m128i a, __m128i b) { return _mm_or_si128(_mm_subs_epu8(a, b), _mm_subs_epu8(b, a)); }
+
+// Where the 16-lane windows of a chunk [c0, c0 + count) start. The windows
+// cover the chunk; the last one is moved back to end at the chunk's end when
+// the column has room for it (it then recounts some placements, which is
+// harmless: a count depends on its placement only). Returns false when the
+// tail must be counted one placement at a time.
+int WindowStarts(int c0, int count, int columnFirst, int starts[kChunk / kLanes + 1], int& tail)
+{
+    int windows = 0;
+    int y = c0;
+    for (; y + kLanes <= c0 + count; y += kLanes)
+        starts[windows++] = y;
+    tail = c0 + count - y;
+    if (tail > 0 && c0 + count - kLanes >= columnFirst) {
+        starts[windows++] = c0 + count - kLanes;
+        tail = 0;
+    }
+    return windows;
+}
+
+// ---- Zero angle ---------------------------------------------------------------
+
+class DifferenceKernel final : public ColumnKernel {
+public:
+    DifferenceKernel(const GrayImage& T, int tw, int th, int W, int H)
+        : W_(W), H_(H), th_(th), iMax_((tw - 1) / 5 * 5), jMax_((th - 1) / 5 * 5)
+    {
+        for (int i = 0; i < tw; i += 5)
+            for (int j = 0; j < th; j += 5)
+                samples_.push_back({i, j, _mm_set1_epi8(static_cast<char>(T[i][j])), T[i][j]});
+        // d = sum / 255 is a whole number no larger than the sample count, so
+        // every score 1 − d / N there can be is computed here, once.
+        const float N = static_cast<float>((tw / 5) * (th / 5));
+        for (std::size_t d = 0; d <= samples_.size(); ++d)
+            scoreOf_.push_back(1.0f - static_cast<float>(d) / N);
+        readLeft = 0;
+        readRight = iMax_;
+        readTop = 0;
+        readBottom = th - 1 + jMax_;
+    }
+
+    ColumnBest Evaluate(const GrayImage& I, int x, int oy) const override
+    {
+        ColumnBest best;
+        // A placement fits when its last lattice column and row are inside.
+        if (static_cast<long long>(x) + iMax_ >= W_)
+            return best;
+        const int yEnd = static_cast<int>(std::min<long long>(oy + th_, H_ - jMax_));
+        int sums[kChunk];
+        for (int c0 = oy; c0 < yEnd; c0 += kChunk) {
+            const int count = std::min(kChunk, yEnd - c0);
+            int starts[kChunk / kLanes + 1], tail = 0;
+            const int windows = WindowStarts(c0, count, oy, starts, tail);
+            int w = 0;
+            for (; w + 2 <= windows; w += 2)
+                SumWindows<2>(I, x, starts + w, c0, count, sums);
+            if (w < windows)
+                SumWindows<1>(I, x, starts + w, c0, count, sums);
+            for (int y = c0 + count - tail; y < c0 + count; ++y)
+                sums[y - c0] = SumOne(I, x, y);
+            for (int k = 0; k < count; ++k) {
+                const float s = scoreOf_[static_cast<std::size_t>(sums[k] / 255)];
+                if (s > best.score) {  // strictly: the first of equal scores stays
+                    best.y = c0 + k;
+                    best.score = s;
+                }
+            }
+        }
+        return best;
+    }
+
+private:
+    struct Sample {
+        int i, j;
+        __m128i broadcast;  // t in every byte
+        std::uint8_t t;
+    };
+
+    int SumOne(const GrayImage& I, int x, int y) const
+    {
+        int sum = 0;
+        for (const Sample& s : samples_)
+            sum += std::abs(I[x + s.i][y + s.j] - s.t);
+        return sum;
+    }
+
+    // Lattice sums of the placements start[w] .. start[w] + 15 for Windows
+    // windows, stored for those that lie in the chunk [c0, c0 + count).
+    template <int Windows>
+    void SumWindows(const GrayImage& I, int x, const int* start, int c0, int count, int* sums) const
+    {
+        int total[Windows][kLanes] = {};
+        const __m128i zero = _mm_setzero_si128();
+        // 16-bit lanes hold 257 differences of up to 255 before they must be emptied.
+        constexpr std::size_t kBatch = 257;
+        for (std::size_t first = 0; first < samples_.size(); first += kBatch) {
+            const std::size_t last = std::min(samples_.size(), first + kBatch);
+            __m128i lo[Windows], hi[Windows];
+            for (int w = 0; w < Windows; ++w)
+                lo[w] = hi[w] = zero;
+            for (std::size_t k = first; k < last; ++k) {
+                const Sample& s = samples_[k];
+                const std::uint8_t* column = I[x + s.i] + s.j;
+                for (int w = 0; w < Windows; ++w) {
+                    const __m128i v =
+                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(column + start[w]));
+                    const __m128i d = AbsDiff(v, s.broadcast);
+                    lo[w] = _mm_add_epi16(lo[w], _mm_unpacklo_epi8(d, zero));
+                    hi[w] = _mm_add_epi16(hi[w], _mm_unpackhi_epi8(d, zero));
+                }
+            }
+            for (int w = 0; w < Windows; ++w) {
+                alignas(16) std::uint16_t part[kLanes];
+                _mm_store_si128(reinterpret_cast<__m128i*>(part), lo[w]);
+                _mm_store_si128(reinterpret_cast<__m128i*>(part + 8), hi[w]);
+                for (int l = 0; l < kLanes; ++l)
+                    total[w][l] += part[l];
+            }
+        }
+        for (int w = 0; w < Windows; ++w)
+            for (int l = 0; l < kLanes; ++l) {
+                const int y = start[w] + l;
+                if (y >= c0 && y < c0 + count)
+                    sums[y - c0] = total[w][l];
+            }
+    }
+
+    std::vector<Sample> samples_;
+    std::vector<float> scoreOf_;  // [d]: the score of a whole-number distance d
+    int W_, H_, th_, iMax_, jMax_;
+};
+
+// ---- Rotated --------------------------------------------------------------------
+
+constexpr int kMaxRings = 8;  // the model has 2 to 4 rings for templates of 8 x 8 and more
+constexpr int kAngleLanes = 4;
+
+class RotationKernel final : public ColumnKernel {
+public:
+    RotationKernel(const GrayImage& I, const TemplateModel& model, const RotationModel& rotation,
+                   float maxAngle, int W, int H)
+        : W_(W), H_(H), th_(model.th), hx_(model.tw / 2), hy_(model.th / 2), R_(rotation.R),
+          threshold_(model.threshold)
+    {
+        for (int x = 0; x < W; ++x)
+            columns_.push_back(I[x]);
+        for (int k = 0; k < 256; ++k)
+            term_[k] = static_cast<float>(k) / 255.0f;
+        int ringLeft = 0, ringRight = 0, ringTop = 0, ringBottom = 0;
+        for (std::size_t k = 1; k < rotation.ringProfile.size(); ++k) {
+            Ring ring;
+            ring.profile = rotation.ringProfile[k];
+            ring.points = RingPoints(static_cast<int>(k) * rotation.step);
+            ring.visited = static_cast<float>(ring.points.size());
+            for (const Offset& p : ring.points) {
+                ringLeft = std::min(ringLeft, p.dx);
+                ringRight = std::max(ringRight, p.dx);
+                ringTop = std::min(ringTop, p.dy);
+                ringBottom = std::max(ringBottom, p.dy);
+            }
+            rings_.push_back(std::move(ring));
+        }
+        assert(rings_.size() <= kMaxRings);
+
+        // Every sample of every angle, turned once here: the turn does not depend
+        // on where the template is placed.
+        for (int k = 0; k < rotation.columns; ++k)
+            for (int l = 0; l < rotation.rows; ++l)
+                grid_.push_back(rotation.grid[static_cast<std::size_t>(k * rotation.rows + l)]);
+        G_ = static_cast<int>(grid_.size());
+        angles_ = AngleCount(maxAngle);
+        const int groups = (angles_ + kAngleLanes - 1) / kAngleLanes;
+        offsets_.resize(static_cast<std::size_t>(groups) * G_ * kAngleLanes);
+        extents_.resize(static_cast<std::size_t>(groups) * kAngleLanes);
+        int left = ringLeft, right = ringRight, top = ringTop, bottom = ringBottom;
+        for (int a = 0; a < groups * kAngleLanes; ++a) {
+            // Lanes past the last angle repeat it; their scores are never used.
+            const float angle = static_cast<float>(std::min(a, angles_ - 1));
+            Extent& e = extents_[static_cast<std::size_t>(a)];
+            e = {INT_MAX, INT_MIN, INT_MAX, INT_MIN};
+            int s = 0;
+            for (int k = 0; k < rotation.columns; ++k)
+                for (int l = 0; l < rotation.rows; ++l, ++s) {
+                    Offset o;
+                    RotatePoint(k * rotation.sx - hx_, l * rotation.sy - hy_, o.dx, o.dy, angle);
+                    offsets_[(static_cast<std::size_t>(a / kAngleLanes) * G_ + s) * kAngleLanes +
+                             a % kAngleLanes] = o;
+                    e.left = std::min(e.left, o.dx);
+                    e.right = std::max(e.right, o.dx);
+                    e.top = std::min(e.top, o.dy);
+                    e.bottom = std::max(e.bottom, o.dy);
+                }
+            left = std::min(left, e.left);
+            right = std::max(right, e.right);
+            top = std::min(top, e.top);
+            bottom = std::max(bottom, e.bottom);
+        }
+        readLeft = hx_ + left;
+        readRight = hx_ + right;
+        readTop = hy_ + top;
+        readBottom = th_ - 1 + hy_ + bottom;
+    }
+
+    ColumnBest Evaluate(const GrayImage&, int x, int oy) const override
+    {
+        ColumnBest best;
+        const long long cx = static_cast<long long>(x) + hx_;
+        // The rings must stay left of the right edge and above the bottom one.
+        if (angles_ == 0 || cx + R_ >= W_)
+            return best;
+        const int yEnd = static_cast<int>(std::min<long long>(oy + th_, H_ - R_ - hy_));
+        int hits[kMaxRings][kChunk];
+        for (int c0 = oy; c0 < yEnd; c0 += kChunk) {
+            const int count = std::min(kChunk, yEnd - c0);
+            int starts[kChunk / kLanes + 1], tail = 0;
+            const int windows = WindowStarts(c0, count, oy, starts, tail);
+            for (int w = 0; w < windows; ++w)
+                CountWindow(static_cast<int>(cx), starts[w], c0, count, hits);
+            for (int y = c0 + count - tail; y < c0 + count; ++y)
+                CountOne(static_cast<int>(cx), y, hits[0] + (y - c0), kChunk);
+            for (int k = 0; k < count; ++k) {
+                if (!PassesRingTest(hits, k))
+                    continue;
+                Sweep(static_cast<int>(cx), c0 + k + hy_, c0 + k, best);
+            }
+        }
+        return best;
+    }
+
+private:
+    struct Offset {
+        int dx = 0, dy = 0;
+    };
+    struct Ring {
+        float profile = 0.0f;
+        float visited = 0.0f;
+        std::vector<Offset> points;  // with repeats, as the circle walk visits them
+    };
+    struct Extent {
+        int left, right, top, bottom;
+    };
+
+    static int AngleCount(float maxAngle)
+    {
+        // 0, 1, ... while a <= maxAngle. Angles past 360 only repeat turns already tried.
+        if (!(maxAngle >= 0.0f))
+            return 0;
+        return static_cast<int>(std::floor(std::min(maxAngle, 360.0f))) + 1;
+    }
+
+    // The points DrawCircle sets for radius r about (0, 0), in its order.
+    static std::vector<Offset> RingPoints(int r)
+    {
+        std::vector<Offset> points;
+        int x = 0, y = r, err = 0;
+        while (y > 0) {
+            points.push_back({x, y});
+            points.push_back({x, -y});
+            points.push_back({-x, y});
+            points.push_back({-x, -y});
+            if (err > 0) {
+                err = err - 2 * y + 1;
+                --y;
+            } else {
+                err = err + 2 * x + 1;
+                ++x;
+            }
+        }
+        points.push_back({x, 0});
+        points.push_back({x - 2 * r, 0});
+        return points;
+    }
+
+    // Bright-pixel counts on every ring for the placements start .. start + 15.
+    void CountWindow(int cx, int start, int c0, int count, int (*hits)[kChunk]) const
+    {
+        const __m128i floor = _mm_set1_epi8(static_cast<char>(threshold_));
+        for (std::size_t k = 0; k < rings_.size(); ++k) {
+            int total[kLanes] = {};
+            const std::vector<Offset>& points = rings_[k].points;
+            // 8-bit lanes count 255 points before they must be emptied.
+            for (std::size_t first = 0; first < points.size(); first += 255) {
+                const std::size_t last = std::min(points.size(), first + 255);
+                __m128i counted = _mm_setzero_si128();
+                for (std::size_t p = first; p < last; ++p) {
+                    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(
+                        columns_[static_cast<std::size_t>(cx + points[p].dx)] + start + hy_ +
+                        points[p].dy));
+                    // v >= threshold exactly where max(v, threshold) == v; true is -1.
+                    counted = _mm_sub_epi8(counted, _mm_cmpeq_epi8(_mm_max_epu8(v, floor), v));
+                }
+                alignas(16) std::uint8_t part[kLanes];
+                _mm_store_si128(reinterpret_cast<__m128i*>(part), counted);
+                for (int l = 0; l < kLanes; ++l)
+                    total[l] += part[l];
+            }
+            for (int l = 0; l < kLanes; ++l) {
+                const int y = start + l;
+                if (y >= c0 && y < c0 + count)
+                    hits[k][y - c0] = total[l];
+            }
+        }
+    }
+
+    void CountOne(int cx, int y, int* hits, int stride) const
+    {
+        for (std::size_t k = 0; k < rings_.size(); ++k) {
+            int total = 0;
+            for (const Offset& p : rings_[k].points)
+                total += columns_[static_cast<std::size_t>(cx + p.dx)][y + hy_ + p.dy] >= threshold_;
+            hits[static_cast<std::ptrdiff_t>(k) * stride] = total;
+        }
+    }
+
+    // The ring distance, as the mean of |profile − share| in ring order, must
+    // leave 1 − d above 0.98.
+    bool PassesRingTest(const int (*hits)[kChunk], int k) const
+    {
+        float sum = 0.0f;
+        for (std::size_t r = 0; r < rings_.size(); ++r) {
+            const float share = static_cast<float>(hits[r][k]) / rings_[r].visited;
+            sum += std::fabs(rings_[r].profile - share);
+        }
+        const float d = rings_.empty() ? sum : sum / static_cast<float>(rings_.size());
+        return !(1.0f - d <= 0.98f);
+    }
+
+    bool Fits(int a, int cx, int cy) const
+    {
+        const Extent& e = extents_[static_cast<std::size_t>(a)];
+        return cx + e.left >= 0 && cx + e.right < W_ && cy + e.top >= 0 && cy + e.bottom < H_;
+    }
+
+    std::uint8_t Pixel(int cx, int cy, const Offset& o) const
+    {
+        return columns_[static_cast<std::size_t>(cx + o.dx)][cy + o.dy];
+    }
+
+    // Every angle at the placement with centre (cx, cy) and top row y. Four angles
+    // run side by side, each summing its samples in the defined order; a group
+    // stops early once no lane can beat the best score any more: the partial sum
+    // only grows, so 1 − partial / G bounds the final score from above.
+    void Sweep(int cx, int cy, int y, ColumnBest& best) const
+    {
+        const float G = static_cast<float>(G_);
+        const __m128 one = _mm_set1_ps(1.0f), count = _mm_set1_ps(G);
+        for (int a0 = 0; a0 < angles_; a0 += kAngleLanes) {
+            bool fits[kAngleLanes];
+            bool all = true;
+            for (int l = 0; l < kAngleLanes; ++l)
+                all &= fits[l] = Fits(a0 + l, cx, cy);
+            const Offset* o =
+                &offsets_[static_cast<std::size_t>(a0 / kAngleLanes) * G_ * kAngleLanes];
+            alignas(16) float score[kAngleLanes];
+            if (all) {
+                const __m128 floor = _mm_set1_ps(best.score);
+                __m128 sum = _mm_setzero_ps();
+                bool beaten = false;
+                for (int s = 0; s < G_; ++s, o += kAngleLanes) {
+                    const int g = grid_[static_cast<std::size_t>(s)];
+                    sum = _mm_add_ps(sum, _mm_setr_ps(term_[std::abs(Pixel(cx, cy, o[0]) - g)],
+                                                      term_[std::abs(Pixel(cx, cy, o[1]) - g)],
+                                                      term_[std::abs(Pixel(cx, cy, o[2]) - g)],
+                                                      term_[std::abs(Pixel(cx, cy, o[3]) - g)]));
+                    if ((s & 7) == 7) {
+                        const __m128 bound = _mm_sub_ps(one, _mm_div_ps(sum, count));
+                        if (_mm_movemask_ps(_mm_cmple_ps(bound, floor)) == 0xF) {
+                            beaten = true;
+                            break;
+                        }
+                    }
+                }
+                if (beaten)
+                    continue;
+                _mm_store_ps(score, _mm_sub_ps(one, _mm_div_ps(sum, count)));
+            } else {
+                for (int l = 0; l < kAngleLanes; ++l) {
+                    if (!fits[l])
+                        continue;
+                    float sum = 0.0f;
+                    for (int s = 0; s < G_; ++s)
+                        sum += term_[std::abs(Pixel(cx, cy, o[s * kAngleLanes + l]) -
+                                              grid_[static_cast<std::size_t>(s)])];
+                    score[l] = 1.0f - sum / G;
+                }
+            }
+            for (int l = 0; l < kAngleLanes && a0 + l < angles_; ++l)
+                if (fits[l] && score[l] > best.score) {
+                    best.y = y;
+                    best.angle = static_cast<float>(a0 + l);
+                    best.score = score[l];
+                }
+        }
+    }
+
+    int W_, H_, th_, hx_, hy_, R_, threshold_;
+    std::vector<const std::uint8_t*> columns_;
+    float term_[256];
+    std::vector<Ring> rings_;
+    std::vector<int> grid_;
+    int G_ = 0, angles_ = 0;
+    std::vector<Offset> offsets_;  // [angle group][sample][lane]
+    std::vector<Extent> extents_;  // [angle]
+};
+
+}  // namespace
+
+std::unique_ptr<ColumnKernel> MakeDifferenceKernel(const GrayImage& T, int tw, int th, int W,
+                                                   int H)
+{
+    return std::make_unique<DifferenceKernel>(T, tw, th, W, H);
+}
+
+std::unique_ptr<ColumnKernel> MakeRotationKernel(const GrayImage& I, const TemplateModel& model,
+                                                 const RotationModel& rotation, float maxAngle,
+                                                 int W, int H)
+{
+    return std::make_unique<RotationKernel>(I, model, rotation, maxAngle, W, H);
+}
+
+}  // namespace match_pattern
