@@ -239,8 +239,7 @@ public:
             const int count = std::min(kChunk, yEnd - c0);
             int starts[kChunk / kLanes + 1], tail = 0;
             const int windows = WindowStarts(c0, count, oy, starts, tail);
-            for (int w = 0; w < windows; ++w)
-                CountWindow(static_cast<int>(cx), starts[w], c0, count, hits);
+            CountChunk(static_cast<int>(cx), starts, windows, c0, count, hits);
             for (int y = c0 + count - tail; y < c0 + count; ++y)
                 CountOne(static_cast<int>(cx), y, hits[0] + (y - c0), kChunk);
             for (int k = 0; k < count; ++k) {
@@ -296,34 +295,58 @@ private:
         return points;
     }
 
-    // Bright-pixel counts on every ring for the placements start .. start + 15.
-    void CountWindow(int cx, int start, int c0, int count, int (*hits)[kChunk]) const
+    // Bright-pixel counts on every ring for the placements start[w] .. start[w]
+    // + 15 of Windows windows: each ring point's column is found once for all.
+    template <int Windows>
+    void CountWindows(int cx, const int* start, int c0, int count, int (*hits)[kChunk]) const
     {
         const __m128i floor = _mm_set1_epi8(static_cast<char>(threshold_));
         for (std::size_t k = 0; k < rings_.size(); ++k) {
-            int total[kLanes] = {};
+            int total[Windows][kLanes] = {};
             const std::vector<Offset>& points = rings_[k].points;
             // 8-bit lanes count 255 points before they must be emptied.
             for (std::size_t first = 0; first < points.size(); first += 255) {
                 const std::size_t last = std::min(points.size(), first + 255);
-                __m128i counted = _mm_setzero_si128();
+                __m128i counted[Windows];
+                for (int w = 0; w < Windows; ++w)
+                    counted[w] = _mm_setzero_si128();
                 for (std::size_t p = first; p < last; ++p) {
-                    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(
-                        columns_[static_cast<std::size_t>(cx + points[p].dx)] + start + hy_ +
-                        points[p].dy));
-                    // v >= threshold exactly where max(v, threshold) == v; true is -1.
-                    counted = _mm_sub_epi8(counted, _mm_cmpeq_epi8(_mm_max_epu8(v, floor), v));
+                    const std::uint8_t* column =
+                        columns_[static_cast<std::size_t>(cx + points[p].dx)] + hy_ + points[p].dy;
+                    for (int w = 0; w < Windows; ++w) {
+                        const __m128i v =
+                            _mm_loadu_si128(reinterpret_cast<const __m128i*>(column + start[w]));
+                        // v >= threshold exactly where max(v, threshold) == v; true is -1.
+                        counted[w] =
+                            _mm_sub_epi8(counted[w], _mm_cmpeq_epi8(_mm_max_epu8(v, floor), v));
+                    }
                 }
-                alignas(16) std::uint8_t part[kLanes];
-                _mm_store_si128(reinterpret_cast<__m128i*>(part), counted);
-                for (int l = 0; l < kLanes; ++l)
-                    total[l] += part[l];
+                for (int w = 0; w < Windows; ++w) {
+                    alignas(16) std::uint8_t part[kLanes];
+                    _mm_store_si128(reinterpret_cast<__m128i*>(part), counted[w]);
+                    for (int l = 0; l < kLanes; ++l)
+                        total[w][l] += part[l];
+                }
             }
-            for (int l = 0; l < kLanes; ++l) {
-                const int y = start + l;
-                if (y >= c0 && y < c0 + count)
-                    hits[k][y - c0] = total[l];
-            }
+            for (int w = 0; w < Windows; ++w)
+                for (int l = 0; l < kLanes; ++l) {
+                    const int y = start[w] + l;
+                    if (y >= c0 && y < c0 + count)
+                        hits[k][y - c0] = total[w][l];
+                }
+        }
+    }
+
+    void CountChunk(int cx, const int* start, int windows, int c0, int count,
+                    int (*hits)[kChunk]) const
+    {
+        switch (windows) {
+        case 1: CountWindows<1>(cx, start, c0, count, hits); break;
+        case 2: CountWindows<2>(cx, start, c0, count, hits); break;
+        case 3: CountWindows<3>(cx, start, c0, count, hits); break;
+        case 4: CountWindows<4>(cx, start, c0, count, hits); break;
+        case 5: CountWindows<5>(cx, start, c0, count, hits); break;
+        default: break;
         }
     }
 
