@@ -51,7 +51,9 @@ public:
     QtProgress(QWidget* parent, const QString& text)
         : dialog_(text, QStringLiteral("Cancel"), 0, kSteps, parent)
     {
-        dialog_.setWindowModality(Qt::WindowModal);  // the rest of the window waits
+        // Application-modal: while the command runs nothing else may touch what it
+        // works on, the workspace images above all (a grabbed video frame replaces them).
+        dialog_.setWindowModality(Qt::ApplicationModal);
         dialog_.setMinimumDuration(0);
         dialog_.setAutoClose(false);
         dialog_.setAutoReset(false);

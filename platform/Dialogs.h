@@ -28,7 +28,7 @@ public:
     virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
     // The application's box for an error that ended a command.
     virtual void ShowError(const QString& text) = 0;
-    // Opens a progress window over parent, modal to it, saying text.
+    // Opens a progress window over parent saying text; every other window waits.
     virtual std::unique_ptr<ProgressWindow> OpenProgress(QWidget* parent, const QString& text);
 };
 
