@@ -51,9 +51,11 @@ void Report(benchmark::State& state, int side, int candidates)
     state.SetItemsProcessed(state.iterations() * static_cast<long long>(side) * side);
 }
 
-// The product: all cores unless the fourth argument asks for one thread.
+// The product: all cores unless the fourth argument asks for one thread; a
+// fifth argument of 0 keeps it to SSE2.
 void BM_FindPattern(benchmark::State& state)
 {
+    AllowWideVectors(state.range(4) != 0);
     const int side = static_cast<int>(state.range(0)), mark = static_cast<int>(state.range(1));
     const float angle = static_cast<float>(state.range(2));
     SetWorkerCount(static_cast<int>(state.range(3)));
@@ -68,6 +70,7 @@ void BM_FindPattern(benchmark::State& state)
         benchmark::DoNotOptimize(results);
     }
     SetWorkerCount(0);
+    AllowWideVectors(true);
     Report(state, side, n);
     state.counters["rescored"] = static_cast<double>(LastFineStageCounts().rescored);
 }
@@ -87,27 +90,29 @@ void BM_FindPatternLiteral(benchmark::State& state)
     Report(state, side, static_cast<int>(n));
 }
 
-void Sizes(benchmark::internal::Benchmark* b, bool product)
+void ProductSizes(benchmark::internal::Benchmark* b)
 {
     for (int side : {512, 2048})
         for (int mark : {32, 96})
             for (int angle : {0, 360}) {
-                if (product) {
-                    b->Args({side, mark, angle, 0});
-                    b->Args({side, mark, angle, 1});
-                } else {
-                    b->Args({side, mark, angle});
-                }
+                b->Args({side, mark, angle, 0, 1});
+                b->Args({side, mark, angle, 1, 1});
+                b->Args({side, mark, angle, 1, 0});
             }
 }
 
 BENCHMARK(BM_FindPattern)
-    ->Apply([](benchmark::internal::Benchmark* b) { Sizes(b, true); })
-    ->ArgNames({"side", "mark", "angle", "threads"})
-    ->Unit(benchmark::kMillisecond);
-// The literal rotated search of a 2048 scene takes minutes: one iteration each.
+    ->Apply(ProductSizes)
+    ->ArgNames({"side", "mark", "angle", "threads", "avx2"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_FindPatternLiteral)
-    ->Apply([](benchmark::internal::Benchmark* b) { Sizes(b, false); })
+    ->ArgsProduct({{512, 2048}, {32, 96}, {0}})
+    ->ArgNames({"side", "mark", "angle"})
+    ->Unit(benchmark::kMillisecond);
+// One iteration each: the literal rotated search of a 2048 scene takes minutes.
+BENCHMARK(BM_FindPatternLiteral)
+    ->ArgsProduct({{512, 2048}, {32, 96}, {360}})
     ->ArgNames({"side", "mark", "angle"})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);

@@ -64,14 +64,21 @@ TEST(MatchPattern, EqualsTheLiteralSearchOnRandomScenes)
     long long rescored = 0, outlined = 0;
     for (int round = 0; round < 240; ++round) {
         const float angle = std::array{0.0f, 0.0f, 1.0f, 5.0f}[static_cast<std::size_t>(round % 4)];
-        const PatternScene s = RandomPatternScene(rng, 30, 90, angle == 0.0f ? 5 : 8, 22, angle != 0.0f);
+        // Marks of 5 to 22 pixels, and every third one of up to 44, so that columns of
+        // 16 and of 32 placements are scored side by side too.
+        const bool large = round % 3 == 2;
+        const PatternScene s = RandomPatternScene(rng, large ? 70 : 30, large ? 120 : 90,
+                                                  angle == 0.0f ? 5 : 8, large ? 44 : 22,
+                                                  angle != 0.0f);
         SetWorkerCount(round % 3 == 0 ? 1 : 3);
+        AllowWideVectors(round % 5 != 0);
         ExpectSameSearch(s, angle, "round " + std::to_string(round));
         rescored += LastFineStageCounts().rescored;
         for (const Candidate& c : CandidateTable())
             outlined += c.score > 0.9f;
     }
     SetWorkerCount(0);
+    AllowWideVectors(true);
     EXPECT_GT(outlined, 100);  // the scenes do hold matches whose outlines others read
     EXPECT_GT(rescored, 0);
 }
@@ -83,9 +90,43 @@ TEST(MatchPattern, EqualsTheLiteralSearchAtWideAngles)
         const float angle = round % 2 == 0 ? 30.0f : 360.0f;
         const PatternScene s = RandomPatternScene(rng, 30, 60, 8, 16, true);
         SetWorkerCount(round % 3 == 0 ? 1 : 2);
+        AllowWideVectors(round % 4 != 1);
         ExpectSameSearch(s, angle, "round " + std::to_string(round));
     }
     SetWorkerCount(0);
+    AllowWideVectors(true);
+}
+
+TEST(MatchPattern, EqualsTheLiteralSearchOnBinaryNoise)
+{
+    // Black and white noise puts the ring shares near 0.5, a few hundredths
+    // apart: many placements pass or fail the ring test on their exact counts.
+    std::mt19937 rng(99);
+    auto binary = [&](int width, int height) {
+        GrayImage image = NewGrayImage(width, height);
+        for (int x = 0; x < width; ++x)
+            for (int y = 0; y < height; ++y)
+                image[x][y] = (rng() & 1) != 0 ? 255 : 0;
+        return image;
+    };
+    int passes = 0;
+    for (int round = 0; round < 16; ++round) {
+        PatternScene s;
+        s.width = Uniform(rng, 90, 130);
+        s.height = Uniform(rng, 90, 130);
+        s.tw = Uniform(rng, 30, 40);
+        s.th = Uniform(rng, 30, 40);
+        s.image = binary(s.width, s.height);
+        s.mark = binary(s.tw, s.th);
+        SetWorkerCount(round % 2 == 0 ? 1 : 2);
+        AllowWideVectors(round % 4 < 2);
+        ExpectSameSearch(s, round % 3 == 0 ? 0.0f : static_cast<float>(round % 4), "round " + std::to_string(round));
+        for (const Candidate& c : CandidateTable())
+            passes += c.score > 0.0f;
+    }
+    SetWorkerCount(0);
+    AllowWideVectors(true);
+    EXPECT_GT(passes, 50);
 }
 
 TEST(MeasureTemplate, CountsBlocksRoundingUpAndMeasuresAFlatTemplate)

@@ -122,5 +122,10 @@ struct FineStageCounts {
 };
 FineStageCounts LastFineStageCounts();
 
+// Lets the search use AVX2 where the processor has it (the default), or keeps it
+// to SSE2, which every x86-64 processor has; the results are the same. For
+// tests and benchmarks.
+void AllowWideVectors(bool allowed);
+
 // Where the diagnostic lines go: standard output unless set; nullptr for none.
 void SetMatchTrace(std::FILE* out);

@@ -3,12 +3,14 @@
 // The placements of a column are (x, y) for consecutive y, and the pixels they
 // read at one offset are consecutive bytes of one image column. So 16
 // placements are scored side by side, one byte lane each, wherever the work is
-// the same for every placement (the lattice sums, the ring counts). What is
-// defined as a float sequence (ring shares, rotated distances) is then computed
-// in exactly the order and precision of its definition, placement by placement.
+// the same for every placement (the lattice sums, the ring counts): 16 with
+// SSE2, 32 with AVX2 where the processor has it. What is defined as a float
+// sequence (ring shares, rotated distances) is then computed in exactly the
+// order and precision of its definition, placement by placement.
 #include "Match_patternStage.h"
 
 #include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <cassert>
@@ -19,28 +21,120 @@
 namespace match_pattern {
 namespace {
 
-constexpr int kLanes = 16;  // placements per vector
-constexpr int kChunk = 64;  // placements counted before they are scored in order
+constexpr int kLanes = 16;      // placements per SSE2 vector
+constexpr int kWideLanes = 32;  // placements per AVX2 vector
+constexpr int kChunk = 64;      // placements counted before they are scored in order
+constexpr int kMaxWindows = kChunk / kLanes + 1;
+
+bool wideAllowed = true;
+
+bool Wide()
+{
+    static const bool present = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return present && wideAllowed;
+}
 
 __m128i AbsDiff(__m128i a, __m128i b) { return _mm_or_si128(_mm_subs_epu8(a, b), _mm_subs_epu8(b, a)); }
 
-// Where the 16-lane windows of a chunk [c0, c0 + count) start. The windows
-// cover the chunk; the last one is moved back to end at the chunk's end when
-// the column has room for it (it then recounts some placements, which is
-// harmless: a count depends on its placement only). Returns false when the
-// tail must be counted one placement at a time.
-int WindowStarts(int c0, int count, int columnFirst, int starts[kChunk / kLanes + 1], int& tail)
+// Where the windows of lanes placements that cover the chunk [c0, c0 + count)
+// start. The last one is moved back to end at the chunk's end when the column
+// (from columnFirst) has room for it: it then counts some placements twice,
+// which is harmless, as a count depends on its placement only. Placements
+// left over (tail of them, at the chunk's end) are counted one at a time.
+int WindowStarts(int c0, int count, int columnFirst, int lanes, int starts[kMaxWindows], int& tail)
 {
     int windows = 0;
     int y = c0;
-    for (; y + kLanes <= c0 + count; y += kLanes)
+    for (; y + lanes <= c0 + count; y += lanes)
         starts[windows++] = y;
     tail = c0 + count - y;
-    if (tail > 0 && c0 + count - kLanes >= columnFirst) {
-        starts[windows++] = c0 + count - kLanes;
+    if (tail > 0 && c0 + count - lanes >= columnFirst) {
+        starts[windows++] = c0 + count - lanes;
         tail = 0;
     }
     return windows;
+}
+
+// Stores the sums of the placements start[w] + l that lie in [c0, c0 + count).
+template <int Windows, int Lanes>
+void KeepInChunk(const int (&total)[Windows][Lanes], const int* start, int c0, int count, int* out)
+{
+    for (int w = 0; w < Windows; ++w)
+        for (int l = 0; l < Lanes; ++l) {
+            const int y = start[w] + l;
+            if (y >= c0 && y < c0 + count)
+                out[y - c0] = total[w][l];
+        }
+}
+
+// Lattice sums with AVX2 for the placements start[w] .. start[w] + 31:
+// total[w][l] = sum over k of |at[k][start[w] + l] − value[k]|.
+template <int Windows>
+__attribute__((target("avx2"))) void SumWide(const std::uint8_t* const* at,
+                                             const std::uint8_t* value, std::size_t samples,
+                                             const int* start, int (&total)[Windows][kWideLanes])
+{
+    const __m256i zero = _mm256_setzero_si256();
+    for (std::size_t first = 0; first < samples; first += 257) {  // 257 · 255 fits 16 bits
+        const std::size_t last = std::min(samples, first + 257);
+        __m256i lo[Windows], hi[Windows];
+        for (int w = 0; w < Windows; ++w)
+            lo[w] = hi[w] = zero;
+        for (std::size_t k = first; k < last; ++k) {
+            const __m256i t = _mm256_set1_epi8(static_cast<char>(value[k]));
+            for (int w = 0; w < Windows; ++w) {
+                const __m256i v =
+                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at[k] + start[w]));
+                const __m256i d = _mm256_or_si256(_mm256_subs_epu8(v, t), _mm256_subs_epu8(t, v));
+                lo[w] = _mm256_add_epi16(lo[w], _mm256_unpacklo_epi8(d, zero));
+                hi[w] = _mm256_add_epi16(hi[w], _mm256_unpackhi_epi8(d, zero));
+            }
+        }
+        for (int w = 0; w < Windows; ++w) {
+            // Unpacking works within 128-bit halves: lo holds lanes 0..7 and
+            // 16..23, hi holds 8..15 and 24..31.
+            alignas(32) std::uint16_t a[16], b[16];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(a), lo[w]);
+            _mm256_store_si256(reinterpret_cast<__m256i*>(b), hi[w]);
+            for (int l = 0; l < 8; ++l) {
+                total[w][l] += a[l];
+                total[w][8 + l] += b[l];
+                total[w][16 + l] += a[8 + l];
+                total[w][24 + l] += b[8 + l];
+            }
+        }
+    }
+}
+
+// Ring counts with AVX2: total[w][l] = number of k with at[k][start[w] + l] >= threshold.
+template <int Windows>
+__attribute__((target("avx2"))) void CountWide(const std::uint8_t* const* at, std::size_t points,
+                                               int threshold, const int* start,
+                                               int (&total)[Windows][kWideLanes])
+{
+    const __m256i floor = _mm256_set1_epi8(static_cast<char>(threshold));
+    for (std::size_t first = 0; first < points; first += 255) {  // 8-bit lanes
+        const std::size_t last = std::min(points, first + 255);
+        __m256i counted[Windows];
+        for (int w = 0; w < Windows; ++w)
+            counted[w] = _mm256_setzero_si256();
+        for (std::size_t p = first; p < last; ++p)
+            for (int w = 0; w < Windows; ++w) {
+                const __m256i v =
+                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at[p] + start[w]));
+                counted[w] = _mm256_sub_epi8(counted[w],
+                                             _mm256_cmpeq_epi8(_mm256_max_epu8(v, floor), v));
+            }
+        for (int w = 0; w < Windows; ++w) {
+            alignas(32) std::uint8_t part[kWideLanes];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(part), counted[w]);
+            for (int l = 0; l < kWideLanes; ++l)
+                total[w][l] += part[l];
+        }
+    }
 }
 
 // ---- Zero angle ---------------------------------------------------------------
@@ -51,13 +145,20 @@ public:
         : W_(W), H_(H), th_(th), iMax_((tw - 1) / 5 * 5), jMax_((th - 1) / 5 * 5)
     {
         for (int i = 0; i < tw; i += 5)
-            for (int j = 0; j < th; j += 5)
+            for (int j = 0; j < th; j += 5) {
                 samples_.push_back({i, j, _mm_set1_epi8(static_cast<char>(T[i][j])), T[i][j]});
+                values_.push_back(T[i][j]);
+            }
         // d = sum / 255 is a whole number no larger than the sample count, so
         // every score 1 − d / N there can be is computed here, once.
         const float N = static_cast<float>((tw / 5) * (th / 5));
         for (std::size_t d = 0; d <= samples_.size(); ++d)
             scoreOf_.push_back(1.0f - static_cast<float>(d) / N);
+        lastEqual_.resize(scoreOf_.size());
+        for (std::size_t d = scoreOf_.size(); d-- > 0;)
+            lastEqual_[d] = d + 1 < scoreOf_.size() && scoreOf_[d + 1] == scoreOf_[d]
+                                ? lastEqual_[d + 1]
+                                : static_cast<int>(d);
         readLeft = 0;
         readRight = iMax_;
         readTop = 0;
@@ -71,24 +172,52 @@ public:
         if (static_cast<long long>(x) + iMax_ >= W_)
             return best;
         const int yEnd = static_cast<int>(std::min<long long>(oy + th_, H_ - jMax_));
+        const bool wide = Wide() && yEnd - oy >= kWideLanes;
+        thread_local std::vector<const std::uint8_t*> at;
+        if (wide) {
+            at.resize(samples_.size());
+            for (std::size_t k = 0; k < samples_.size(); ++k)
+                at[k] = I[x + samples_[k].i] + samples_[k].j;
+        }
         int sums[kChunk];
         for (int c0 = oy; c0 < yEnd; c0 += kChunk) {
             const int count = std::min(kChunk, yEnd - c0);
-            int starts[kChunk / kLanes + 1], tail = 0;
-            const int windows = WindowStarts(c0, count, oy, starts, tail);
-            int w = 0;
-            for (; w + 2 <= windows; w += 2)
-                SumWindows<2>(I, x, starts + w, c0, count, sums);
-            if (w < windows)
-                SumWindows<1>(I, x, starts + w, c0, count, sums);
+            int starts[kMaxWindows], tail = 0;
+            const int windows = WindowStarts(c0, count, oy, wide ? kWideLanes : kLanes, starts, tail);
+            if (wide) {
+                if (windows == 2) {
+                    int total[2][kWideLanes] = {};
+                    SumWide<2>(at.data(), values_.data(), at.size(), starts, total);
+                    KeepInChunk(total, starts, c0, count, sums);
+                } else {
+                    int total[1][kWideLanes] = {};
+                    SumWide<1>(at.data(), values_.data(), at.size(), starts, total);
+                    KeepInChunk(total, starts, c0, count, sums);
+                }
+            } else {
+                int w = 0;
+                for (; w + 2 <= windows; w += 2)
+                    SumWindows<2>(I, x, starts + w, c0, count, sums);
+                if (w < windows)
+                    SumWindows<1>(I, x, starts + w, c0, count, sums);
+            }
             for (int y = c0 + count - tail; y < c0 + count; ++y)
                 sums[y - c0] = SumOne(I, x, y);
-            for (int k = 0; k < count; ++k) {
-                const float s = scoreOf_[static_cast<std::size_t>(sums[k] / 255)];
-                if (s > best.score) {  // strictly: the first of equal scores stays
-                    best.y = c0 + k;
-                    best.score = s;
-                }
+            // The score falls as d = sum / 255 rises, so the chunk's best score is
+            // that of its smallest sum, and its first placement scoring that much
+            // is the first whose d lies in the run of d that give equal scores.
+            int least = sums[0];
+            for (int k = 1; k < count; ++k)
+                least = std::min(least, sums[k]);
+            const std::size_t d = static_cast<std::size_t>(least / 255);
+            if (scoreOf_[d] > best.score) {  // strictly: the first of equal scores stays
+                const int limit = 255 * (lastEqual_[d] + 1);
+                for (int k = 0; k < count; ++k)
+                    if (sums[k] < limit) {
+                        best.y = c0 + k;
+                        best.score = scoreOf_[d];
+                        break;
+                    }
             }
         }
         return best;
@@ -142,16 +271,13 @@ private:
                     total[w][l] += part[l];
             }
         }
-        for (int w = 0; w < Windows; ++w)
-            for (int l = 0; l < kLanes; ++l) {
-                const int y = start[w] + l;
-                if (y >= c0 && y < c0 + count)
-                    sums[y - c0] = total[w][l];
-            }
+        KeepInChunk(total, start, c0, count, sums);
     }
 
     std::vector<Sample> samples_;
+    std::vector<std::uint8_t> values_;  // the samples' template values, in order
     std::vector<float> scoreOf_;  // [d]: the score of a whole-number distance d
+    std::vector<int> lastEqual_;  // [d]: the largest d' >= d with the same score
     int W_, H_, th_, iMax_, jMax_;
 };
 
@@ -234,14 +360,25 @@ public:
         if (angles_ == 0 || cx + R_ >= W_)
             return best;
         const int yEnd = static_cast<int>(std::min<long long>(oy + th_, H_ - R_ - hy_));
+        const bool wide = Wide() && yEnd - oy >= kWideLanes;
+        thread_local std::vector<const std::uint8_t*> at;
+        if (wide) {  // every ring point of this column, ring after ring
+            at.clear();
+            for (const Ring& ring : rings_)
+                for (const Offset& p : ring.points)
+                    at.push_back(columns_[static_cast<std::size_t>(cx + p.dx)] + hy_ + p.dy);
+        }
         int hits[kMaxRings][kChunk];
         for (int c0 = oy; c0 < yEnd; c0 += kChunk) {
             const int count = std::min(kChunk, yEnd - c0);
-            int starts[kChunk / kLanes + 1], tail = 0;
-            const int windows = WindowStarts(c0, count, oy, starts, tail);
-            CountChunk(static_cast<int>(cx), starts, windows, c0, count, hits);
+            int starts[kMaxWindows], tail = 0;
+            const int windows = WindowStarts(c0, count, oy, wide ? kWideLanes : kLanes, starts, tail);
+            if (wide)
+                CountChunkWide(at, starts, windows, c0, count, hits);
+            else
+                CountChunk(static_cast<int>(cx), starts, windows, c0, count, hits);
             for (int y = c0 + count - tail; y < c0 + count; ++y)
-                CountOne(static_cast<int>(cx), y, hits[0] + (y - c0), kChunk);
+                CountOne(static_cast<int>(cx), y, hits, y - c0);
             for (int k = 0; k < count; ++k) {
                 if (!PassesRingTest(hits, k))
                     continue;
@@ -328,12 +465,7 @@ private:
                         total[w][l] += part[l];
                 }
             }
-            for (int w = 0; w < Windows; ++w)
-                for (int l = 0; l < kLanes; ++l) {
-                    const int y = start[w] + l;
-                    if (y >= c0 && y < c0 + count)
-                        hits[k][y - c0] = total[w][l];
-                }
+            KeepInChunk(total, start, c0, count, hits[k]);
         }
     }
 
@@ -350,13 +482,33 @@ private:
         }
     }
 
-    void CountOne(int cx, int y, int* hits, int stride) const
+    void CountOne(int cx, int y, int (*hits)[kChunk], int index) const
     {
         for (std::size_t k = 0; k < rings_.size(); ++k) {
             int total = 0;
             for (const Offset& p : rings_[k].points)
                 total += columns_[static_cast<std::size_t>(cx + p.dx)][y + hy_ + p.dy] >= threshold_;
-            hits[static_cast<std::ptrdiff_t>(k) * stride] = total;
+            hits[k][index] = total;
+        }
+    }
+
+    // The same with AVX2, at the ring points' addresses in this column.
+    void CountChunkWide(const std::vector<const std::uint8_t*>& at, const int* starts, int windows,
+                        int c0, int count, int (*hits)[kChunk]) const
+    {
+        std::size_t first = 0;
+        for (std::size_t k = 0; k < rings_.size(); ++k) {
+            const std::size_t points = rings_[k].points.size();
+            if (windows == 2) {
+                int total[2][kWideLanes] = {};
+                CountWide<2>(at.data() + first, points, threshold_, starts, total);
+                KeepInChunk(total, starts, c0, count, hits[k]);
+            } else {
+                int total[1][kWideLanes] = {};
+                CountWide<1>(at.data() + first, points, threshold_, starts, total);
+                KeepInChunk(total, starts, c0, count, hits[k]);
+            }
+            first += points;
         }
     }
 
@@ -467,3 +619,5 @@ std::unique_ptr<ColumnKernel> MakeRotationKernel(const GrayImage& I, const Templ
 }
 
 }  // namespace match_pattern
+
+void AllowWideVectors(bool allowed) { match_pattern::wideAllowed = allowed; }
