@@ -247,8 +247,16 @@ bool RefineByRotation(GrayImage& I, const GrayImage& /*T: read through the model
 {
     n = std::min(n, static_cast<int>(table.size()));
     lastCounts = {};
-    if (rotation.grid.empty() || rotation.step < 1)  // no model: nothing can be scored
+    // Without a rotation model of this template nothing can be scored (and the
+    // rings of another template's model could reach past the image's left edge).
+    if (rotation.grid.empty() || rotation.step < 1 || rotation.cx != model.tw / 2 ||
+        rotation.cy != model.th / 2) {
+        for (int i = 0; i < n; ++i) {
+            table[static_cast<std::size_t>(i)].angle = 0.0f;
+            table[static_cast<std::size_t>(i)].score = 0.0f;
+        }
         return true;
+    }
     const auto kernel = match_pattern::MakeRotationKernel(I, model, rotation, maxAngle, W, H);
     match_pattern::StageOptions options;
     options.centreCircle = true;

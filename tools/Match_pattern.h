@@ -103,9 +103,11 @@ float RingProfileDistance(const GrayImage& I, int px, int py, int W, int H);
 float RotatedSampleDistance(const GrayImage& I, int cx, int cy, float angle, int W, int H);
 
 // Rotated refinement of the first n candidates over the angles 0, 1, ... <=
-// maxAngle: positions whose ring profile is within 0.02 of the template's are
-// tried at every angle. Outlines are a turned rectangle and a circle of radius
-// 3 at the centre. False when cancelled.
+// maxAngle (at most 360: later angles would only repeat turns): positions whose
+// ring profile is within 0.02 of the template's are tried at every angle.
+// Outlines are a turned rectangle and a circle of radius 3 at the centre. Needs
+// the rotation model of the measured template; without one every candidate
+// scores 0. False when cancelled.
 bool RefineByRotation(GrayImage& I, const GrayImage& T, int n, float maxAngle, int W, int H,
                       const SearchProgress& progress = {});
 

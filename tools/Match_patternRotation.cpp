@@ -1,113 +1,16 @@
-// tools/Match_patternKernels.cpp: scoring one column of placements.
-//
-// The placements of a column are (x, y) for consecutive y, and the pixels they
-// read at one offset are consecutive bytes of one image column. So 16
-// placements are scored side by side, one byte lane each, wherever the work is
-// the same for every placement (the lattice sums, the ring counts): 16 with
-// SSE2, 32 with AVX2 where the processor has it. What is defined as a float
-// sequence (ring shares, rotated distances) is then computed in exactly the
-// order and precision of its definition, placement by placement.
-#include "Match_patternStage.h"
-
-#include <emmintrin.h>
-#include <immintrin.h>
+// tools/Match_patternRotation.cpp: rotated columns, the ring-profile test and
+// the template's sample grid turned by every angle.
+#include "Match_patternLanes.h"
 
 #include <algorithm>
 #include <cassert>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 namespace match_pattern {
 namespace {
-
-constexpr int kLanes = 16;      // placements per SSE2 vector
-constexpr int kWideLanes = 32;  // placements per AVX2 vector
-constexpr int kChunk = 64;      // placements counted before they are scored in order
-constexpr int kMaxWindows = kChunk / kLanes + 1;
-
-bool wideAllowed = true;
-
-bool Wide()
-{
-    static const bool present = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return present && wideAllowed;
-}
-
-__m128i AbsDiff(__m128i a, __m128i b) { return _mm_or_si128(_mm_subs_epu8(a, b), _mm_subs_epu8(b, a)); }
-
-// Where the windows of lanes placements that cover the chunk [c0, c0 + count)
-// start. The last one is moved back to end at the chunk's end when the column
-// (from columnFirst) has room for it: it then counts some placements twice,
-// which is harmless, as a count depends on its placement only. Placements
-// left over (tail of them, at the chunk's end) are counted one at a time.
-int WindowStarts(int c0, int count, int columnFirst, int lanes, int starts[kMaxWindows], int& tail)
-{
-    int windows = 0;
-    int y = c0;
-    for (; y + lanes <= c0 + count; y += lanes)
-        starts[windows++] = y;
-    tail = c0 + count - y;
-    if (tail > 0 && c0 + count - lanes >= columnFirst) {
-        starts[windows++] = c0 + count - lanes;
-        tail = 0;
-    }
-    return windows;
-}
-
-// Stores the sums of the placements start[w] + l that lie in [c0, c0 + count).
-template <int Windows, int Lanes>
-void KeepInChunk(const int (&total)[Windows][Lanes], const int* start, int c0, int count, int* out)
-{
-    for (int w = 0; w < Windows; ++w)
-        for (int l = 0; l < Lanes; ++l) {
-            const int y = start[w] + l;
-            if (y >= c0 && y < c0 + count)
-                out[y - c0] = total[w][l];
-        }
-}
-
-// Lattice sums with AVX2 for the placements start[w] .. start[w] + 31:
-// total[w][l] = sum over k of |at[k][start[w] + l] − value[k]|.
-template <int Windows>
-__attribute__((target("avx2"))) void SumWide(const std::uint8_t* const* at,
-                                             const std::uint8_t* value, std::size_t samples,
-                                             const int* start, int (&total)[Windows][kWideLanes])
-{
-    const __m256i zero = _mm256_setzero_si256();
-    for (std::size_t first = 0; first < samples; first += 257) {  // 257 · 255 fits 16 bits
-        const std::size_t last = std::min(samples, first + 257);
-        __m256i lo[Windows], hi[Windows];
-        for (int w = 0; w < Windows; ++w)
-            lo[w] = hi[w] = zero;
-        for (std::size_t k = first; k < last; ++k) {
-            const __m256i t = _mm256_set1_epi8(static_cast<char>(value[k]));
-            for (int w = 0; w < Windows; ++w) {
-                const __m256i v =
-                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at[k] + start[w]));
-                const __m256i d = _mm256_or_si256(_mm256_subs_epu8(v, t), _mm256_subs_epu8(t, v));
-                lo[w] = _mm256_add_epi16(lo[w], _mm256_unpacklo_epi8(d, zero));
-                hi[w] = _mm256_add_epi16(hi[w], _mm256_unpackhi_epi8(d, zero));
-            }
-        }
-        for (int w = 0; w < Windows; ++w) {
-            // Unpacking works within 128-bit halves: lo holds lanes 0..7 and
-            // 16..23, hi holds 8..15 and 24..31.
-            alignas(32) std::uint16_t a[16], b[16];
-            _mm256_store_si256(reinterpret_cast<__m256i*>(a), lo[w]);
-            _mm256_store_si256(reinterpret_cast<__m256i*>(b), hi[w]);
-            for (int l = 0; l < 8; ++l) {
-                total[w][l] += a[l];
-                total[w][8 + l] += b[l];
-                total[w][16 + l] += a[8 + l];
-                total[w][24 + l] += b[8 + l];
-            }
-        }
-    }
-}
 
 // Ring counts with AVX2: total[w][l] = number of k with at[k][start[w] + l] >= threshold.
 template <int Windows>
@@ -136,152 +39,6 @@ __attribute__((target("avx2"))) void CountWide(const std::uint8_t* const* at, st
         }
     }
 }
-
-// ---- Zero angle ---------------------------------------------------------------
-
-class DifferenceKernel final : public ColumnKernel {
-public:
-    DifferenceKernel(const GrayImage& T, int tw, int th, int W, int H)
-        : W_(W), H_(H), th_(th), iMax_((tw - 1) / 5 * 5), jMax_((th - 1) / 5 * 5)
-    {
-        for (int i = 0; i < tw; i += 5)
-            for (int j = 0; j < th; j += 5) {
-                samples_.push_back({i, j, _mm_set1_epi8(static_cast<char>(T[i][j])), T[i][j]});
-                values_.push_back(T[i][j]);
-            }
-        // d = sum / 255 is a whole number no larger than the sample count, so
-        // every score 1 − d / N there can be is computed here, once.
-        const float N = static_cast<float>((tw / 5) * (th / 5));
-        for (std::size_t d = 0; d <= samples_.size(); ++d)
-            scoreOf_.push_back(1.0f - static_cast<float>(d) / N);
-        lastEqual_.resize(scoreOf_.size());
-        for (std::size_t d = scoreOf_.size(); d-- > 0;)
-            lastEqual_[d] = d + 1 < scoreOf_.size() && scoreOf_[d + 1] == scoreOf_[d]
-                                ? lastEqual_[d + 1]
-                                : static_cast<int>(d);
-        readLeft = 0;
-        readRight = iMax_;
-        readTop = 0;
-        readBottom = th - 1 + jMax_;
-    }
-
-    ColumnBest Evaluate(const GrayImage& I, int x, int oy) const override
-    {
-        ColumnBest best;
-        // A placement fits when its last lattice column and row are inside.
-        if (static_cast<long long>(x) + iMax_ >= W_)
-            return best;
-        const int yEnd = static_cast<int>(std::min<long long>(oy + th_, H_ - jMax_));
-        const bool wide = Wide() && yEnd - oy >= kWideLanes;
-        thread_local std::vector<const std::uint8_t*> at;
-        if (wide) {
-            at.resize(samples_.size());
-            for (std::size_t k = 0; k < samples_.size(); ++k)
-                at[k] = I[x + samples_[k].i] + samples_[k].j;
-        }
-        int sums[kChunk];
-        for (int c0 = oy; c0 < yEnd; c0 += kChunk) {
-            const int count = std::min(kChunk, yEnd - c0);
-            int starts[kMaxWindows], tail = 0;
-            const int windows = WindowStarts(c0, count, oy, wide ? kWideLanes : kLanes, starts, tail);
-            if (wide) {
-                if (windows == 2) {
-                    int total[2][kWideLanes] = {};
-                    SumWide<2>(at.data(), values_.data(), at.size(), starts, total);
-                    KeepInChunk(total, starts, c0, count, sums);
-                } else {
-                    int total[1][kWideLanes] = {};
-                    SumWide<1>(at.data(), values_.data(), at.size(), starts, total);
-                    KeepInChunk(total, starts, c0, count, sums);
-                }
-            } else {
-                int w = 0;
-                for (; w + 2 <= windows; w += 2)
-                    SumWindows<2>(I, x, starts + w, c0, count, sums);
-                if (w < windows)
-                    SumWindows<1>(I, x, starts + w, c0, count, sums);
-            }
-            for (int y = c0 + count - tail; y < c0 + count; ++y)
-                sums[y - c0] = SumOne(I, x, y);
-            // The score falls as d = sum / 255 rises, so the chunk's best score is
-            // that of its smallest sum, and its first placement scoring that much
-            // is the first whose d lies in the run of d that give equal scores.
-            int least = sums[0];
-            for (int k = 1; k < count; ++k)
-                least = std::min(least, sums[k]);
-            const std::size_t d = static_cast<std::size_t>(least / 255);
-            if (scoreOf_[d] > best.score) {  // strictly: the first of equal scores stays
-                const int limit = 255 * (lastEqual_[d] + 1);
-                for (int k = 0; k < count; ++k)
-                    if (sums[k] < limit) {
-                        best.y = c0 + k;
-                        best.score = scoreOf_[d];
-                        break;
-                    }
-            }
-        }
-        return best;
-    }
-
-private:
-    struct Sample {
-        int i, j;
-        __m128i broadcast;  // t in every byte
-        std::uint8_t t;
-    };
-
-    int SumOne(const GrayImage& I, int x, int y) const
-    {
-        int sum = 0;
-        for (const Sample& s : samples_)
-            sum += std::abs(I[x + s.i][y + s.j] - s.t);
-        return sum;
-    }
-
-    // Lattice sums of the placements start[w] .. start[w] + 15 for Windows
-    // windows, stored for those that lie in the chunk [c0, c0 + count).
-    template <int Windows>
-    void SumWindows(const GrayImage& I, int x, const int* start, int c0, int count, int* sums) const
-    {
-        int total[Windows][kLanes] = {};
-        const __m128i zero = _mm_setzero_si128();
-        // 16-bit lanes hold 257 differences of up to 255 before they must be emptied.
-        constexpr std::size_t kBatch = 257;
-        for (std::size_t first = 0; first < samples_.size(); first += kBatch) {
-            const std::size_t last = std::min(samples_.size(), first + kBatch);
-            __m128i lo[Windows], hi[Windows];
-            for (int w = 0; w < Windows; ++w)
-                lo[w] = hi[w] = zero;
-            for (std::size_t k = first; k < last; ++k) {
-                const Sample& s = samples_[k];
-                const std::uint8_t* column = I[x + s.i] + s.j;
-                for (int w = 0; w < Windows; ++w) {
-                    const __m128i v =
-                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(column + start[w]));
-                    const __m128i d = AbsDiff(v, s.broadcast);
-                    lo[w] = _mm_add_epi16(lo[w], _mm_unpacklo_epi8(d, zero));
-                    hi[w] = _mm_add_epi16(hi[w], _mm_unpackhi_epi8(d, zero));
-                }
-            }
-            for (int w = 0; w < Windows; ++w) {
-                alignas(16) std::uint16_t part[kLanes];
-                _mm_store_si128(reinterpret_cast<__m128i*>(part), lo[w]);
-                _mm_store_si128(reinterpret_cast<__m128i*>(part + 8), hi[w]);
-                for (int l = 0; l < kLanes; ++l)
-                    total[w][l] += part[l];
-            }
-        }
-        KeepInChunk(total, start, c0, count, sums);
-    }
-
-    std::vector<Sample> samples_;
-    std::vector<std::uint8_t> values_;  // the samples' template values, in order
-    std::vector<float> scoreOf_;  // [d]: the score of a whole-number distance d
-    std::vector<int> lastEqual_;  // [d]: the largest d' >= d with the same score
-    int W_, H_, th_, iMax_, jMax_;
-};
-
-// ---- Rotated --------------------------------------------------------------------
 
 constexpr int kMaxRings = 8;  // the model has 2 to 4 rings for templates of 8 x 8 and more
 constexpr int kAngleLanes = 4;
@@ -605,12 +362,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ColumnKernel> MakeDifferenceKernel(const GrayImage& T, int tw, int th, int W,
-                                                   int H)
-{
-    return std::make_unique<DifferenceKernel>(T, tw, th, W, H);
-}
-
 std::unique_ptr<ColumnKernel> MakeRotationKernel(const GrayImage& I, const TemplateModel& model,
                                                  const RotationModel& rotation, float maxAngle,
                                                  int W, int H)
@@ -619,5 +370,3 @@ std::unique_ptr<ColumnKernel> MakeRotationKernel(const GrayImage& I, const Templ
 }
 
 }  // namespace match_pattern
-
-void AllowWideVectors(bool allowed) { match_pattern::wideAllowed = allowed; }
