@@ -469,3 +469,20 @@ TEST(MatchPattern, GivesTheSameResultWithOneOrSeveralThreads)
         }
     }
 }
+
+TEST(RefineByRotation, WithoutAModelOfTheMeasuredTemplateScoresNothing)
+{
+    const GrayImage small = Filled(10, 10, 40);
+    const GrayImage large = Filled(30, 30, 40);
+    GrayImage image = Filled(60, 60, 40);
+    int nx = 0, ny = 0;
+    MeasureTemplate(small, 0, 0, 10, 10, 60, 60, nx, ny);
+    PrepareRotationModel(small, 10, 10);
+    MeasureTemplate(large, 0, 0, 30, 30, 60, 60, nx, ny);  // the model is the small one's
+    const int n = FindCandidateBlocks(image, nx, ny, 60, 60);
+    ASSERT_EQ(n, 3);
+    EXPECT_TRUE(RefineByRotation(image, large, n, 10.0f, 60, 60));
+    for (const Candidate& c : CandidateTable())
+        EXPECT_EQ(c.score, 0.0f);
+    EXPECT_EQ(image[0][0], 40);  // nothing outlined
+}
