@@ -20,6 +20,10 @@ __attribute__((target("avx2"))) void SumWide(const std::uint8_t* const* at,
                                              const int* start, int (&total)[Windows][kWideLanes])
 {
     const __m256i zero = _mm256_setzero_si256();
+    __m256i sum[Windows][4];  // 32-bit sums of lanes 0..7, 8..15, 16..23, 24..31
+    for (int w = 0; w < Windows; ++w)
+        for (int q = 0; q < 4; ++q)
+            sum[w][q] = zero;
     for (std::size_t first = 0; first < samples; first += 257) {  // 257 · 255 fits 16 bits
         const std::size_t last = std::min(samples, first + 257);
         __m256i lo[Windows], hi[Windows];
@@ -38,23 +42,23 @@ __attribute__((target("avx2"))) void SumWide(const std::uint8_t* const* at,
         for (int w = 0; w < Windows; ++w) {
             // Unpacking works within 128-bit halves: lo holds lanes 0..7 and
             // 16..23, hi holds 8..15 and 24..31.
-            alignas(32) std::uint16_t a[16], b[16];
-            _mm256_store_si256(reinterpret_cast<__m256i*>(a), lo[w]);
-            _mm256_store_si256(reinterpret_cast<__m256i*>(b), hi[w]);
-            for (int l = 0; l < 8; ++l) {
-                total[w][l] += a[l];
-                total[w][8 + l] += b[l];
-                total[w][16 + l] += a[8 + l];
-                total[w][24 + l] += b[8 + l];
-            }
+            const __m256i first16 = _mm256_permute2x128_si256(lo[w], hi[w], 0x20);
+            const __m256i last16 = _mm256_permute2x128_si256(lo[w], hi[w], 0x31);
+            sum[w][0] = _mm256_add_epi32(sum[w][0], _mm256_cvtepu16_epi32(_mm256_castsi256_si128(first16)));
+            sum[w][1] = _mm256_add_epi32(sum[w][1], _mm256_cvtepu16_epi32(_mm256_extracti128_si256(first16, 1)));
+            sum[w][2] = _mm256_add_epi32(sum[w][2], _mm256_cvtepu16_epi32(_mm256_castsi256_si128(last16)));
+            sum[w][3] = _mm256_add_epi32(sum[w][3], _mm256_cvtepu16_epi32(_mm256_extracti128_si256(last16, 1)));
         }
     }
+    for (int w = 0; w < Windows; ++w)
+        for (int q = 0; q < 4; ++q)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(total[w] + 8 * q), sum[w][q]);
 }
 
 class DifferenceKernel final : public ColumnKernel {
 public:
     DifferenceKernel(const GrayImage& T, int tw, int th, int W, int H)
-        : W_(W), H_(H), th_(th), iMax_((tw - 1) / 5 * 5), jMax_((th - 1) / 5 * 5)
+        : W_(W), H_(H), th_(th), iMax_((tw - 1) / 5 * 5), jMax_((th - 1) / 5 * 5), wide_(Wide())
     {
         for (int i = 0; i < tw; i += 5)
             for (int j = 0; j < th; j += 5) {
@@ -84,10 +88,18 @@ public:
         if (static_cast<long long>(x) + iMax_ >= W_)
             return best;
         const int yEnd = static_cast<int>(std::min<long long>(oy + th_, H_ - jMax_));
-        const bool wide = Wide() && yEnd - oy >= kWideLanes;
-        thread_local std::vector<const std::uint8_t*> at;
+        const bool wide = wide_ && yEnd - oy >= kWideLanes;
+        // The samples' addresses in this column: on the stack for any usual
+        // template (a 160 x 160 one has 1024 samples).
+        constexpr std::size_t kOnStack = 1024;
+        const std::uint8_t* onStack[kOnStack];
+        thread_local std::vector<const std::uint8_t*> onHeap;
+        const std::uint8_t** at = onStack;
         if (wide) {
-            at.resize(samples_.size());
+            if (samples_.size() > kOnStack) {
+                onHeap.resize(samples_.size());
+                at = onHeap.data();
+            }
             for (std::size_t k = 0; k < samples_.size(); ++k)
                 at[k] = I[x + samples_[k].i] + samples_[k].j;
         }
@@ -98,12 +110,12 @@ public:
             const int windows = WindowStarts(c0, count, oy, wide ? kWideLanes : kLanes, starts, tail);
             if (wide) {
                 if (windows == 2) {
-                    int total[2][kWideLanes] = {};
-                    SumWide<2>(at.data(), values_.data(), at.size(), starts, total);
+                    int total[2][kWideLanes];
+                    SumWide<2>(at, values_.data(), samples_.size(), starts, total);
                     KeepInChunk(total, starts, c0, count, sums);
                 } else {
-                    int total[1][kWideLanes] = {};
-                    SumWide<1>(at.data(), values_.data(), at.size(), starts, total);
+                    int total[1][kWideLanes];
+                    SumWide<1>(at, values_.data(), samples_.size(), starts, total);
                     KeepInChunk(total, starts, c0, count, sums);
                 }
             } else {
@@ -176,11 +188,13 @@ private:
                 }
             }
             for (int w = 0; w < Windows; ++w) {
-                alignas(16) std::uint16_t part[kLanes];
-                _mm_store_si128(reinterpret_cast<__m128i*>(part), lo[w]);
-                _mm_store_si128(reinterpret_cast<__m128i*>(part + 8), hi[w]);
-                for (int l = 0; l < kLanes; ++l)
-                    total[w][l] += part[l];
+                int* out = total[w];
+                const __m128i parts[4] = {_mm_unpacklo_epi16(lo[w], zero), _mm_unpackhi_epi16(lo[w], zero),
+                                          _mm_unpacklo_epi16(hi[w], zero), _mm_unpackhi_epi16(hi[w], zero)};
+                for (int q = 0; q < 4; ++q) {
+                    __m128i* at = reinterpret_cast<__m128i*>(out + 4 * q);
+                    _mm_storeu_si128(at, _mm_add_epi32(_mm_loadu_si128(at), parts[q]));
+                }
             }
         }
         KeepInChunk(total, start, c0, count, sums);
@@ -191,6 +205,7 @@ private:
     std::vector<float> scoreOf_;  // [d]: the score of a whole-number distance d
     std::vector<int> lastEqual_;  // [d]: the largest d' >= d with the same score
     int W_, H_, th_, iMax_, jMax_;
+    bool wide_;  // AVX2 allowed and present, decided once per search
 };
 
 }  // namespace

@@ -57,12 +57,11 @@ inline int WindowStarts(int c0, int count, int columnFirst, int lanes, int start
 template <int Windows, int Lanes>
 void KeepInChunk(const int (&total)[Windows][Lanes], const int* start, int c0, int count, int* out)
 {
-    for (int w = 0; w < Windows; ++w)
-        for (int l = 0; l < Lanes; ++l) {
-            const int y = start[w] + l;
-            if (y >= c0 && y < c0 + count)
-                out[y - c0] = total[w][l];
-        }
+    for (int w = 0; w < Windows; ++w) {
+        const int first = std::max(start[w], c0), last = std::min(start[w] + Lanes, c0 + count);
+        if (first < last)
+            std::copy(total[w] + (first - start[w]), total[w] + (last - start[w]), out + (first - c0));
+    }
 }
 
 }  // namespace match_pattern

@@ -48,7 +48,7 @@ public:
     RotationKernel(const GrayImage& I, const TemplateModel& model, const RotationModel& rotation,
                    float maxAngle, int W, int H)
         : W_(W), H_(H), th_(model.th), hx_(model.tw / 2), hy_(model.th / 2), R_(rotation.R),
-          threshold_(model.threshold)
+          threshold_(model.threshold), wide_(Wide())
     {
         for (int x = 0; x < W; ++x)
             columns_.push_back(I[x]);
@@ -117,7 +117,7 @@ public:
         if (angles_ == 0 || cx + R_ >= W_)
             return best;
         const int yEnd = static_cast<int>(std::min<long long>(oy + th_, H_ - R_ - hy_));
-        const bool wide = Wide() && yEnd - oy >= kWideLanes;
+        const bool wide = wide_ && yEnd - oy >= kWideLanes;
         thread_local std::vector<const std::uint8_t*> at;
         if (wide) {  // every ring point of this column, ring after ring
             at.clear();
@@ -351,6 +351,7 @@ private:
     }
 
     int W_, H_, th_, hx_, hy_, R_, threshold_;
+    bool wide_;  // AVX2 allowed and present, decided once per search
     std::vector<const std::uint8_t*> columns_;
     float term_[256];
     std::vector<Ring> rings_;

@@ -18,7 +18,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <deque>
+#include <vector>
 
 namespace match_pattern {
 namespace {
@@ -141,11 +141,13 @@ private:
     {
         const long long first = next_;
         const int stamp = static_cast<int>(outlines_.size());
+        window_.erase(window_.begin(), window_.begin() + static_cast<std::ptrdiff_t>(front_));
+        front_ = 0;
         window_.resize(static_cast<std::size_t>(end - windowBase_));
         ForEachShared(end - first, [&](long long k) {
             const long long u = first + k;
             const int c = static_cast<int>(u / tw_);
-            Slot& slot = window_[static_cast<std::size_t>(u - windowBase_)];
+            Slot& slot = Column(u - windowBase_);
             slot.best = kernel_.Evaluate(I_, originX_[static_cast<std::size_t>(c)] + static_cast<int>(u % tw_),
                                          originY_[static_cast<std::size_t>(c)]);
             slot.stamp = stamp;
@@ -166,7 +168,7 @@ private:
         best.angle = 0.0f;
         best.score = 0.0f;
         for (int k = 0; k < tw_; ++k) {  // columns in scan order, ties to the first
-            const ColumnBest& r = window_[static_cast<std::size_t>(k)].best;
+            const ColumnBest& r = Column(k).best;
             if (r.score > best.score) {
                 best.x = ox + k;
                 best.y = r.y;
@@ -182,7 +184,7 @@ private:
             if (!outline.xs.empty())
                 outlines_.push_back(std::move(outline));
         }
-        window_.erase(window_.begin(), window_.begin() + tw_);
+        front_ += static_cast<std::size_t>(tw_);
         windowBase_ += tw_;
         ++settled_;
     }
@@ -194,7 +196,7 @@ private:
     {
         int oldest = INT32_MAX;
         for (int k = 0; k < tw_; ++k)
-            oldest = std::min(oldest, window_[static_cast<std::size_t>(k)].stamp);
+            oldest = std::min(oldest, Column(k).stamp);
         if (oldest >= static_cast<int>(outlines_.size()))
             return;
         const long long top = static_cast<long long>(oy) + kernel_.readTop;
@@ -216,7 +218,7 @@ private:
                 const long long kFirst = std::max<long long>(0, px - kernel_.readRight - ox);
                 const long long kLast = std::min<long long>(tw_ - 1, px - kernel_.readLeft - ox);
                 for (long long k = kFirst; k <= kLast; ++k)
-                    if (window_[static_cast<std::size_t>(k)].stamp <= o && !touched[static_cast<std::size_t>(k)]) {
+                    if (Column(k).stamp <= o && !touched[static_cast<std::size_t>(k)]) {
                         touched[static_cast<std::size_t>(k)] = 1;
                         any = true;
                     }
@@ -230,7 +232,7 @@ private:
                 columns.push_back(k);
         ForEachShared(static_cast<long long>(columns.size()), [&](long long i) {
             const int k = columns[static_cast<std::size_t>(i)];
-            window_[static_cast<std::size_t>(k)].best = kernel_.Evaluate(I_, ox + k, oy);
+            Column(k).best = kernel_.Evaluate(I_, ox + k, oy);
         });
         counts_.rescored += static_cast<long long>(columns.size());
     }
@@ -242,8 +244,12 @@ private:
     const StageOptions& options_;
     FineStageCounts& counts_;
     std::vector<int> originX_, originY_;  // block origins: the bounds of each candidate's scan
-    std::deque<Slot> window_;             // columns scored and not yet settled
-    long long windowBase_ = 0;            // the column window_[0] holds
+    // The k-th column scored and not yet settled, counted from the first one.
+    Slot& Column(long long k) { return window_[front_ + static_cast<std::size_t>(k)]; }
+
+    std::vector<Slot> window_;            // columns scored, settled ones before front_
+    std::size_t front_ = 0;               // the first column not settled
+    long long windowBase_ = 0;            // the column window_[front_] holds
     long long next_ = 0;                  // the next column to score
     int settled_ = 0;                     // the next candidate to settle
     std::vector<Outline> outlines_;

@@ -202,6 +202,24 @@ TEST(FindPattern, FindsTheCopyTurnedBy30Degrees)
     EXPECT_EQ(t.form.AfterImage[cx - 3][cy], 128);
 }
 
+TEST(FindPattern, AShorterListLeavesNoRowOfTheLongerOneBehind)
+{
+    PatternForm t;
+    t.SetRegion(46, 46, 94, 94);  // 48 x 48: many blocks
+    t.form.Button9->click();
+    t.form.Button10->click();
+    const int longer = t.form.StringGrid2->RowCount();
+    t.SetRegion(20, 20, 220, 220);  // 200 x 200: few blocks
+    t.form.Button9->click();
+    t.form.Button10->click();
+    const int rows = t.form.StringGrid2->RowCount();
+    ASSERT_LT(rows, longer);
+    EXPECT_EQ(rows - 2, static_cast<int>(CandidateTable().size()));
+    EXPECT_EQ(t.Row(rows - 1), (QStringList{"", "", "", "", "", "", ""}));
+    EXPECT_EQ(t.Row(rows - 2)[0], QString::number(rows - 2));
+    EXPECT_EQ(t.Row(rows - 2)[3], QString::number(t.Row(rows - 2)[1].toInt() + 200));
+}
+
 TEST(FindPattern, WithoutATemplateFileLeavesTheGridAndCopiesBefore)
 {
     PatternForm t;
