@@ -6,6 +6,7 @@
 #include "Unit1.h"
 #include "Unit2.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -24,6 +25,10 @@ struct PatternForm {
     PatternForm()
     {
         QStandardPaths::setTestModeEnabled(true);
+        // ctest runs tests side by side in separate processes: each process keeps
+        // its template file in a folder of its own.
+        QCoreApplication::setApplicationName(
+            QStringLiteral("GrayBench-pattern-%1").arg(QCoreApplication::applicationPid()));
         SetMatchTrace(nullptr);
         QFile::remove(TemplateFilePath());
         form.Form2 = &form2;
@@ -31,7 +36,11 @@ struct PatternForm {
         emit form.MatchPattern1->aboutToShow();
         form.MatchPatternSetup1->trigger();
     }
-    ~PatternForm() { QFile::remove(TemplateFilePath()); }
+    ~PatternForm()
+    {
+        QDir(ExchangeFolder()).removeRecursively();
+        QCoreApplication::setApplicationName(name);
+    }
 
     void SetRegion(int X1, int Y1, int X2, int Y2)
     {
@@ -64,6 +73,7 @@ struct PatternForm {
         return true;
     }
 
+    const QString name = QCoreApplication::applicationName();  // set before the constructor runs
     FakeDialogs dialogs;
     TForm1 form;
     TForm2 form2;
