@@ -129,6 +129,29 @@ TEST(MatchPattern, EqualsTheLiteralSearchOnBinaryNoise)
     EXPECT_GT(passes, 50);
 }
 
+TEST(MatchPattern, EqualsTheLiteralSearchWhereEveryBlockMatches)
+{
+    // A flat scene and a flat template: every candidate is outlined and every
+    // outline touches the candidates after it, so columns scored ahead would
+    // nearly all be scored again; the search then goes one candidate at a time.
+    std::mt19937 rng(64);
+    for (int round = 0; round < 6; ++round) {
+        PatternScene s;
+        s.width = Uniform(rng, 150, 200);
+        s.height = Uniform(rng, 150, 200);
+        s.tw = Uniform(rng, 8, 12);
+        s.th = Uniform(rng, 8, 12);
+        s.image = Filled(s.width, s.height, 100);
+        AddSceneNoise(rng, s.image, s.width, s.height, round % 2);
+        s.mark = Filled(s.tw, s.th, 100);
+        SetWorkerCount(round % 3 == 0 ? 1 : 2);
+        ExpectSameSearch(s, round < 4 ? 0.0f : 2.0f, "round " + std::to_string(round));
+        const FineStageCounts counts = LastFineStageCounts();
+        EXPECT_LT(counts.rescored * 4, counts.columns) << round;
+    }
+    SetWorkerCount(0);
+}
+
 TEST(MeasureTemplate, CountsBlocksRoundingUpAndMeasuresAFlatTemplate)
 {
     const GrayImage white = Filled(100, 100, 255);
@@ -310,14 +333,24 @@ TEST(MatchPattern, CancelledByProgressReturnsMinusOneAndNoResults)
     GrayImage work = Copy(s.image, s.width, s.height);
     FloatImage results;
     int calls = 0;
+    // Progress is reported after the first batch of columns, then every 20 ms.
     const int n = MatchPattern(work, s.mark, results, 0, 0, s.tw, s.th, 0.0f, s.width, s.height,
                                [&](double done) {
                                    EXPECT_TRUE(done > 0.0 && done < 1.0);
-                                   return ++calls < 2;
+                                   ++calls;
+                                   return false;
                                });
     EXPECT_EQ(n, -1);
-    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(calls, 1);
     EXPECT_FALSE(results);
+
+    calls = 0;
+    GrayImage again = Copy(s.image, s.width, s.height);
+    const int all = MatchPattern(again, s.mark, results, 0, 0, s.tw, s.th, 0.0f, s.width,
+                                 s.height, [&](double) { return ++calls > 0; });
+    EXPECT_GE(calls, 1);
+    EXPECT_GT(all, 0);
+    EXPECT_TRUE(results);
 }
 
 TEST(MatchPattern, WritesOneScoreLinePerCandidateInZeroAngleMode)
