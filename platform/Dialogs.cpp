@@ -6,7 +6,10 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QStringList>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -43,7 +46,38 @@ public:
 
 DialogProvider* installed = nullptr;
 
+class QtProgress final : public ProgressWindow {
+public:
+    QtProgress(QWidget* parent, const QString& text)
+        : dialog_(text, QStringLiteral("Cancel"), 0, kSteps, parent)
+    {
+        // Application-modal: while the command runs nothing else may touch what it
+        // works on, the workspace images above all (a grabbed video frame replaces them).
+        dialog_.setWindowModality(Qt::ApplicationModal);
+        dialog_.setMinimumDuration(0);
+        dialog_.setAutoClose(false);
+        dialog_.setAutoReset(false);
+        dialog_.setValue(0);
+        dialog_.show();
+    }
+    bool Advance(double done) override
+    {
+        dialog_.setValue(static_cast<int>(std::lround(std::clamp(done, 0.0, 1.0) * kSteps)));
+        QCoreApplication::processEvents();  // paints, and lets Cancel be pressed
+        return !dialog_.wasCanceled();
+    }
+
+private:
+    static constexpr int kSteps = 1000;
+    QProgressDialog dialog_;
+};
+
 }  // namespace
+
+std::unique_ptr<ProgressWindow> DialogProvider::OpenProgress(QWidget* parent, const QString& text)
+{
+    return std::make_unique<QtProgress>(parent, text);
+}
 
 DialogProvider& Dialogs()
 {

@@ -1,9 +1,20 @@
 // platform/Dialogs.h
 #pragma once
 #include <QString>
+#include <memory>
 #include <optional>
 
 class QWidget;
+
+// The window of a command that takes a while: how far it has come, and a Cancel
+// button. It closes when the object goes away.
+class ProgressWindow {
+public:
+    virtual ~ProgressWindow() = default;
+    // Shows the share done (0 to 1) and lets the window answer the user; false
+    // once Cancel has been pressed.
+    virtual bool Advance(double done) = 0;
+};
 
 // Every dialog and message box of the workbench goes through this interface, so
 // that tests install their own answers and never block on a modal window.
@@ -17,6 +28,8 @@ public:
     virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
     // The application's box for an error that ended a command.
     virtual void ShowError(const QString& text) = 0;
+    // Opens a progress window over parent saying text; every other window waits.
+    virtual std::unique_ptr<ProgressWindow> OpenProgress(QWidget* parent, const QString& text);
 };
 
 // The provider in use: the real Qt dialogs unless a test installed its own.

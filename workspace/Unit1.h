@@ -229,15 +229,24 @@ public:
 
     // ---- Pattern matching: Panel5 (Unit1Pattern.cpp) -------------------------
     QFrame* Panel5 = nullptr;
-    QPushButton* Button7 = nullptr;   // "Show Temp Picture"
-    QPushButton* Button9 = nullptr;   // "Create Template"
-    QPushButton* Button10 = nullptr;  // "Find Pattern"
+    QGroupBox* GroupBox4 = nullptr;    // "Match Pattern"
+    QLabel* Label34 = nullptr;         // "Angle"
+    QScrollBar* ScrollBar6 = nullptr;  // largest angle tried, 0 to 360 degrees
+    QLabel* Label33 = nullptr;         // the angle as text
+    QPushButton* Button7 = nullptr;    // "Show Temp Picture"
+    QPushButton* Button9 = nullptr;    // "Create Template"
+    QPushButton* Button10 = nullptr;   // "Find Pattern"
+    QGroupBox* GroupBox5 = nullptr;    // "Find Result"
+    StringGrid* StringGrid2 = nullptr; // X1, Y1, X2, Y2, Angle, SCORE of each candidate
+    // A search that runs longer than this shows a progress window with Cancel.
+    int SearchProgressDelayMs = 500;
     void BuildPanel5();
     void MatchPattern1Click();
     void MatchPatternSetup1Click();
-    void Button7Click();
-    void Button9Click();
-    void Button10Click();
+    void Button7Click();       // Show Temp Picture
+    void Button9Click();       // Create Template
+    void ScrollBar6Change();
+    void Button10Click();      // Find Pattern
 
     // ---- Edge along a line: Panel6 (Unit1Edge.cpp) ---------------------------
     QFrame* Panel6 = nullptr;

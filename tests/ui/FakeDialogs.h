@@ -3,6 +3,7 @@
 #include "Dialogs.h"
 
 #include <QStringList>
+#include <memory>
 
 class FakeDialogs : public DialogProvider {
 public:
@@ -21,10 +22,33 @@ public:
         return Next(OpenAnswers);
     }
     std::optional<QString> SavePictureFile(QWidget*) override { return Next(SaveAnswers); }
+
+    // Progress windows opened, with their texts and updates; the user presses
+    // Cancel at update number CancelAtUpdate (counted from 1; 0 for never).
+    QStringList ProgressTexts;
+    int ProgressUpdates = 0, CancelAtUpdate = 0;
+    std::unique_ptr<ProgressWindow> OpenProgress(QWidget*, const QString& text) override
+    {
+        ProgressTexts << text;
+        return std::make_unique<Progress>(*this);
+    }
     void ShowMessage(QWidget*, const QString& text) override { Messages << text; }
     void ShowError(const QString& text) override { Errors << text; }
 
 private:
+    class Progress : public ProgressWindow {
+    public:
+        explicit Progress(FakeDialogs& owner) : owner_(owner) {}
+        bool Advance(double) override
+        {
+            ++owner_.ProgressUpdates;
+            return owner_.CancelAtUpdate == 0 || owner_.ProgressUpdates < owner_.CancelAtUpdate;
+        }
+
+    private:
+        FakeDialogs& owner_;
+    };
+
     static std::optional<QString> Next(QStringList& answers)
     {
         const QString answer = answers.isEmpty() ? QString() : answers.takeFirst();

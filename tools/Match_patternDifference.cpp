@@ -1,0 +1,219 @@
+// tools/Match_patternDifference.cpp: zero-angle columns, the sampled
+// absolute difference on a 5-pixel lattice.
+#include "Match_patternLanes.h"
+
+#include <algorithm>
+#include <cassert>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+namespace match_pattern {
+namespace {
+
+// Lattice sums with AVX2 for the placements start[w] .. start[w] + 31:
+// total[w][l] = sum over k of |at[k][start[w] + l] − value[k]|.
+template <int Windows>
+__attribute__((target("avx2"))) void SumWide(const std::uint8_t* const* at,
+                                             const std::uint8_t* value, std::size_t samples,
+                                             const int* start, int (&total)[Windows][kWideLanes])
+{
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i sum[Windows][4];  // 32-bit sums of lanes 0..7, 8..15, 16..23, 24..31
+    for (int w = 0; w < Windows; ++w)
+        for (int q = 0; q < 4; ++q)
+            sum[w][q] = zero;
+    for (std::size_t first = 0; first < samples; first += 257) {  // 257 · 255 fits 16 bits
+        const std::size_t last = std::min(samples, first + 257);
+        __m256i lo[Windows], hi[Windows];
+        for (int w = 0; w < Windows; ++w)
+            lo[w] = hi[w] = zero;
+        for (std::size_t k = first; k < last; ++k) {
+            const __m256i t = _mm256_set1_epi8(static_cast<char>(value[k]));
+            for (int w = 0; w < Windows; ++w) {
+                const __m256i v =
+                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at[k] + start[w]));
+                const __m256i d = _mm256_or_si256(_mm256_subs_epu8(v, t), _mm256_subs_epu8(t, v));
+                lo[w] = _mm256_add_epi16(lo[w], _mm256_unpacklo_epi8(d, zero));
+                hi[w] = _mm256_add_epi16(hi[w], _mm256_unpackhi_epi8(d, zero));
+            }
+        }
+        for (int w = 0; w < Windows; ++w) {
+            // Unpacking works within 128-bit halves: lo holds lanes 0..7 and
+            // 16..23, hi holds 8..15 and 24..31.
+            const __m256i first16 = _mm256_permute2x128_si256(lo[w], hi[w], 0x20);
+            const __m256i last16 = _mm256_permute2x128_si256(lo[w], hi[w], 0x31);
+            sum[w][0] = _mm256_add_epi32(sum[w][0], _mm256_cvtepu16_epi32(_mm256_castsi256_si128(first16)));
+            sum[w][1] = _mm256_add_epi32(sum[w][1], _mm256_cvtepu16_epi32(_mm256_extracti128_si256(first16, 1)));
+            sum[w][2] = _mm256_add_epi32(sum[w][2], _mm256_cvtepu16_epi32(_mm256_castsi256_si128(last16)));
+            sum[w][3] = _mm256_add_epi32(sum[w][3], _mm256_cvtepu16_epi32(_mm256_extracti128_si256(last16, 1)));
+        }
+    }
+    for (int w = 0; w < Windows; ++w)
+        for (int q = 0; q < 4; ++q)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(total[w] + 8 * q), sum[w][q]);
+}
+
+class DifferenceKernel final : public ColumnKernel {
+public:
+    DifferenceKernel(const GrayImage& T, int tw, int th, int W, int H)
+        : W_(W), H_(H), th_(th), iMax_((tw - 1) / 5 * 5), jMax_((th - 1) / 5 * 5), wide_(Wide())
+    {
+        for (int i = 0; i < tw; i += 5)
+            for (int j = 0; j < th; j += 5) {
+                samples_.push_back({i, j, _mm_set1_epi8(static_cast<char>(T[i][j])), T[i][j]});
+                values_.push_back(T[i][j]);
+            }
+        // d = sum / 255 is a whole number no larger than the sample count, so
+        // every score 1 − d / N there can be is computed here, once.
+        const float N = static_cast<float>((tw / 5) * (th / 5));
+        for (std::size_t d = 0; d <= samples_.size(); ++d)
+            scoreOf_.push_back(1.0f - static_cast<float>(d) / N);
+        lastEqual_.resize(scoreOf_.size());
+        for (std::size_t d = scoreOf_.size(); d-- > 0;)
+            lastEqual_[d] = d + 1 < scoreOf_.size() && scoreOf_[d + 1] == scoreOf_[d]
+                                ? lastEqual_[d + 1]
+                                : static_cast<int>(d);
+        readLeft = 0;
+        readRight = iMax_;
+        readTop = 0;
+        readBottom = th - 1 + jMax_;
+    }
+
+    ColumnBest Evaluate(const GrayImage& I, int x, int oy) const override
+    {
+        ColumnBest best;
+        // A placement fits when its last lattice column and row are inside.
+        if (static_cast<long long>(x) + iMax_ >= W_)
+            return best;
+        const int yEnd = static_cast<int>(std::min<long long>(oy + th_, H_ - jMax_));
+        const bool wide = wide_ && yEnd - oy >= kWideLanes;
+        // The samples' addresses in this column: on the stack for any usual
+        // template (a 160 x 160 one has 1024 samples).
+        constexpr std::size_t kOnStack = 1024;
+        const std::uint8_t* onStack[kOnStack];
+        thread_local std::vector<const std::uint8_t*> onHeap;
+        const std::uint8_t** at = onStack;
+        if (wide) {
+            if (samples_.size() > kOnStack) {
+                onHeap.resize(samples_.size());
+                at = onHeap.data();
+            }
+            for (std::size_t k = 0; k < samples_.size(); ++k)
+                at[k] = I[x + samples_[k].i] + samples_[k].j;
+        }
+        int sums[kChunk];
+        for (int c0 = oy; c0 < yEnd; c0 += kChunk) {
+            const int count = std::min(kChunk, yEnd - c0);
+            int starts[kMaxWindows], tail = 0;
+            const int windows = WindowStarts(c0, count, oy, wide ? kWideLanes : kLanes, starts, tail);
+            if (wide) {
+                if (windows == 2) {
+                    int total[2][kWideLanes];
+                    SumWide<2>(at, values_.data(), samples_.size(), starts, total);
+                    KeepInChunk(total, starts, c0, count, sums);
+                } else {
+                    int total[1][kWideLanes];
+                    SumWide<1>(at, values_.data(), samples_.size(), starts, total);
+                    KeepInChunk(total, starts, c0, count, sums);
+                }
+            } else {
+                int w = 0;
+                for (; w + 2 <= windows; w += 2)
+                    SumWindows<2>(I, x, starts + w, c0, count, sums);
+                if (w < windows)
+                    SumWindows<1>(I, x, starts + w, c0, count, sums);
+            }
+            for (int y = c0 + count - tail; y < c0 + count; ++y)
+                sums[y - c0] = SumOne(I, x, y);
+            // The score falls as d = sum / 255 rises, so the chunk's best score is
+            // that of its smallest sum, and its first placement scoring that much
+            // is the first whose d lies in the run of d that give equal scores.
+            int least = sums[0];
+            for (int k = 1; k < count; ++k)
+                least = std::min(least, sums[k]);
+            const std::size_t d = static_cast<std::size_t>(least / 255);
+            if (scoreOf_[d] > best.score) {  // strictly: the first of equal scores stays
+                const int limit = 255 * (lastEqual_[d] + 1);
+                for (int k = 0; k < count; ++k)
+                    if (sums[k] < limit) {
+                        best.y = c0 + k;
+                        best.score = scoreOf_[d];
+                        break;
+                    }
+            }
+        }
+        return best;
+    }
+
+private:
+    struct Sample {
+        int i, j;
+        __m128i broadcast;  // t in every byte
+        std::uint8_t t;
+    };
+
+    int SumOne(const GrayImage& I, int x, int y) const
+    {
+        int sum = 0;
+        for (const Sample& s : samples_)
+            sum += std::abs(I[x + s.i][y + s.j] - s.t);
+        return sum;
+    }
+
+    // Lattice sums of the placements start[w] .. start[w] + 15 for Windows
+    // windows, stored for those that lie in the chunk [c0, c0 + count).
+    template <int Windows>
+    void SumWindows(const GrayImage& I, int x, const int* start, int c0, int count, int* sums) const
+    {
+        int total[Windows][kLanes] = {};
+        const __m128i zero = _mm_setzero_si128();
+        // 16-bit lanes hold 257 differences of up to 255 before they must be emptied.
+        constexpr std::size_t kBatch = 257;
+        for (std::size_t first = 0; first < samples_.size(); first += kBatch) {
+            const std::size_t last = std::min(samples_.size(), first + kBatch);
+            __m128i lo[Windows], hi[Windows];
+            for (int w = 0; w < Windows; ++w)
+                lo[w] = hi[w] = zero;
+            for (std::size_t k = first; k < last; ++k) {
+                const Sample& s = samples_[k];
+                const std::uint8_t* column = I[x + s.i] + s.j;
+                for (int w = 0; w < Windows; ++w) {
+                    const __m128i v =
+                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(column + start[w]));
+                    const __m128i d = AbsDiff(v, s.broadcast);
+                    lo[w] = _mm_add_epi16(lo[w], _mm_unpacklo_epi8(d, zero));
+                    hi[w] = _mm_add_epi16(hi[w], _mm_unpackhi_epi8(d, zero));
+                }
+            }
+            for (int w = 0; w < Windows; ++w) {
+                int* out = total[w];
+                const __m128i parts[4] = {_mm_unpacklo_epi16(lo[w], zero), _mm_unpackhi_epi16(lo[w], zero),
+                                          _mm_unpacklo_epi16(hi[w], zero), _mm_unpackhi_epi16(hi[w], zero)};
+                for (int q = 0; q < 4; ++q) {
+                    __m128i* at = reinterpret_cast<__m128i*>(out + 4 * q);
+                    _mm_storeu_si128(at, _mm_add_epi32(_mm_loadu_si128(at), parts[q]));
+                }
+            }
+        }
+        KeepInChunk(total, start, c0, count, sums);
+    }
+
+    std::vector<Sample> samples_;
+    std::vector<std::uint8_t> values_;  // the samples' template values, in order
+    std::vector<float> scoreOf_;  // [d]: the score of a whole-number distance d
+    std::vector<int> lastEqual_;  // [d]: the largest d' >= d with the same score
+    int W_, H_, th_, iMax_, jMax_;
+    bool wide_;  // AVX2 allowed and present, decided once per search
+};
+
+}  // namespace
+
+std::unique_ptr<ColumnKernel> MakeDifferenceKernel(const GrayImage& T, int tw, int th, int W,
+                                                   int H)
+{
+    return std::make_unique<DifferenceKernel>(T, tw, th, W, H);
+}
+
+}  // namespace match_pattern
