@@ -35,3 +35,19 @@ TEST(ParallelFor, RunsBatchAfterBatchAndFromSeveralCallers)
     EXPECT_EQ(total.load(), 200LL * 100 * 100 - 200LL * 50);  // sum of i + 100 over -50..49
     SetWorkerCount(0);
 }
+
+TEST(ParallelFor, ANestedCallRunsOnItsOwnThreadInsteadOfWaiting)
+{
+    SetWorkerCount(3);
+    std::vector<std::atomic<int>> hits(30 * 40);
+    ParallelFor(0, 30, 1, [&](int lo, int hi) {
+        for (int i = lo; i < hi; ++i)
+            ParallelFor(0, 40, 1, [&](int a, int b) {
+                for (int j = a; j < b; ++j)
+                    ++hits[static_cast<std::size_t>(i * 40 + j)];
+            });
+    });
+    for (const auto& h : hits)
+        ASSERT_EQ(h.load(), 1);
+    SetWorkerCount(0);
+}

@@ -12,6 +12,16 @@ namespace {
 
 std::atomic<int> requested{0};
 
+// True on a thread that is running a chunk: a ParallelFor called from there runs
+// its body on that thread, since waiting for the busy pool would never end.
+thread_local bool insideChunk = false;
+
+struct ChunkScope {
+    bool saved = insideChunk;
+    ChunkScope() { insideChunk = true; }
+    ~ChunkScope() { insideChunk = saved; }
+};
+
 // A fixed set of worker threads that wait for one batch of ranges at a time.
 class Pool {
 public:
@@ -34,7 +44,10 @@ public:
             ++generation_;
         }
         wake_.notify_all();
-        chunk(0);
+        {
+            ChunkScope scope;
+            chunk(0);
+        }
         Drain();
         std::unique_lock<std::mutex> lock(mutex_);
         done_.wait(lock, [&] { return pending_ == 0; });
@@ -86,7 +99,10 @@ private:
                 if (!TakeOne(index, job))
                     return;
             }
-            (*job)(index);
+            {
+                ChunkScope scope;
+                (*job)(index);
+            }
             Finish();
         }
     }
@@ -135,7 +151,7 @@ void ParallelFor(int begin, int end, int grain, const std::function<void(int lo,
     grain = std::max(grain, 1);
     const int chunks = static_cast<int>(
         std::min<long long>(WorkerCount(), std::max<long long>(1, items / grain)));
-    if (chunks <= 1) {
+    if (chunks <= 1 || insideChunk) {
         body(begin, end);
         return;
     }
