@@ -371,25 +371,39 @@ TEST(AutoMedian, MatchesTheLiteralVersion)
     CompareOnRandomCases(AutoMedian, ReferenceAutoMedian, 107, 210);
 }
 
-TEST(Dilate, MatchesTheLiteralVersionAcrossTilesAndThreadCounts)
+TEST(Morphology, MatchesTheLiteralVersionAcrossStripsTilesAndThreadCounts)
 {
-    // Large enough for several strips of rows and blocks of columns, with
-    // rectangles whose edges fall inside and between them.
+    // Wide images are shared among threads by blocks of columns; tall ones make
+    // a chain of passes run strip by strip of rows. Rectangle edges fall inside.
+    const std::array<std::pair<Operator, Operator>, 7> operators = {{
+        {Dilate, ReferenceDilate},
+        {Erode, ReferenceErode},
+        {Open, ReferenceOpen},
+        {Close, ReferenceClose},
+        {ProperOpen, ReferenceProperOpen},
+        {ProperClose, ReferenceProperClose},
+        {AutoMedian, ReferenceAutoMedian},
+    }};
     std::mt19937 rng(108);
-    for (int round = 0; round < 6; ++round) {
-        const int width = 500 + static_cast<int>(rng() % 700), height = 250 + static_cast<int>(rng() % 400);
-        const GrayImage src = RandomImage(rng, width, height);
-        const StructuringElement element = RandomElement(rng);
-        const int a = RandomSize(rng);
-        const Rect r = round == 0 ? Rect{0, 0, width, height} : RandomRect(rng, width, height);
-        const Operator fast = round % 2 ? Erode : Dilate;
-        const Operator reference = round % 2 ? ReferenceErode : ReferenceDilate;
-        for (int workers : {1, 3}) {
-            SetWorkerCount(workers);
-            EXPECT_EQ(Compare(fast, reference, src, element, a, r, width, height), "")
-                << "round " << round << ", " << workers << " workers";
+    for (const auto& [fast, reference] : operators)
+        for (bool tall : {false, true}) {
+            const int width = tall ? 20 + static_cast<int>(rng() % 100) : 600 + static_cast<int>(rng() % 500);
+            const int height = tall ? 1300 + static_cast<int>(rng() % 400) : 20 + static_cast<int>(rng() % 100);
+            const GrayImage src = RandomImage(rng, width, height);
+            const StructuringElement element = rng() % 2 ? FullElement() : RandomElement(rng);
+            const int a = 3 + 2 * static_cast<int>(rng() % 3);
+            const Rect r = rng() % 2 ? Rect{0, 0, width, height} : RandomRect(rng, width, height);
+            const int w = std::max(0, r.x1 - r.x0), h = std::max(0, r.y1 - r.y0);
+            GrayImage expected = NewGrayImage(w, h);
+            reference(src, expected, element, a, r.x0, r.y0, r.x1, r.y1, width, height);
+            for (int workers : {1, 3}) {
+                SetWorkerCount(workers);
+                GrayImage actual = NewGrayImage(w, h);
+                fast(src, actual, element, a, r.x0, r.y0, r.x1, r.y1, width, height);
+                EXPECT_EQ(FirstDifference(expected, actual, w, h), "")
+                    << width << " x " << height << ", a " << a << ", " << workers << " workers";
+            }
         }
-    }
     SetWorkerCount(0);
 }
 

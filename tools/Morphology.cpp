@@ -1,35 +1,41 @@
 // tools/Morphology.cpp
 //
-// One pass (a dilation or an erosion) is computed without looking at a pixel's
-// neighbours one by one. Outside the source the image is padded with the value
-// that never wins (0 for a maximum, 255 for a minimum): that gives exactly the
-// cut element, and a pixel with no element cell inside gets the pad value.
-// Each row of the element is a few horizontal runs of cells. A run of length L
-// starting at column offset dx contributes H_L[x + dx][y + dy], where H_L[c] is
-// the maximum of the columns c .. c + L - 1: a maximum of whole columns, so
-// every step is a maximum of contiguous bytes that the compiler vectorises.
-// H_L is built by doubling (H_7 = max(H_4[c], H_3[c + 4]), ...) in a ring of
-// eight columns per length, strip by strip of rows so that the ring stays in
-// the first-level cache.
+// A pass (one dilation or erosion) is computed without visiting a pixel's
+// neighbours one by one. Outside its input the image is padded with the value
+// that never wins (0 for a maximum, 255 for a minimum): that is exactly the
+// element cut at the border, and a pixel with no element cell inside gets the
+// pad value. Each row of the element is a few horizontal runs of cells; a run
+// of length L starting at column offset dx contributes H_L[x + dx][y + dy],
+// where H_L[c] is the extreme of the columns c .. c + L - 1. Every step is thus
+// an extreme of whole columns, contiguous bytes handled 32 at a time. H_L is
+// built by doubling (H_7 = max(H_4[c], H_4[c + 3])) in a ring of eight columns
+// per length, column after column.
+//
+// The compound operators chain passes. Each pass is a stage that hands its
+// output columns to the next stage through a small ring, so a chain of twelve
+// passes streams through cache instead of writing and reading eleven images.
 #include "Morphology.h"
 
 #include "Parallel.h"
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
+#include <utility>
 
 namespace {
 
 enum class Extreme { Max, Min };  // dilation, erosion
 
-constexpr int kStripRows = 256;     // output rows of one tile
-constexpr int kTileColumns = 512;   // output columns of one tile
-constexpr int kSlots = 8;           // ring of columns; a window spans at most 7
-constexpr int kMaxRuns = 7 * 4;     // a row of 7 cells holds at most 4 runs
+constexpr int kSlots = 8;         // ring of columns; a window spans at most 7
+constexpr int kMaxRuns = 7 * 4;   // a row of 7 cells holds at most 4 runs
+constexpr int kMaxStages = 12;    // AutoMedian
+constexpr int kMaxTiles = 16;     // column tiles shared among the threads
+constexpr int kMinTileColumns = 256;
 
-// Run L is built from run kFirstPart[L] followed by run L - kFirstPart[L].
-constexpr std::array<int, 8> kFirstPart = {0, 0, 1, 2, 2, 4, 4, 4};
+// Run L is built from two runs of length kPart[L], at c and at c + L - kPart[L];
+// they overlap when L < 2 kPart[L], which an extreme does not mind. So H_7
+// costs H_2, H_4 and one step more.
+constexpr std::array<int, 8> kPart = {0, 0, 1, 2, 2, 4, 4, 4};
 
 struct Run {
     int dx, dy, length;  // columns dx .. dx + length - 1 of row dy
@@ -40,19 +46,17 @@ struct Plan {
     int s = 0;
     int count = 0;
     std::array<Run, kMaxRuns> runs{};
-    std::array<bool, 8> used{};  // run lengths to build, with the ones they are built from
+    std::array<bool, 8> used{};   // lengths of the runs
+    std::array<bool, 8> built{};  // lengths to build: those of the runs and their parts
 };
 
 void MarkLength(Plan& plan, int length)
 {
-    if (plan.used[static_cast<std::size_t>(length)])
+    if (plan.built[static_cast<std::size_t>(length)])
         return;
-    plan.used[static_cast<std::size_t>(length)] = true;
-    if (length > 1) {
-        const int first = kFirstPart[static_cast<std::size_t>(length)];
-        MarkLength(plan, first);
-        MarkLength(plan, length - first);
-    }
+    plan.built[static_cast<std::size_t>(length)] = true;
+    if (length > 1)
+        MarkLength(plan, kPart[static_cast<std::size_t>(length)]);
 }
 
 Plan MakePlan(const StructuringElement& element, int a)
@@ -71,228 +75,456 @@ Plan MakePlan(const StructuringElement& element, int a)
             while (dx + length <= s && in(dx + length, dy))
                 ++length;
             plan.runs[static_cast<std::size_t>(plan.count++)] = {dx, dy, length};
+            plan.used[static_cast<std::size_t>(length)] = true;
             MarkLength(plan, length);
         }
     return plan;
 }
 
-// One pass over the rectangle, the source padded beyond width x height.
-struct Pass {
-    const GrayImage* src;
-    GrayImage* dst;
-    int x0, y0, x1, y1, width, height;
-    Plan plan;
-};
-
-template <Extreme E>
-inline std::uint8_t Pick(std::uint8_t a, std::uint8_t b)
-{
-    return E == Extreme::Max ? std::max(a, b) : std::min(a, b);
-}
+// ---- Column kernels --------------------------------------------------------
 
 template <Extreme E>
 constexpr std::uint8_t kPad = E == Extreme::Max ? 0 : 255;
 
 template <Extreme E>
-inline void Pick2(std::uint8_t* __restrict out, const std::uint8_t* __restrict a,
-                  const std::uint8_t* __restrict b, int n)
+[[gnu::always_inline]] inline std::uint8_t PickByte(std::uint8_t a, std::uint8_t b)
 {
-    for (int i = 0; i < n; ++i)
-        out[i] = Pick<E>(a[i], b[i]);
+    return E == Extreme::Max ? std::max(a, b) : std::min(a, b);
 }
 
-// out = extreme of four columns; with accumulate, of out as well.
-template <Extreme E>
-inline void Pick4(std::uint8_t* __restrict out, const std::uint8_t* __restrict p0,
-                  const std::uint8_t* __restrict p1, const std::uint8_t* __restrict p2,
-                  const std::uint8_t* __restrict p3, int n, bool accumulate)
+// 32 bytes at a time: one register in the AVX2 clone, two SSE2 registers in the
+// portable one. The helpers are always inlined, so no vector ever crosses a call
+// and the warning about the vector calling convention (given for this whole
+// file, at its end) does not apply.
+#pragma GCC diagnostic ignored "-Wpsabi"
+using Bytes = std::uint8_t __attribute__((vector_size(32)));
+constexpr int kVector = 32;
+
+[[gnu::always_inline]] inline Bytes Load(const std::uint8_t* p)
 {
-    if (accumulate)
-        for (int i = 0; i < n; ++i)
-            out[i] = Pick<E>(out[i], Pick<E>(Pick<E>(p0[i], p1[i]), Pick<E>(p2[i], p3[i])));
+    Bytes v;
+    std::memcpy(&v, p, kVector);
+    return v;
+}
+
+[[gnu::always_inline]] inline void Store(std::uint8_t* p, Bytes v) { std::memcpy(p, &v, kVector); }
+
+template <Extreme E>
+[[gnu::always_inline]] inline Bytes Pick(Bytes a, Bytes b)
+{
+    if constexpr (E == Extreme::Max)
+        return a > b ? a : b;
     else
-        for (int i = 0; i < n; ++i)
-            out[i] = Pick<E>(Pick<E>(p0[i], p1[i]), Pick<E>(p2[i], p3[i]));
+        return a < b ? a : b;
 }
 
-// Tiles first .. last - 1 of the pass, numbered strip after strip.
-template <Extreme E>
-[[gnu::always_inline]] inline void RunTiles(const Pass& pass, int first, int last)
+// out[i] = extreme of p[0][i] .. p[K - 1][i] (and of out[i] itself when
+// Accumulate), for i < n. The pointers stay in registers; out is none of them.
+template <Extreme E, int K, bool Accumulate>
+[[gnu::always_inline]] inline void PickColumns(std::uint8_t* out, const std::uint8_t* const* p,
+                                               int n)
 {
-    const Plan& plan = pass.plan;
-    const int s = plan.s;
-    const int columnTiles = (pass.x1 - pass.x0 + kTileColumns - 1) / kTileColumns;
-    const int stride = (kStripRows + 2 * s + 63) / 64 * 64;
-    // ring[L] holds columns c of H_L in slot c % kSlots; H_1 may point into the source.
-    std::vector<std::uint8_t> ring(static_cast<std::size_t>(8 * kSlots * stride));
-    std::vector<std::uint8_t> padColumn(static_cast<std::size_t>(stride), kPad<E>);
-    std::array<std::array<const std::uint8_t*, kSlots>, 8> column{};
-    auto slotOf = [&](int length, int c) {
-        return ring.data() + static_cast<std::ptrdiff_t>((length * kSlots + (c & (kSlots - 1))) * stride);
+    std::array<const std::uint8_t*, K> q;
+    for (int k = 0; k < K; ++k)
+        q[static_cast<std::size_t>(k)] = p[k];
+    if (n < kVector) {
+        for (int i = 0; i < n; ++i) {
+            std::uint8_t v = Accumulate ? out[i] : q[0][i];
+            for (int k = Accumulate ? 0 : 1; k < K; ++k)
+                v = PickByte<E>(v, q[static_cast<std::size_t>(k)][i]);
+            out[i] = v;
+        }
+        return;
+    }
+    // The last vector ends at n and overlaps the one before. Recomputing a few
+    // bytes is harmless: an extreme taken twice over the same values is unchanged.
+    auto step = [&](int i) __attribute__((always_inline)) {
+        Bytes v = Accumulate ? Load(out + i) : Load(q[0] + i);
+        for (int k = Accumulate ? 0 : 1; k < K; ++k)
+            v = Pick<E>(v, Load(q[static_cast<std::size_t>(k)] + i));
+        Store(out + i, v);
     };
-    const GrayImage& src = *pass.src;
+    int i = 0;
+    for (; i + 2 * kVector <= n; i += 2 * kVector) {  // two at a time: half the loop overhead
+        step(i);
+        step(i + kVector);
+    }
+    if (i + kVector <= n) {
+        step(i);
+        i += kVector;
+    }
+    if (i < n)
+        step(n - kVector);
+}
 
-    for (int tile = first; tile < last; ++tile) {
-        const int ys = pass.y0 + tile / columnTiles * kStripRows;
-        const int ye = std::min(ys + kStripRows, pass.y1);
-        const int xs = pass.x0 + tile % columnTiles * kTileColumns;
-        const int xe = std::min(xs + kTileColumns, pass.x1);
-        const int rows = ye - ys, span = rows + 2 * s;  // span: rows ys - s .. ye + s - 1
-        const bool rowsInside = ys - s >= 0 && ye + s <= pass.height;
-        const int top = std::min(std::max(0, s - ys), span);              // pad rows above
-        const int bottom = std::min(std::max(0, ye + s - pass.height), span - top);
-
-        // Step x makes the newest column each run length needs for output x.
-        for (int x = xs - 2 * s; x < xe; ++x) {
-            const int c = x + s;
-            if (c < 0 || c >= pass.width) {
-                column[1][static_cast<std::size_t>(c & (kSlots - 1))] = padColumn.data();
-            } else if (rowsInside) {
-                column[1][static_cast<std::size_t>(c & (kSlots - 1))] = src[c] + (ys - s);
-            } else {
-                std::uint8_t* out = slotOf(1, c);
-                std::fill_n(out, top, kPad<E>);
-                std::memcpy(out + top, src[c] + (ys - s + top),
-                            static_cast<std::size_t>(span - top - bottom));
-                std::fill_n(out + span - bottom, bottom, kPad<E>);
-                column[1][static_cast<std::size_t>(c & (kSlots - 1))] = out;
+// out = extreme of count >= 1 columns, eight at a time.
+template <Extreme E>
+[[gnu::always_inline]] inline void PickAll(std::uint8_t* out, const std::uint8_t* const* p,
+                                           int count, int n)
+{
+    for (int k = 0; k < count; k += 8) {
+        const std::uint8_t* const* q = p + k;
+        const int m = std::min(8, count - k);
+        if (k == 0) {
+            switch (m) {
+            case 1: PickColumns<E, 1, false>(out, q, n); break;
+            case 2: PickColumns<E, 2, false>(out, q, n); break;
+            case 3: PickColumns<E, 3, false>(out, q, n); break;
+            case 4: PickColumns<E, 4, false>(out, q, n); break;
+            case 5: PickColumns<E, 5, false>(out, q, n); break;
+            case 6: PickColumns<E, 6, false>(out, q, n); break;
+            case 7: PickColumns<E, 7, false>(out, q, n); break;
+            default: PickColumns<E, 8, false>(out, q, n); break;
             }
-            for (int length = 2; length <= 2 * s + 1; ++length) {
-                const int cl = x + s + 1 - length;
-                if (!plan.used[static_cast<std::size_t>(length)] || cl < xs - s)
-                    continue;
-                const int a = kFirstPart[static_cast<std::size_t>(length)];
-                std::uint8_t* out = slotOf(length, cl);
-                Pick2<E>(out, column[static_cast<std::size_t>(a)][static_cast<std::size_t>(cl & (kSlots - 1))],
-                         column[static_cast<std::size_t>(length - a)]
-                               [static_cast<std::size_t>((cl + a) & (kSlots - 1))],
-                         span);
-                column[static_cast<std::size_t>(length)][static_cast<std::size_t>(cl & (kSlots - 1))] = out;
+        } else {
+            switch (m) {
+            case 1: PickColumns<E, 1, true>(out, q, n); break;
+            case 2: PickColumns<E, 2, true>(out, q, n); break;
+            case 3: PickColumns<E, 3, true>(out, q, n); break;
+            case 4: PickColumns<E, 4, true>(out, q, n); break;
+            case 5: PickColumns<E, 5, true>(out, q, n); break;
+            case 6: PickColumns<E, 6, true>(out, q, n); break;
+            case 7: PickColumns<E, 7, true>(out, q, n); break;
+            default: PickColumns<E, 8, true>(out, q, n); break;
             }
-            if (x < xs)
-                continue;
-
-            std::uint8_t* out = (*pass.dst)[x - pass.x0] + (ys - pass.y0);
-            if (plan.count == 0) {
-                std::fill_n(out, rows, kPad<E>);
-                continue;
-            }
-            std::array<const std::uint8_t*, kMaxRuns + 3> p{};
-            for (int k = 0; k < plan.count; ++k) {
-                const Run& run = plan.runs[static_cast<std::size_t>(k)];
-                p[static_cast<std::size_t>(k)] =
-                    column[static_cast<std::size_t>(run.length)]
-                          [static_cast<std::size_t>((x + run.dx) & (kSlots - 1))] +
-                    (run.dy + s);
-            }
-            for (int k = plan.count; k % 4 != 0; ++k)  // a repeated column changes no extreme
-                p[static_cast<std::size_t>(k)] = p[0];
-            for (int k = 0; k < plan.count; k += 4)
-                Pick4<E>(out, p[static_cast<std::size_t>(k)], p[static_cast<std::size_t>(k + 1)],
-                         p[static_cast<std::size_t>(k + 2)], p[static_cast<std::size_t>(k + 3)],
-                         rows, k > 0);
         }
     }
 }
 
-// Wider vectors where the processor has them, chosen when the program starts.
-[[gnu::target_clones("avx2", "default")]] void DilateTiles(const Pass& pass, int first, int last)
-{
-    RunTiles<Extreme::Max>(pass, first, last);
-}
+// ---- Pipeline of passes ----------------------------------------------------
 
-[[gnu::target_clones("avx2", "default")]] void ErodeTiles(const Pass& pass, int first, int last)
-{
-    RunTiles<Extreme::Min>(pass, first, last);
-}
+constexpr int kNoExtra = -2, kSourceExtra = -1;
 
-// Tiles are independent: each output pixel depends on the source alone, so the
-// result does not depend on how the tiles are shared among threads.
-void RunPass(Extreme extreme, const GrayImage& src, GrayImage& dst,
-             const StructuringElement& element, int a, int x0, int y0, int x1, int y1, int width,
-             int height)
-{
-    if (x1 <= x0 || y1 <= y0)
-        return;
-    const Pass pass{&src, &dst, x0, y0, x1, y1, width, height, MakePlan(element, a)};
-    const int strips = (y1 - y0 + kStripRows - 1) / kStripRows;
-    const int columnTiles = (x1 - x0 + kTileColumns - 1) / kTileColumns;
-    ParallelFor(0, strips * columnTiles, 1, [&](int lo, int hi) {
-        if (extreme == Extreme::Max)
-            DilateTiles(pass, lo, hi);
-        else
-            ErodeTiles(pass, lo, hi);
-    });
-}
-
-Extreme Opposite(Extreme e) { return e == Extreme::Max ? Extreme::Min : Extreme::Max; }
-
-// Two work images of the rectangle's size, for the compound operators.
-struct WorkPair {
-    WorkPair(int w, int h) : T(NewGrayImage(w, h)), A(NewGrayImage(w, h)) {}
-    explicit operator bool() const { return T && A; }
-    GrayImage T, A;
+// One pass of a chain. Its output column x is the extreme of the runs and,
+// when extra is set, of column x of the rectangle of the source (kSourceExtra)
+// or of the output of stage `extra`: that is how ProperOpen's final minimum
+// with the source costs no pass of its own.
+struct Stage {
+    Extreme extreme = Extreme::Max;
+    int extra = kNoExtra;
 };
 
-// The chain of ProperOpen (first = Max: Close, Open, Close) or ProperClose
-// (first = Min: Open, Close, Open), leaving its result in work.A. The first
-// pass reads the rectangle of src; the others work on images of its size.
-void ProperChain(Extreme first, const GrayImage& src, const StructuringElement& element, int a,
-                 int x0, int y0, int x1, int y1, int width, int height, WorkPair& work)
+// A chain of passes over the rectangle x0..x1 x y0..y1 of a width x height
+// source, into dst. Stage 0 reads the source, cut at the source's border;
+// stage k reads the output of stage k - 1, an image of the rectangle's size,
+// cut at its border. Stage k produces its column x at time x + k s, right
+// after stage k - 1 has produced column x + s, the newest one it needs.
+//
+// A long chain runs strip by strip of rows so that its rings stay in the
+// second-level cache. For output rows ys .. ye - 1, stage k produces the rows
+// ys - (last - k) s .. ye + (last - k) s - 1 that lie in the rectangle: the
+// rows the later stages look at.
+struct Pipeline {
+    const GrayImage* src = nullptr;
+    GrayImage* dst = nullptr;
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0, width = 0, height = 0;
+    Plan plan;
+    std::array<Stage, kMaxStages> stages{};
+    int count = 0;
+    // Derived layout.
+    int w = 0, h = 0;
+    int stripRows = 0;                       // output rows of one strip
+    int stride = 0;                          // bytes of a column buffer
+    std::array<int, kMaxStages> outSlots{};  // ring of output columns of each stage
+    std::size_t tileBytes = 0;               // working memory of one tile
+};
+
+constexpr std::size_t kCacheBudget = 512 * 1024;  // bytes of rings a strip may keep busy
+constexpr int kMinStripRows = 256;
+
+void Layout(Pipeline& job)
 {
-    const int w = x1 - x0, h = y1 - y0;
-    const Extreme second = Opposite(first);
-    RunPass(first, src, work.T, element, a, x0, y0, x1, y1, width, height);
-    RunPass(second, work.T, work.A, element, a, 0, 0, w, h, w, h);
-    RunPass(second, work.A, work.T, element, a, 0, 0, w, h, w, h);
-    RunPass(first, work.T, work.A, element, a, 0, 0, w, h, w, h);
-    RunPass(first, work.A, work.T, element, a, 0, 0, w, h, w, h);
-    RunPass(second, work.T, work.A, element, a, 0, 0, w, h, w, h);
+    const int s = job.plan.s, last = job.count - 1;
+    job.w = job.x1 - job.x0;
+    job.h = job.y1 - job.y0;
+    std::size_t columns = 2, busy = 2;  // all columns, and those in use; two pad columns
+    int lengths = 0;  // rings in use: one per length of two or more, and the copy of the input
+    for (int length = 2; length <= 7; ++length)
+        lengths += job.plan.built[static_cast<std::size_t>(length)] ? 1 : 0;
+    for (int k = 0; k <= last; ++k) {
+        // The next stage reads up to 2s columns back; a stage taking this one's
+        // output as its extra reads it (k' - k) s columns after it is made.
+        int need = kSlots;
+        for (int later = k + 1; later <= last; ++later)
+            if (job.stages[static_cast<std::size_t>(later)].extra == k)
+                need = std::max(need, (later - k) * s + 2);
+        int slots = kSlots;
+        while (slots < need)
+            slots *= 2;
+        job.outSlots[static_cast<std::size_t>(k)] = k < last ? slots : 0;
+        columns += static_cast<std::size_t>(8 * kSlots + job.outSlots[static_cast<std::size_t>(k)]);
+        const int copies = k == 0 && job.plan.used[1] ? 1 : 0;
+        busy += static_cast<std::size_t>((lengths + copies) * kSlots +
+                                         job.outSlots[static_cast<std::size_t>(k)]);
+    }
+    const auto fit = static_cast<int>(std::min<std::size_t>(kCacheBudget / busy, INT32_MAX));
+    job.stripRows = last == 0 ? job.h : std::min(job.h, std::max(kMinStripRows, fit));
+    job.stride = (job.stripRows + 2 * (last + 1) * s + 63) / 64 * 64;
+    job.tileBytes = columns * static_cast<std::size_t>(job.stride);
 }
 
-// dst[x][y] = extreme of src[x0 + x][y0 + y] and chain[x][y]; dst may be chain.
-void Combine(Extreme extreme, const GrayImage& src, int x0, int y0, const GrayImage& chain,
-             GrayImage& dst, int w, int h)
+// What a stage keeps while it runs over a tile.
+struct StageState {
+    std::uint8_t* ring = nullptr;  // 8 lengths x kSlots columns of H_L, pad rows included
+    std::uint8_t* out = nullptr;   // ring of output columns, laid out as the next input
+    int outSlots = 0;
+    int lo = 0, hi = 0;  // output columns of the tile
+    // For the current strip: output rows first .. first + rows - 1; the input
+    // column spans rows first - s .. first + rows + s - 1, of which `top` and
+    // `bottom` are pad rows and `inside` lie inside the input image.
+    int first = 0, rows = 0, top = 0, bottom = 0, inside = 0;
+    int outTop = 0;  // where row `first` goes in an output column
+    std::array<const std::uint8_t*, kSlots> rowsInside{};  // H_1 from its first inside row
+    // Column c of H_L is column[L][c % kSlots], pad rows included. column[1]
+    // points at the input (or at a padded copy of it); the others into the ring.
+    std::array<std::array<const std::uint8_t*, kSlots>, 8> column{};
+};
+
+struct TileState {
+    std::array<StageState, kMaxStages> stages{};
+    const std::uint8_t* pad[2] = {nullptr, nullptr};  // by Extreme: all 0, all 255
+};
+
+std::uint8_t* RingColumn(const Pipeline& job, const StageState& st, int length, int c)
 {
-    for (int x = 0; x < w; ++x) {
-        const std::uint8_t* in = src[x0 + x] + y0;
-        const std::uint8_t* c = chain[x];
-        std::uint8_t* out = dst[x];
-        if (extreme == Extreme::Max)
-            for (int y = 0; y < h; ++y)
-                out[y] = std::max(in[y], c[y]);
-        else
-            for (int y = 0; y < h; ++y)
-                out[y] = std::min(in[y], c[y]);
+    return st.ring +
+           static_cast<std::ptrdiff_t>(length * kSlots + (c & (kSlots - 1))) * job.stride;
+}
+
+std::uint8_t* OutColumn(const Pipeline& job, const StageState& st, int x)
+{
+    return st.out + static_cast<std::ptrdiff_t>(x & (st.outSlots - 1)) * job.stride;
+}
+
+// Step x of stage k: takes the input column x + s, builds the newest column of
+// each run length, and, from x = lo on, produces output column x.
+template <Extreme E>
+[[gnu::always_inline]] inline void StageStep(const Pipeline& job, TileState& tile, int k, int x)
+{
+    const Plan& plan = job.plan;
+    const int s = plan.s;
+    StageState& st = tile.stages[static_cast<std::size_t>(k)];
+    const std::uint8_t* pad = tile.pad[static_cast<int>(E)];
+
+    const int c = x + s, slot = c & (kSlots - 1);
+    if (k == 0) {
+        const int column = job.x0 + c;
+        if (column < 0 || column >= job.width) {
+            st.rowsInside[static_cast<std::size_t>(slot)] = pad + st.top;
+            st.column[1][static_cast<std::size_t>(slot)] = pad;
+        } else {
+            const std::uint8_t* from = (*job.src)[column] + (job.y0 + st.first - s + st.top);
+            st.rowsInside[static_cast<std::size_t>(slot)] = from;
+            if (plan.used[1]) {  // runs of one cell read the pad rows too: copy
+                std::uint8_t* copy = RingColumn(job, st, 1, c);
+                PickColumns<E, 1, false>(copy + st.top, &from, st.inside);
+                st.column[1][static_cast<std::size_t>(slot)] = copy;
+            }
+        }
+    } else if (c < 0 || c >= job.w) {
+        st.rowsInside[static_cast<std::size_t>(slot)] = pad + st.top;
+        st.column[1][static_cast<std::size_t>(slot)] = pad;
+    } else {
+        const std::uint8_t* from = OutColumn(job, tile.stages[static_cast<std::size_t>(k - 1)], c);
+        st.rowsInside[static_cast<std::size_t>(slot)] = from + st.top;
+        st.column[1][static_cast<std::size_t>(slot)] = from;
     }
+
+    for (int length = 2; length <= 2 * s + 1; ++length) {
+        const int cl = x + s + 1 - length;
+        if (!plan.built[static_cast<std::size_t>(length)] || cl < st.lo - s)
+            continue;
+        const int part = kPart[static_cast<std::size_t>(length)];
+        const int next = cl + length - part;  // the newest column of that length
+        const std::uint8_t* parts[2] = {
+            part == 1 ? st.rowsInside[static_cast<std::size_t>(cl & (kSlots - 1))]
+                      : st.column[static_cast<std::size_t>(part)]
+                                 [static_cast<std::size_t>(cl & (kSlots - 1))] + st.top,
+            part == 1 ? st.rowsInside[static_cast<std::size_t>(next & (kSlots - 1))]
+                      : st.column[static_cast<std::size_t>(part)]
+                                 [static_cast<std::size_t>(next & (kSlots - 1))] + st.top};
+        PickColumns<E, 2, false>(RingColumn(job, st, length, cl) + st.top, parts, st.inside);
+    }
+    if (x < st.lo)
+        return;
+
+    std::array<const std::uint8_t*, kMaxRuns + 2> p;  // runs, or the pad column; the extra
+    int n = 0;
+    for (int i = 0; i < plan.count; ++i) {
+        const Run& run = plan.runs[static_cast<std::size_t>(i)];
+        p[static_cast<std::size_t>(n++)] =
+            st.column[static_cast<std::size_t>(run.length)]
+                     [static_cast<std::size_t>((x + run.dx) & (kSlots - 1))] +
+            (run.dy + s);
+    }
+    if (n == 0)
+        p[static_cast<std::size_t>(n++)] = pad;  // no cell: the pad value everywhere
+    const int extra = job.stages[static_cast<std::size_t>(k)].extra;
+    if (extra == kSourceExtra) {
+        p[static_cast<std::size_t>(n++)] = (*job.src)[job.x0 + x] + (job.y0 + st.first);
+    } else if (extra >= 0) {
+        const StageState& from = tile.stages[static_cast<std::size_t>(extra)];
+        p[static_cast<std::size_t>(n++)] =
+            OutColumn(job, from, x) + (from.outTop + st.first - from.first);
+    }
+    std::uint8_t* out = k + 1 == job.count ? (*job.dst)[x] + st.first
+                                           : OutColumn(job, st, x) + st.outTop;
+    PickAll<E>(out, p.data(), n, st.rows);
+}
+
+// Only the pad rows of a column need filling: every other row is written
+// before it is read.
+void FillPadRows(std::uint8_t* column, int top, int bottom, int span, std::uint8_t value)
+{
+    std::fill_n(column, top, value);
+    std::fill_n(column + span - bottom, bottom, value);
+}
+
+std::uint8_t PadOf(Extreme e) { return e == Extreme::Max ? kPad<Extreme::Max> : kPad<Extreme::Min>; }
+
+// Lays out the rows of strip ys .. ye - 1 for every stage and fills the pad rows.
+void StartStrip(const Pipeline& job, TileState& tile, int ys, int ye)
+{
+    const int s = job.plan.s, last = job.count - 1;
+    for (int k = 0; k <= last; ++k) {
+        StageState& st = tile.stages[static_cast<std::size_t>(k)];
+        st.first = std::max(0, ys - (last - k) * s);
+        st.rows = std::min(job.h, ye + (last - k) * s) - st.first;
+        const int span = st.rows + 2 * s;
+        // Input rows first - s .. first + rows + s - 1: of the source for stage 0,
+        // of the rectangle-sized image before it for the others.
+        const int from = k == 0 ? job.y0 + st.first - s : st.first - s;
+        const int limit = k == 0 ? job.height : job.h;
+        st.top = std::min(std::max(0, -from), span);
+        st.bottom = std::min(std::max(0, from + span - limit), span - st.top);
+        st.inside = span - st.top - st.bottom;
+        const std::uint8_t pad = PadOf(job.stages[static_cast<std::size_t>(k)].extreme);
+        for (int length = 1; length <= 2 * s + 1; ++length)
+            for (int c = 0; c < kSlots; ++c)
+                FillPadRows(RingColumn(job, st, length, c), st.top, st.bottom, span, pad);
+    }
+    // An output column is laid out as the input column of the next stage.
+    for (int k = 0; k < last; ++k) {
+        StageState& st = tile.stages[static_cast<std::size_t>(k)];
+        const StageState& next = tile.stages[static_cast<std::size_t>(k + 1)];
+        st.outTop = next.top;
+        const std::uint8_t pad = PadOf(job.stages[static_cast<std::size_t>(k + 1)].extreme);
+        for (int x = 0; x < st.outSlots; ++x)
+            FillPadRows(OutColumn(job, st, x), next.top, next.bottom, next.rows + 2 * s, pad);
+    }
+}
+
+// Output columns xs .. xe - 1 of the last stage, with the columns each earlier
+// stage must produce for them. buffer holds job.tileBytes bytes.
+[[gnu::always_inline]] inline void RunTile(const Pipeline& job, std::uint8_t* buffer, int xs,
+                                           int xe)
+{
+    const int s = job.plan.s, last = job.count - 1;
+    TileState tile;
+    std::fill_n(buffer, job.stride, PadOf(Extreme::Max));
+    std::fill_n(buffer + job.stride, job.stride, PadOf(Extreme::Min));
+    tile.pad[static_cast<int>(Extreme::Max)] = buffer;
+    tile.pad[static_cast<int>(Extreme::Min)] = buffer + job.stride;
+    std::uint8_t* free = buffer + 2 * static_cast<std::ptrdiff_t>(job.stride);
+    for (int k = 0; k <= last; ++k) {
+        StageState& st = tile.stages[static_cast<std::size_t>(k)];
+        st.ring = free;
+        free += static_cast<std::ptrdiff_t>(8 * kSlots) * job.stride;
+        for (int length = 2; length < 8; ++length)
+            for (int c = 0; c < kSlots; ++c)
+                st.column[static_cast<std::size_t>(length)][static_cast<std::size_t>(c)] =
+                    RingColumn(job, st, length, c);
+        st.outSlots = job.outSlots[static_cast<std::size_t>(k)];
+        st.out = free;
+        free += static_cast<std::ptrdiff_t>(st.outSlots) * job.stride;
+        st.lo = std::max(0, xs - (last - k) * s);
+        st.hi = std::min(job.w, xe + (last - k) * s);
+    }
+
+    for (int ys = 0; ys < job.h; ys += job.stripRows) {
+        StartStrip(job, tile, ys, std::min(job.h, ys + job.stripRows));
+        const int tEnd = tile.stages[static_cast<std::size_t>(last)].hi + last * s;
+        for (int t = tile.stages[0].lo - 2 * s; t < tEnd; ++t)
+            for (int k = 0; k <= last; ++k) {
+                const StageState& st = tile.stages[static_cast<std::size_t>(k)];
+                const int x = t - k * s;
+                if (x < st.lo - 2 * s || x >= st.hi)
+                    continue;
+                if (job.stages[static_cast<std::size_t>(k)].extreme == Extreme::Max)
+                    StageStep<Extreme::Max>(job, tile, k, x);
+                else
+                    StageStep<Extreme::Min>(job, tile, k, x);
+            }
+    }
+}
+
+// Wider vectors where the processor has them, chosen when the program starts.
+[[gnu::target_clones("avx2", "default")]] void RunTiles(const Pipeline& job, GrayImage& buffers,
+                                                        int tiles, int lo, int hi)
+{
+    for (int i = lo; i < hi; ++i) {
+        const int xs = static_cast<int>(static_cast<long long>(job.w) * i / tiles);
+        const int xe = static_cast<int>(static_cast<long long>(job.w) * (i + 1) / tiles);
+        RunTile(job, buffers[i], xs, xe);
+    }
+}
+
+// Column tiles are independent: every output pixel is computed from the source
+// alone, so the result does not depend on how many threads share them.
+void RunPipeline(Pipeline job)
+{
+    if (job.x1 <= job.x0 || job.y1 <= job.y0 || job.count == 0)
+        return;
+    Layout(job);
+    const int tiles = std::clamp(std::min(WorkerCount(), job.w / kMinTileColumns), 1, kMaxTiles);
+    GrayImage buffers = NewGrayImage(tiles, static_cast<int>(job.tileBytes));
+    if (!buffers || job.tileBytes > static_cast<std::size_t>(INT32_MAX))
+        return;
+    ParallelFor(0, tiles, 1, [&](int lo, int hi) { RunTiles(job, buffers, tiles, lo, hi); });
+}
+
+Pipeline MakePipeline(const GrayImage& src, GrayImage& dst, const StructuringElement& element,
+                      int a, int x0, int y0, int x1, int y1, int width, int height,
+                      std::initializer_list<Stage> stages)
+{
+    Pipeline job;
+    job.src = &src;
+    job.dst = &dst;
+    job.x0 = x0;
+    job.y0 = y0;
+    job.x1 = x1;
+    job.y1 = y1;
+    job.width = width;
+    job.height = height;
+    job.plan = MakePlan(element, a);
+    for (const Stage& stage : stages)
+        job.stages[static_cast<std::size_t>(job.count++)] = stage;
+    return job;
+}
+
+// ProperOpen: Close, Open, Close, then the minimum with the source.
+// ProperClose: Open, Close, Open, then the maximum with the source.
+constexpr std::array<Extreme, 6> ProperChain(Extreme first)
+{
+    const Extreme second = first == Extreme::Max ? Extreme::Min : Extreme::Max;
+    return {first, second, second, first, first, second};
 }
 
 void ProperOperator(Extreme first, const GrayImage& src, GrayImage& dst,
                     const StructuringElement& element, int a, int x0, int y0, int x1, int y1,
                     int width, int height)
 {
-    if (x1 <= x0 || y1 <= y0)
-        return;
-    WorkPair work(x1 - x0, y1 - y0);
-    if (!work)
-        return;
-    ProperChain(first, src, element, a, x0, y0, x1, y1, width, height, work);
-    // ProperOpen keeps the darker of source and chain, ProperClose the brighter.
-    Combine(Opposite(first), src, x0, y0, work.A, dst, x1 - x0, y1 - y0);
+    const auto e = ProperChain(first);
+    RunPipeline(MakePipeline(src, dst, element, a, x0, y0, x1, y1, width, height,
+                             {{e[0]}, {e[1]}, {e[2]}, {e[3]}, {e[4]}, {e[5], kSourceExtra}}));
 }
 
-void TwoPasses(Extreme first, const GrayImage& src, GrayImage& dst,
-               const StructuringElement& element, int a, int x0, int y0, int x1, int y1,
-               int width, int height)
+void OnePass(Extreme extreme, const GrayImage& src, GrayImage& dst,
+             const StructuringElement& element, int a, int x0, int y0, int x1, int y1, int width,
+             int height)
 {
-    if (x1 <= x0 || y1 <= y0)
-        return;
-    const int w = x1 - x0, h = y1 - y0;
-    GrayImage work = NewGrayImage(w, h);
-    if (!work)
-        return;
-    RunPass(first, src, work, element, a, x0, y0, x1, y1, width, height);
-    RunPass(Opposite(first), work, dst, element, a, 0, 0, w, h, w, h);
+    RunPipeline(
+        MakePipeline(src, dst, element, a, x0, y0, x1, y1, width, height, {{extreme}}));
 }
 
 bool SameImage(const GrayImage& a, const GrayImage& b, int width, int height)
@@ -320,8 +552,11 @@ void Rounds(Extreme extreme, const GrayImage& src, GrayImage& dst,
         CopyGrayImage(src, dst, width, height);
         return;
     }
+    auto pass = [&](const GrayImage& from, GrayImage& to) {
+        OnePass(extreme, from, to, element, a, 0, 0, width, height, width, height);
+    };
     if (rounds == 1) {
-        RunPass(extreme, src, dst, element, a, 0, 0, width, height, width, height);
+        pass(src, dst);
         return;
     }
     GrayImage current = NewGrayImage(width, height), previous = NewGrayImage(width, height);
@@ -330,9 +565,9 @@ void Rounds(Extreme extreme, const GrayImage& src, GrayImage& dst,
         return;
     auto round = [&] {
         std::swap(current, previous);
-        RunPass(extreme, previous, current, element, a, 0, 0, width, height, width, height);
+        pass(previous, current);
     };
-    RunPass(extreme, src, current, element, a, 0, 0, width, height, width, height);
+    pass(src, current);
     CopyGrayImage(current, kept, width, height);
     int done = 1, keptAt = 1;
     while (done < rounds) {
@@ -346,7 +581,7 @@ void Rounds(Extreme extreme, const GrayImage& src, GrayImage& dst,
                 round();
             break;
         }
-        if (done == 2 * keptAt) {
+        if (done == 2 * static_cast<long long>(keptAt)) {
             CopyGrayImage(current, kept, width, height);
             keptAt = done;
         }
@@ -359,25 +594,27 @@ void Rounds(Extreme extreme, const GrayImage& src, GrayImage& dst,
 void Dilate(const GrayImage& src, GrayImage& dst, const StructuringElement& element, int a,
             int x0, int y0, int x1, int y1, int width, int height)
 {
-    RunPass(Extreme::Max, src, dst, element, a, x0, y0, x1, y1, width, height);
+    OnePass(Extreme::Max, src, dst, element, a, x0, y0, x1, y1, width, height);
 }
 
 void Erode(const GrayImage& src, GrayImage& dst, const StructuringElement& element, int a,
            int x0, int y0, int x1, int y1, int width, int height)
 {
-    RunPass(Extreme::Min, src, dst, element, a, x0, y0, x1, y1, width, height);
+    OnePass(Extreme::Min, src, dst, element, a, x0, y0, x1, y1, width, height);
 }
 
 void Open(const GrayImage& src, GrayImage& dst, const StructuringElement& element, int a,
           int x0, int y0, int x1, int y1, int width, int height)
 {
-    TwoPasses(Extreme::Min, src, dst, element, a, x0, y0, x1, y1, width, height);
+    RunPipeline(MakePipeline(src, dst, element, a, x0, y0, x1, y1, width, height,
+                             {{Extreme::Min}, {Extreme::Max}}));
 }
 
 void Close(const GrayImage& src, GrayImage& dst, const StructuringElement& element, int a,
            int x0, int y0, int x1, int y1, int width, int height)
 {
-    TwoPasses(Extreme::Max, src, dst, element, a, x0, y0, x1, y1, width, height);
+    RunPipeline(MakePipeline(src, dst, element, a, x0, y0, x1, y1, width, height,
+                             {{Extreme::Max}, {Extreme::Min}}));
 }
 
 void ProperOpen(const GrayImage& src, GrayImage& dst, const StructuringElement& element, int a,
@@ -392,21 +629,15 @@ void ProperClose(const GrayImage& src, GrayImage& dst, const StructuringElement&
     ProperOperator(Extreme::Min, src, dst, element, a, x0, y0, x1, y1, width, height);
 }
 
+// The ProperOpen chain ends in stage 5, whose output (taken with the source)
+// is both the input of the ProperClose chain and the extra of its last stage.
 void AutoMedian(const GrayImage& src, GrayImage& dst, const StructuringElement& element, int a,
                 int x0, int y0, int x1, int y1, int width, int height)
 {
-    if (x1 <= x0 || y1 <= y0)
-        return;
-    const int w = x1 - x0, h = y1 - y0;
-    WorkPair work(w, h);
-    if (!work)
-        return;
-    // The ProperOpen result goes straight into dst, which then serves as the
-    // source of ProperClose: its last step reads dst and chain pixel by pixel.
-    ProperChain(Extreme::Max, src, element, a, x0, y0, x1, y1, width, height, work);
-    Combine(Extreme::Min, src, x0, y0, work.A, dst, w, h);
-    ProperChain(Extreme::Min, dst, element, a, 0, 0, w, h, w, h, work);
-    Combine(Extreme::Max, dst, 0, 0, work.A, dst, w, h);
+    const auto o = ProperChain(Extreme::Max), c = ProperChain(Extreme::Min);
+    RunPipeline(MakePipeline(src, dst, element, a, x0, y0, x1, y1, width, height,
+                             {{o[0]}, {o[1]}, {o[2]}, {o[3]}, {o[4]}, {o[5], kSourceExtra},
+                              {c[0]}, {c[1]}, {c[2]}, {c[3]}, {c[4]}, {c[5], 5}}));
 }
 
 void DilateRounds(const GrayImage& src, GrayImage& dst, const StructuringElement& element, int a,
