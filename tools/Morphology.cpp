@@ -477,8 +477,10 @@ void RunPipeline(Pipeline job)
         return;
     Layout(job);
     const int tiles = std::clamp(std::min(WorkerCount(), job.w / kMinTileColumns), 1, kMaxTiles);
+    if (job.tileBytes > static_cast<std::size_t>(INT32_MAX))
+        return;
     GrayImage buffers = NewGrayImage(tiles, static_cast<int>(job.tileBytes));
-    if (!buffers || job.tileBytes > static_cast<std::size_t>(INT32_MAX))
+    if (!buffers)
         return;
     ParallelFor(0, tiles, 1, [&](int lo, int hi) { RunTiles(job, buffers, tiles, lo, hi); });
 }
