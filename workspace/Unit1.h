@@ -173,8 +173,42 @@ public:
 
     // ---- Morphology: Panel2 (Unit1Morphology.cpp) ----------------------------
     QFrame* Panel2 = nullptr;
+    QLabel* Label2 = nullptr;  // "Mophology"
+    QGroupBox* RadioGroup2 = nullptr;  // "Mask Size"
+    QRadioButton* RadioButton4 = nullptr;  // "3 x 3"
+    QRadioButton* RadioButton5 = nullptr;  // "5 x 5"
+    QRadioButton* RadioButton6 = nullptr;  // "7 x 7"
+    // The structuring element, 7 rows of 7 boxes as on the panel: box k sits in
+    // row (k - 1) / 7 and column (k - 1) % 7; CheckBox25 is the centre.
+    QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox3 = nullptr, *CheckBox4 = nullptr,
+              *CheckBox5 = nullptr, *CheckBox6 = nullptr, *CheckBox7 = nullptr;
+    QCheckBox *CheckBox8 = nullptr, *CheckBox9 = nullptr, *CheckBox10 = nullptr,
+              *CheckBox11 = nullptr, *CheckBox12 = nullptr, *CheckBox13 = nullptr,
+              *CheckBox14 = nullptr;
+    QCheckBox *CheckBox15 = nullptr, *CheckBox16 = nullptr, *CheckBox17 = nullptr,
+              *CheckBox18 = nullptr, *CheckBox19 = nullptr, *CheckBox20 = nullptr,
+              *CheckBox21 = nullptr;
+    QCheckBox *CheckBox22 = nullptr, *CheckBox23 = nullptr, *CheckBox24 = nullptr,
+              *CheckBox25 = nullptr, *CheckBox26 = nullptr, *CheckBox27 = nullptr,
+              *CheckBox28 = nullptr;
+    QCheckBox *CheckBox29 = nullptr, *CheckBox30 = nullptr, *CheckBox31 = nullptr,
+              *CheckBox32 = nullptr, *CheckBox33 = nullptr, *CheckBox34 = nullptr,
+              *CheckBox35 = nullptr;
+    QCheckBox *CheckBox36 = nullptr, *CheckBox37 = nullptr, *CheckBox38 = nullptr,
+              *CheckBox39 = nullptr, *CheckBox40 = nullptr, *CheckBox41 = nullptr,
+              *CheckBox42 = nullptr;
+    QCheckBox *CheckBox43 = nullptr, *CheckBox44 = nullptr, *CheckBox45 = nullptr,
+              *CheckBox46 = nullptr, *CheckBox47 = nullptr, *CheckBox48 = nullptr,
+              *CheckBox49 = nullptr;
+    QLabel* Label3 = nullptr;  // "# of Iterations"
+    QLineEdit* Edit1 = nullptr;  // rounds of dilation and erosion, "1"
     QPushButton* Button2 = nullptr;  // "Mophology"
     void BuildPanel2();
+    void RadioButton4Click();
+    void RadioButton5Click();
+    void RadioButton6Click();
+    // Shows the boxes of the centred window of half size r and hides the rest.
+    void ShowElementBoxes(int r);
     void Mophology1Click();
     void Dilation1Click();
     void Erosion1Click();

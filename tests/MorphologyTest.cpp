@@ -1,0 +1,445 @@
+// tests/MorphologyTest.cpp
+#include "Morphology.h"
+#include "MorphologyReference.h"
+#include "Parallel.h"
+#include "TestImages.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
+
+namespace {
+
+using Rows = std::vector<std::vector<int>>;
+using Operator = void (*)(const GrayImage&, GrayImage&, const StructuringElement&, int, int, int,
+                          int, int, int, int);
+
+StructuringElement Uniform(std::uint8_t value)
+{
+    StructuringElement e;
+    for (auto& column : e)
+        column.fill(value);
+    return e;
+}
+
+StructuringElement EmptyElement() { return Uniform(0); }
+StructuringElement FullElement() { return Uniform(1); }
+
+// The element of the panel's boxes: box k is cell [(k - 1) % 7][(k - 1) / 7].
+StructuringElement Boxes(std::initializer_list<int> checked)
+{
+    StructuringElement e = EmptyElement();
+    for (int k : checked)
+        e[static_cast<std::size_t>((k - 1) % 7)][static_cast<std::size_t>((k - 1) / 7)] = 1;
+    return e;
+}
+
+// Empty, centre only, one off-centre cell, full, or random with a random density.
+StructuringElement RandomElement(std::mt19937& rng)
+{
+    switch (rng() % 6) {
+    case 0:
+        return EmptyElement();
+    case 1:
+        return Boxes({25});
+    case 2:
+        return Boxes({1 + static_cast<int>(rng() % 49)});
+    case 3:
+        return FullElement();
+    default: {
+        StructuringElement e;
+        const unsigned density = rng() % 100;
+        for (auto& column : e)
+            for (auto& cell : column)
+                cell = rng() % 100 < density ? 1 : 0;
+        return e;
+    }
+    }
+}
+
+// Symmetric through the centre: (dx, dy) is in it when (-dx, -dy) is.
+StructuringElement RandomSymmetricElement(std::mt19937& rng)
+{
+    StructuringElement e = RandomElement(rng);
+    for (std::size_t i = 0; i < 7; ++i)
+        for (std::size_t j = 0; j < 7; ++j)
+            e[6 - i][6 - j] = e[i][j];
+    return e;
+}
+
+// Every size of the panel, and now and then the centre alone.
+int RandomSize(std::mt19937& rng)
+{
+    constexpr int sizes[] = {3, 5, 7, 3, 5, 7, 1};
+    return sizes[rng() % 7];
+}
+
+struct Rect {
+    int x0, y0, x1, y1;
+};
+
+// Empty, one pixel, touching one border, the whole image, or anywhere.
+Rect RandomRect(std::mt19937& rng, int width, int height)
+{
+    auto span = [&](int n, int& lo, int& hi) {
+        lo = static_cast<int>(rng() % static_cast<unsigned>(n));
+        hi = lo + 1 + static_cast<int>(rng() % static_cast<unsigned>(n - lo));
+    };
+    Rect r{0, 0, width, height};
+    switch (rng() % 8) {
+    case 0:
+        return r;
+    case 1: {
+        const int x = static_cast<int>(rng() % static_cast<unsigned>(width));
+        const int y = static_cast<int>(rng() % static_cast<unsigned>(height));
+        return {x, y, x, rng() % 2 ? y : y + 1};  // empty in x
+    }
+    case 2: {
+        const int x = static_cast<int>(rng() % static_cast<unsigned>(width));
+        const int y = static_cast<int>(rng() % static_cast<unsigned>(height));
+        return {x, y, x + 1, y + 1};
+    }
+    default:
+        span(width, r.x0, r.x1);
+        span(height, r.y0, r.y1);
+        switch (rng() % 5) {  // pull it to one border
+        case 0: r.x0 = 0; break;
+        case 1: r.y0 = 0; break;
+        case 2: r.x1 = width; break;
+        case 3: r.y1 = height; break;
+        default: break;
+        }
+        return r;
+    }
+}
+
+// Mostly small images, with a few up to 300 x 200; 1 x N and N x 1 included.
+void RandomImageSize(std::mt19937& rng, int round, int& width, int& height)
+{
+    const bool large = round % 16 == 0;
+    width = 1 + static_cast<int>(rng() % (large ? 300u : 24u));
+    height = 1 + static_cast<int>(rng() % (large ? 200u : 24u));
+    if (round % 9 == 1)
+        width = 1;
+    if (round % 9 == 2)
+        height = 1;
+}
+
+// Runs fast and reference on the same case. The destination has one spare
+// column filled with a mark, and its rows are exact, so a write outside the
+// rectangle shows as a changed mark or a changed next column.
+std::string Compare(Operator fast, Operator reference, const GrayImage& src,
+                    const StructuringElement& element, int a, Rect r, int width, int height)
+{
+    const int w = std::max(0, r.x1 - r.x0), h = std::max(0, r.y1 - r.y0);
+    GrayImage expected = Filled(w + 1, h, 77), actual = Filled(w + 1, h, 77);
+    reference(src, expected, element, a, r.x0, r.y0, r.x1, r.y1, width, height);
+    fast(src, actual, element, a, r.x0, r.y0, r.x1, r.y1, width, height);
+    return FirstDifference(expected, actual, w + 1, h);
+}
+
+void CompareOnRandomCases(Operator fast, Operator reference, unsigned seed, int cases)
+{
+    std::mt19937 rng(seed);  // fixed seed: a failure reproduces
+    for (int round = 0; round < cases; ++round) {
+        int width, height;
+        RandomImageSize(rng, round, width, height);
+        const GrayImage src = RandomImage(rng, width, height);
+        const StructuringElement element = RandomElement(rng);
+        const int a = RandomSize(rng);
+        const Rect r = RandomRect(rng, width, height);
+        ASSERT_EQ(Compare(fast, reference, src, element, a, r, width, height), "")
+            << "round " << round << ": " << width << " x " << height << ", a " << a << ", rect "
+            << r.x0 << "," << r.y0 << " .. " << r.x1 << "," << r.y1;
+    }
+}
+
+// One white pixel at (x, y) on black.
+GrayImage Dot(int width, int height, int x, int y)
+{
+    GrayImage image = Filled(width, height, 0);
+    image[x][y] = 255;
+    return image;
+}
+
+Rows Square(int width, int height, int x0, int y0, int x1, int y1)
+{
+    Rows rows(static_cast<std::size_t>(height), std::vector<int>(static_cast<std::size_t>(width)));
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x)
+            rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] = 255;
+    return rows;
+}
+
+}  // namespace
+
+TEST(MaxOf, KeepsTheFirstOfEqualValues)
+{
+    const int values[] = {3, -7, 9, 9, 0};
+    EXPECT_EQ(MaxOf(values, 5), 9);
+    EXPECT_EQ(MinOf(values, 5), -7);
+    EXPECT_EQ(MaxOf(values, 1), 3);
+    EXPECT_EQ(MinOf(values + 2, 2), 9);
+}
+
+TEST(Dilate, ACornerPixelWithTheFullSevenBySevenMakesTheFourByFourBlock)
+{
+    const GrayImage src = Dot(9, 6, 0, 0);
+    GrayImage dst = Filled(9, 6, 9);
+    Dilate(src, dst, FullElement(), 7, 0, 0, 9, 6, 9, 6);
+    EXPECT_EQ(ToRows(dst, 9, 6), Square(9, 6, 0, 0, 3, 3));  // nothing outside the image counts
+}
+
+TEST(Dilate, TheRightNeighbourAloneShiftsLeftAndBlanksTheLastColumn)
+{
+    const GrayImage src = FromRows({{10, 20, 30, 40},  //
+                                    {50, 60, 70, 80},
+                                    {90, 15, 25, 35}});
+    GrayImage dst = NewGrayImage(4, 3);
+    Dilate(src, dst, Boxes({26}), 3, 0, 0, 4, 3, 4, 3);
+    // The last column's right neighbour lies outside: the other in-window
+    // neighbours are not in the element and give 0.
+    EXPECT_EQ(ToRows(dst, 4, 3), (Rows{{20, 30, 40, 0}, {60, 70, 80, 0}, {15, 25, 35, 0}}));
+    Erode(src, dst, Boxes({26}), 3, 0, 0, 4, 3, 4, 3);
+    EXPECT_EQ(ToRows(dst, 4, 3), (Rows{{20, 30, 40, 255}, {60, 70, 80, 255}, {15, 25, 35, 255}}));
+}
+
+TEST(Dilate, NoCheckedBoxGivesBlackAndWhite)
+{
+    std::mt19937 rng(7);
+    const GrayImage src = RandomImage(rng, 5, 4);
+    GrayImage dst = NewGrayImage(5, 4);
+    Dilate(src, dst, EmptyElement(), 7, 0, 0, 5, 4, 5, 4);
+    EXPECT_EQ(ToRows(dst, 5, 4), ToRows(Filled(5, 4, 0), 5, 4));
+    Erode(src, dst, EmptyElement(), 3, 0, 0, 5, 4, 5, 4);
+    EXPECT_EQ(ToRows(dst, 5, 4), ToRows(Filled(5, 4, 255), 5, 4));
+}
+
+TEST(Dilate, CellsOutsideTheWindowAreIgnored)
+{
+    const GrayImage src = Dot(7, 7, 0, 0);
+    GrayImage dst = NewGrayImage(7, 7);
+    // Box 1 is the top-left cell (-3, -3): inside a 7 x 7 window only.
+    const StructuringElement corner = Boxes({1, 25});
+    Dilate(src, dst, corner, 5, 0, 0, 7, 7, 7, 7);
+    EXPECT_EQ(dst[3][3], 0);
+    Dilate(src, dst, corner, 7, 0, 0, 7, 7, 7, 7);
+    EXPECT_EQ(dst[3][3], 255);
+}
+
+TEST(Dilate, WritesTheRectangleToTheOriginOfTheDestination)
+{
+    const GrayImage src = FromRows({{1, 2, 3, 4, 5},  //
+                                    {6, 7, 8, 9, 10},
+                                    {11, 12, 13, 14, 15}});
+    GrayImage dst = Filled(3, 2, 0);
+    Dilate(src, dst, FullElement(), 3, 1, 1, 4, 3, 5, 3);
+    // (1, 1) sees columns 0..2 of rows 0..2: 13; the border cut is the image's.
+    EXPECT_EQ(ToRows(dst, 3, 2), (Rows{{13, 14, 15}, {13, 14, 15}}));
+}
+
+TEST(Morphology, TheCentreAloneLeavesEveryOperatorsResultAsTheSource)
+{
+    std::mt19937 rng(11);
+    const GrayImage src = RandomImage(rng, 13, 8);
+    for (Operator op : {Dilate, Erode, Open, Close, ProperOpen, ProperClose, AutoMedian}) {
+        GrayImage dst = NewGrayImage(13, 8);
+        op(src, dst, Boxes({25}), 7, 0, 0, 13, 8, 13, 8);
+        EXPECT_EQ(FirstDifference(src, dst, 13, 8), "");
+    }
+}
+
+TEST(DilateRounds, OneWhitePixelGrowsBySquares)
+{
+    const GrayImage src = Dot(11, 9, 5, 4);
+    GrayImage dst = NewGrayImage(11, 9);
+    DilateRounds(src, dst, FullElement(), 3, 1, 11, 9);
+    EXPECT_EQ(ToRows(dst, 11, 9), Square(11, 9, 4, 3, 6, 5));
+    DilateRounds(src, dst, FullElement(), 3, 2, 11, 9);
+    EXPECT_EQ(ToRows(dst, 11, 9), Square(11, 9, 3, 2, 7, 6));
+}
+
+TEST(DilateRounds, ABillionRoundsEndAtTheFixedPoint)
+{
+    std::mt19937 rng(5);
+    const GrayImage src = RandomImage(rng, 64, 48);
+    GrayImage dst = NewGrayImage(64, 48), expected = NewGrayImage(64, 48);
+    DilateRounds(src, dst, FullElement(), 3, 1000000000, 64, 48);
+    // The full 3 x 3 spreads the maximum one pixel a round: 63 rounds reach every pixel.
+    ReferenceDilateRounds(src, expected, FullElement(), 3, 64, 64, 48);
+    EXPECT_EQ(FirstDifference(expected, dst, 64, 48), "");
+    ErodeRounds(src, dst, Boxes({25, 26, 32}), 5, 2000000000, 64, 48);
+    ReferenceErodeRounds(src, expected, Boxes({25, 26, 32}), 5, 120, 64, 48);
+    EXPECT_EQ(FirstDifference(expected, dst, 64, 48), "");
+}
+
+TEST(DilateRounds, AnElementWithoutItsCentreCyclesAndAHugeCountStillEndsRight)
+{
+    // Left and right neighbours only: a two-pixel image swaps every round.
+    const GrayImage src = FromRows({{40, 200}});
+    GrayImage dst = NewGrayImage(2, 1);
+    DilateRounds(src, dst, Boxes({24, 26}), 3, 1000000000, 2, 1);
+    EXPECT_EQ(ToRows(dst, 2, 1), (Rows{{40, 200}}));
+    DilateRounds(src, dst, Boxes({24, 26}), 3, 1000000001, 2, 1);
+    EXPECT_EQ(ToRows(dst, 2, 1), (Rows{{200, 40}}));
+}
+
+TEST(DilateRounds, AHugeCountGivesWhatEveryRoundWouldGive)
+{
+    // Sparse elements without their centre cycle with assorted periods. The
+    // expected image of a huge count comes from the literal rounds: the first
+    // image seen twice fixes the period.
+    std::mt19937 rng(99);
+    for (int round = 0; round < 60; ++round) {
+        const int width = 1 + static_cast<int>(rng() % 9), height = 1 + static_cast<int>(rng() % 7);
+        const GrayImage src = RandomImage(rng, width, height);
+        StructuringElement element = EmptyElement();
+        for (int cells = 1 + static_cast<int>(rng() % 3); cells > 0; --cells)
+            element[rng() % 7][rng() % 7] = 1;
+        element[3][3] = 0;
+        const bool dilate = rng() % 2 == 0;
+        const int a = 7;
+        std::map<std::vector<std::vector<int>>, int> seen;
+        std::vector<Rows> images;
+        GrayImage image = Copy(src, width, height), next = NewGrayImage(width, height);
+        while (seen.emplace(ToRows(image, width, height), static_cast<int>(images.size())).second) {
+            images.push_back(ToRows(image, width, height));
+            (dilate ? ReferenceDilate : ReferenceErode)(image, next, element, a, 0, 0, width,
+                                                        height, width, height);
+            std::swap(image, next);
+        }
+        const int start = seen[ToRows(image, width, height)];
+        const int period = static_cast<int>(images.size()) - start;
+        for (int rounds : {1, 2, 3, 17, 1000000000, 2147483647}) {
+            const int index = rounds < start ? rounds : start + (rounds - start) % period;
+            GrayImage dst = NewGrayImage(width, height);
+            (dilate ? DilateRounds : ErodeRounds)(src, dst, element, a, rounds, width, height);
+            ASSERT_EQ(ToRows(dst, width, height), images[static_cast<std::size_t>(index)])
+                << "round " << round << ", " << rounds << " rounds, period " << period;
+        }
+    }
+}
+
+TEST(DilateRounds, MatchesEveryRoundRunLiterally)
+{
+    std::mt19937 rng(2024);
+    for (int round = 0; round < 200; ++round) {
+        int width, height;
+        RandomImageSize(rng, round, width, height);
+        if (round % 16 == 0) {  // the literal rounds are slow: keep big ones rare and smaller
+            width = std::min(width, 120);
+            height = std::min(height, 90);
+        }
+        const GrayImage src = RandomImage(rng, width, height);
+        const StructuringElement element = RandomElement(rng);
+        const int a = RandomSize(rng), rounds = 1 + static_cast<int>(rng() % 5);
+        const bool dilate = round % 2 == 0;
+        GrayImage expected = NewGrayImage(width, height), actual = NewGrayImage(width, height);
+        (dilate ? ReferenceDilateRounds : ReferenceErodeRounds)(src, expected, element, a, rounds,
+                                                                 width, height);
+        (dilate ? DilateRounds : ErodeRounds)(src, actual, element, a, rounds, width, height);
+        ASSERT_EQ(FirstDifference(expected, actual, width, height), "")
+            << "round " << round << ": " << width << " x " << height << ", a " << a << ", "
+            << rounds << " rounds";
+    }
+}
+
+TEST(DilateRounds, FewerThanOneRoundCopies)
+{
+    std::mt19937 rng(3);
+    const GrayImage src = RandomImage(rng, 6, 5);
+    GrayImage dst = Filled(6, 5, 1);
+    DilateRounds(src, dst, FullElement(), 7, 0, 6, 5);
+    EXPECT_EQ(FirstDifference(src, dst, 6, 5), "");
+}
+
+TEST(Dilate, MatchesTheLiteralVersion) { CompareOnRandomCases(Dilate, ReferenceDilate, 101, 400); }
+TEST(Erode, MatchesTheLiteralVersion) { CompareOnRandomCases(Erode, ReferenceErode, 102, 400); }
+TEST(Open, MatchesTheLiteralVersion) { CompareOnRandomCases(Open, ReferenceOpen, 103, 250); }
+TEST(Close, MatchesTheLiteralVersion) { CompareOnRandomCases(Close, ReferenceClose, 104, 250); }
+TEST(ProperOpen, MatchesTheLiteralVersion)
+{
+    CompareOnRandomCases(ProperOpen, ReferenceProperOpen, 105, 220);
+}
+TEST(ProperClose, MatchesTheLiteralVersion)
+{
+    CompareOnRandomCases(ProperClose, ReferenceProperClose, 106, 220);
+}
+TEST(AutoMedian, MatchesTheLiteralVersion)
+{
+    CompareOnRandomCases(AutoMedian, ReferenceAutoMedian, 107, 210);
+}
+
+TEST(Morphology, MatchesTheLiteralVersionAcrossStripsTilesAndThreadCounts)
+{
+    // Wide images are shared among threads by blocks of columns; tall ones make
+    // a chain of passes run strip by strip of rows. Rectangle edges fall inside.
+    const std::array<std::pair<Operator, Operator>, 7> operators = {{
+        {Dilate, ReferenceDilate},
+        {Erode, ReferenceErode},
+        {Open, ReferenceOpen},
+        {Close, ReferenceClose},
+        {ProperOpen, ReferenceProperOpen},
+        {ProperClose, ReferenceProperClose},
+        {AutoMedian, ReferenceAutoMedian},
+    }};
+    std::mt19937 rng(108);
+    for (const auto& [fast, reference] : operators)
+        for (bool tall : {false, true}) {
+            const int width = tall ? 20 + static_cast<int>(rng() % 100) : 600 + static_cast<int>(rng() % 500);
+            const int height = tall ? 1300 + static_cast<int>(rng() % 400) : 20 + static_cast<int>(rng() % 100);
+            const GrayImage src = RandomImage(rng, width, height);
+            const StructuringElement element = rng() % 2 ? FullElement() : RandomElement(rng);
+            const int a = 3 + 2 * static_cast<int>(rng() % 3);
+            const Rect r = rng() % 2 ? Rect{0, 0, width, height} : RandomRect(rng, width, height);
+            const int w = std::max(0, r.x1 - r.x0), h = std::max(0, r.y1 - r.y0);
+            GrayImage expected = NewGrayImage(w, h);
+            reference(src, expected, element, a, r.x0, r.y0, r.x1, r.y1, width, height);
+            for (int workers : {1, 3}) {
+                SetWorkerCount(workers);
+                GrayImage actual = NewGrayImage(w, h);
+                fast(src, actual, element, a, r.x0, r.y0, r.x1, r.y1, width, height);
+                EXPECT_EQ(FirstDifference(expected, actual, w, h), "")
+                    << width << " x " << height << ", a " << a << ", " << workers << " workers";
+            }
+        }
+    SetWorkerCount(0);
+}
+
+TEST(ProperOpen, NeverBrightensAndProperCloseNeverDarkens)
+{
+    std::mt19937 rng(12345);
+    for (int round = 0; round < 200; ++round) {
+        const int width = 1 + static_cast<int>(rng() % 12), height = 1 + static_cast<int>(rng() % 12);
+        const GrayImage src = RandomImage(rng, width, height);
+        const StructuringElement element = RandomElement(rng);
+        GrayImage opened = NewGrayImage(width, height), closed = NewGrayImage(width, height);
+        ProperOpen(src, opened, element, 7, 0, 0, width, height, width, height);
+        ProperClose(src, closed, element, 7, 0, 0, width, height, width, height);
+        for (int x = 0; x < width; ++x)
+            for (int y = 0; y < height; ++y) {
+                ASSERT_LE(opened[x][y], src[x][y]) << "round " << round << " at " << x << "," << y;
+                ASSERT_GE(closed[x][y], src[x][y]) << "round " << round << " at " << x << "," << y;
+            }
+    }
+}
+
+TEST(Open, NeverBrightensWithASymmetricElement)
+{
+    std::mt19937 rng(54321);
+    for (int round = 0; round < 200; ++round) {
+        const int width = 1 + static_cast<int>(rng() % 12), height = 1 + static_cast<int>(rng() % 12);
+        const GrayImage src = RandomImage(rng, width, height);
+        const StructuringElement element = RandomSymmetricElement(rng);
+        const int a = RandomSize(rng);
+        GrayImage opened = NewGrayImage(width, height), closed = NewGrayImage(width, height);
+        Open(src, opened, element, a, 0, 0, width, height, width, height);
+        Close(src, closed, element, a, 0, 0, width, height, width, height);
+        for (int x = 0; x < width; ++x)
+            for (int y = 0; y < height; ++y) {
+                ASSERT_LE(opened[x][y], src[x][y]) << "round " << round << " at " << x << "," << y;
+                ASSERT_GE(closed[x][y], src[x][y]) << "round " << round << " at " << x << "," << y;
+            }
+    }
+}

@@ -1,0 +1,673 @@
+// tools/Morphology.cpp
+//
+// A pass (one dilation or erosion) is computed without visiting a pixel's
+// neighbours one by one. Outside its input the image is padded with the value
+// that never wins (0 for a maximum, 255 for a minimum): that is exactly the
+// element cut at the border, and a pixel with no element cell inside gets the
+// pad value. Each row of the element is a few horizontal runs of cells; a run
+// of length L starting at column offset dx contributes H_L[x + dx][y + dy],
+// where H_L[c] is the extreme of the columns c .. c + L - 1. Every step is thus
+// an extreme of whole columns, contiguous bytes handled 32 at a time. H_L is
+// built by doubling (H_7 = max(H_4[c], H_4[c + 3])) in a ring of eight columns
+// per length, column after column.
+//
+// The compound operators chain passes. Each pass is a stage that hands its
+// output columns to the next stage through a small ring, so a chain of twelve
+// passes streams through cache instead of writing and reading eleven images.
+#include "Morphology.h"
+
+#include "Parallel.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+enum class Extreme { Max, Min };  // dilation, erosion
+
+constexpr int kSlots = 8;         // ring of columns; a window spans at most 7
+constexpr int kMaxRuns = 7 * 4;   // a row of 7 cells holds at most 4 runs
+constexpr int kMaxStages = 12;    // AutoMedian
+constexpr int kMaxTiles = 16;     // column tiles shared among the threads
+constexpr int kMinTileColumns = 256;
+
+// Run L is built from two runs of length kPart[L], at c and at c + L - kPart[L];
+// they overlap when L < 2 kPart[L], which an extreme does not mind. So H_7
+// costs H_2, H_4 and one step more.
+constexpr std::array<int, 8> kPart = {0, 0, 1, 2, 2, 4, 4, 4};
+
+struct Run {
+    int dx, dy, length;  // columns dx .. dx + length - 1 of row dy
+};
+
+// The element, cut to its window, as horizontal runs.
+struct Plan {
+    int s = 0;
+    int count = 0;
+    std::array<Run, kMaxRuns> runs{};
+    std::array<bool, 8> used{};   // lengths of the runs
+    std::array<bool, 8> built{};  // lengths to build: those of the runs and their parts
+};
+
+void MarkLength(Plan& plan, int length)
+{
+    if (plan.built[static_cast<std::size_t>(length)])
+        return;
+    plan.built[static_cast<std::size_t>(length)] = true;
+    if (length > 1)
+        MarkLength(plan, kPart[static_cast<std::size_t>(length)]);
+}
+
+Plan MakePlan(const StructuringElement& element, int a)
+{
+    Plan plan;
+    plan.s = std::clamp((a - 1) / 2, 0, 3);
+    const int s = plan.s;
+    auto in = [&](int dx, int dy) {
+        return element[static_cast<std::size_t>(3 + dx)][static_cast<std::size_t>(3 + dy)] != 0;
+    };
+    for (int dy = -s; dy <= s; ++dy)
+        for (int dx = -s; dx <= s; ++dx) {
+            if (!in(dx, dy) || (dx > -s && in(dx - 1, dy)))
+                continue;  // not the first cell of a run
+            int length = 1;
+            while (dx + length <= s && in(dx + length, dy))
+                ++length;
+            plan.runs[static_cast<std::size_t>(plan.count++)] = {dx, dy, length};
+            plan.used[static_cast<std::size_t>(length)] = true;
+            MarkLength(plan, length);
+        }
+    return plan;
+}
+
+// ---- Column kernels --------------------------------------------------------
+
+template <Extreme E>
+constexpr std::uint8_t kPad = E == Extreme::Max ? 0 : 255;
+
+template <Extreme E>
+[[gnu::always_inline]] inline std::uint8_t PickByte(std::uint8_t a, std::uint8_t b)
+{
+    return E == Extreme::Max ? std::max(a, b) : std::min(a, b);
+}
+
+// 32 bytes at a time: one register in the AVX2 clone, two SSE2 registers in the
+// portable one. The helpers are always inlined, so no vector ever crosses a call
+// and the warning about the vector calling convention (given for this whole
+// file, at its end) does not apply.
+#pragma GCC diagnostic ignored "-Wpsabi"
+using Bytes = std::uint8_t __attribute__((vector_size(32)));
+constexpr int kVector = 32;
+
+[[gnu::always_inline]] inline Bytes Load(const std::uint8_t* p)
+{
+    Bytes v;
+    std::memcpy(&v, p, kVector);
+    return v;
+}
+
+[[gnu::always_inline]] inline void Store(std::uint8_t* p, Bytes v) { std::memcpy(p, &v, kVector); }
+
+template <Extreme E>
+[[gnu::always_inline]] inline Bytes Pick(Bytes a, Bytes b)
+{
+    if constexpr (E == Extreme::Max)
+        return a > b ? a : b;
+    else
+        return a < b ? a : b;
+}
+
+// out[i] = extreme of p[0][i] .. p[K - 1][i] (and of out[i] itself when
+// Accumulate), for i < n. The pointers stay in registers; out is none of them.
+template <Extreme E, int K, bool Accumulate>
+[[gnu::always_inline]] inline void PickColumns(std::uint8_t* out, const std::uint8_t* const* p,
+                                               int n)
+{
+    std::array<const std::uint8_t*, K> q;
+    for (int k = 0; k < K; ++k)
+        q[static_cast<std::size_t>(k)] = p[k];
+    if (n < kVector) {
+        for (int i = 0; i < n; ++i) {
+            std::uint8_t v = Accumulate ? out[i] : q[0][i];
+            for (int k = Accumulate ? 0 : 1; k < K; ++k)
+                v = PickByte<E>(v, q[static_cast<std::size_t>(k)][i]);
+            out[i] = v;
+        }
+        return;
+    }
+    // The last vector ends at n and overlaps the one before. Recomputing a few
+    // bytes is harmless: an extreme taken twice over the same values is unchanged.
+    auto step = [&](int i) __attribute__((always_inline)) {
+        Bytes v = Accumulate ? Load(out + i) : Load(q[0] + i);
+        for (int k = Accumulate ? 0 : 1; k < K; ++k)
+            v = Pick<E>(v, Load(q[static_cast<std::size_t>(k)] + i));
+        Store(out + i, v);
+    };
+    int i = 0;
+    for (; i + 2 * kVector <= n; i += 2 * kVector) {  // two at a time: half the loop overhead
+        step(i);
+        step(i + kVector);
+    }
+    if (i + kVector <= n) {
+        step(i);
+        i += kVector;
+    }
+    if (i < n)
+        step(n - kVector);
+}
+
+// out = extreme of count >= 1 columns, eight at a time.
+template <Extreme E>
+[[gnu::always_inline]] inline void PickAll(std::uint8_t* out, const std::uint8_t* const* p,
+                                           int count, int n)
+{
+    for (int k = 0; k < count; k += 8) {
+        const std::uint8_t* const* q = p + k;
+        const int m = std::min(8, count - k);
+        if (k == 0) {
+            switch (m) {
+            case 1: PickColumns<E, 1, false>(out, q, n); break;
+            case 2: PickColumns<E, 2, false>(out, q, n); break;
+            case 3: PickColumns<E, 3, false>(out, q, n); break;
+            case 4: PickColumns<E, 4, false>(out, q, n); break;
+            case 5: PickColumns<E, 5, false>(out, q, n); break;
+            case 6: PickColumns<E, 6, false>(out, q, n); break;
+            case 7: PickColumns<E, 7, false>(out, q, n); break;
+            default: PickColumns<E, 8, false>(out, q, n); break;
+            }
+        } else {
+            switch (m) {
+            case 1: PickColumns<E, 1, true>(out, q, n); break;
+            case 2: PickColumns<E, 2, true>(out, q, n); break;
+            case 3: PickColumns<E, 3, true>(out, q, n); break;
+            case 4: PickColumns<E, 4, true>(out, q, n); break;
+            case 5: PickColumns<E, 5, true>(out, q, n); break;
+            case 6: PickColumns<E, 6, true>(out, q, n); break;
+            case 7: PickColumns<E, 7, true>(out, q, n); break;
+            default: PickColumns<E, 8, true>(out, q, n); break;
+            }
+        }
+    }
+}
+
+// ---- Pipeline of passes ----------------------------------------------------
+
+constexpr int kNoExtra = -2, kSourceExtra = -1;
+
+// One pass of a chain. Its output column x is the extreme of the runs and,
+// when extra is set, of column x of the rectangle of the source (kSourceExtra)
+// or of the output of stage `extra`: that is how ProperOpen's final minimum
+// with the source costs no pass of its own.
+struct Stage {
+    Extreme extreme = Extreme::Max;
+    int extra = kNoExtra;
+};
+
+// A chain of passes over the rectangle x0..x1 x y0..y1 of a width x height
+// source, into dst. Stage 0 reads the source, cut at the source's border;
+// stage k reads the output of stage k - 1, an image of the rectangle's size,
+// cut at its border. Stage k produces its column x at time x + k s, right
+// after stage k - 1 has produced column x + s, the newest one it needs.
+//
+// A long chain runs strip by strip of rows so that its rings stay in the
+// second-level cache. For output rows ys .. ye - 1, stage k produces the rows
+// ys - (last - k) s .. ye + (last - k) s - 1 that lie in the rectangle: the
+// rows the later stages look at.
+struct Pipeline {
+    const GrayImage* src = nullptr;
+    GrayImage* dst = nullptr;
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0, width = 0, height = 0;
+    Plan plan;
+    std::array<Stage, kMaxStages> stages{};
+    int count = 0;
+    // Derived layout.
+    int w = 0, h = 0;
+    int stripRows = 0;                       // output rows of one strip
+    int stride = 0;                          // bytes of a column buffer
+    std::array<int, kMaxStages> outSlots{};  // ring of output columns of each stage
+    std::size_t tileBytes = 0;               // working memory of one tile
+};
+
+constexpr std::size_t kCacheBudget = 512 * 1024;  // bytes of rings a strip may keep busy
+constexpr int kMinStripRows = 256;
+
+void Layout(Pipeline& job)
+{
+    const int s = job.plan.s, last = job.count - 1;
+    job.w = job.x1 - job.x0;
+    job.h = job.y1 - job.y0;
+    std::size_t columns = 2, busy = 2;  // all columns, and those in use; two pad columns
+    int lengths = 0;  // rings in use: one per length of two or more, and the copy of the input
+    for (int length = 2; length <= 7; ++length)
+        lengths += job.plan.built[static_cast<std::size_t>(length)] ? 1 : 0;
+    for (int k = 0; k <= last; ++k) {
+        // The next stage reads up to 2s columns back; a stage taking this one's
+        // output as its extra reads it (k' - k) s columns after it is made.
+        int need = kSlots;
+        for (int later = k + 1; later <= last; ++later)
+            if (job.stages[static_cast<std::size_t>(later)].extra == k)
+                need = std::max(need, (later - k) * s + 2);
+        int slots = kSlots;
+        while (slots < need)
+            slots *= 2;
+        job.outSlots[static_cast<std::size_t>(k)] = k < last ? slots : 0;
+        columns += static_cast<std::size_t>(8 * kSlots + job.outSlots[static_cast<std::size_t>(k)]);
+        const int copies = k == 0 && job.plan.used[1] ? 1 : 0;
+        busy += static_cast<std::size_t>((lengths + copies) * kSlots +
+                                         job.outSlots[static_cast<std::size_t>(k)]);
+    }
+    const auto fit = static_cast<int>(std::min<std::size_t>(kCacheBudget / busy, INT32_MAX));
+    job.stripRows = last == 0 ? job.h : std::min(job.h, std::max(kMinStripRows, fit));
+    job.stride = (job.stripRows + 2 * (last + 1) * s + 63) / 64 * 64;
+    job.tileBytes = columns * static_cast<std::size_t>(job.stride);
+}
+
+// What a stage keeps while it runs over a tile.
+struct StageState {
+    std::uint8_t* ring = nullptr;  // 8 lengths x kSlots columns of H_L, pad rows included
+    std::uint8_t* out = nullptr;   // ring of output columns, laid out as the next input
+    int outSlots = 0;
+    int lo = 0, hi = 0;  // output columns of the tile
+    // For the current strip: output rows first .. first + rows - 1; the input
+    // column spans rows first - s .. first + rows + s - 1, of which `top` and
+    // `bottom` are pad rows and `inside` lie inside the input image.
+    int first = 0, rows = 0, top = 0, bottom = 0, inside = 0;
+    int outTop = 0;  // where row `first` goes in an output column
+    std::array<const std::uint8_t*, kSlots> rowsInside{};  // H_1 from its first inside row
+    // Column c of H_L is column[L][c % kSlots], pad rows included. column[1]
+    // points at the input (or at a padded copy of it); the others into the ring.
+    std::array<std::array<const std::uint8_t*, kSlots>, 8> column{};
+};
+
+struct TileState {
+    std::array<StageState, kMaxStages> stages{};
+    const std::uint8_t* pad[2] = {nullptr, nullptr};  // by Extreme: all 0, all 255
+};
+
+std::uint8_t* RingColumn(const Pipeline& job, const StageState& st, int length, int c)
+{
+    return st.ring +
+           static_cast<std::ptrdiff_t>(length * kSlots + (c & (kSlots - 1))) * job.stride;
+}
+
+std::uint8_t* OutColumn(const Pipeline& job, const StageState& st, int x)
+{
+    return st.out + static_cast<std::ptrdiff_t>(x & (st.outSlots - 1)) * job.stride;
+}
+
+// Step x of stage k: takes the input column x + s, builds the newest column of
+// each run length, and, from x = lo on, produces output column x.
+template <Extreme E>
+[[gnu::always_inline]] inline void StageStep(const Pipeline& job, TileState& tile, int k, int x)
+{
+    const Plan& plan = job.plan;
+    const int s = plan.s;
+    StageState& st = tile.stages[static_cast<std::size_t>(k)];
+    const std::uint8_t* pad = tile.pad[static_cast<int>(E)];
+
+    const int c = x + s, slot = c & (kSlots - 1);
+    if (k == 0) {
+        const int column = job.x0 + c;
+        if (column < 0 || column >= job.width) {
+            st.rowsInside[static_cast<std::size_t>(slot)] = pad + st.top;
+            st.column[1][static_cast<std::size_t>(slot)] = pad;
+        } else {
+            const std::uint8_t* from = (*job.src)[column] + (job.y0 + st.first - s + st.top);
+            st.rowsInside[static_cast<std::size_t>(slot)] = from;
+            if (plan.used[1]) {  // runs of one cell read the pad rows too: copy
+                std::uint8_t* copy = RingColumn(job, st, 1, c);
+                PickColumns<E, 1, false>(copy + st.top, &from, st.inside);
+                st.column[1][static_cast<std::size_t>(slot)] = copy;
+            }
+        }
+    } else if (c < 0 || c >= job.w) {
+        st.rowsInside[static_cast<std::size_t>(slot)] = pad + st.top;
+        st.column[1][static_cast<std::size_t>(slot)] = pad;
+    } else {
+        const std::uint8_t* from = OutColumn(job, tile.stages[static_cast<std::size_t>(k - 1)], c);
+        st.rowsInside[static_cast<std::size_t>(slot)] = from + st.top;
+        st.column[1][static_cast<std::size_t>(slot)] = from;
+    }
+
+    for (int length = 2; length <= 2 * s + 1; ++length) {
+        const int cl = x + s + 1 - length;
+        if (!plan.built[static_cast<std::size_t>(length)] || cl < st.lo - s)
+            continue;
+        const int part = kPart[static_cast<std::size_t>(length)];
+        const int next = cl + length - part;  // the newest column of that length
+        const std::uint8_t* parts[2] = {
+            part == 1 ? st.rowsInside[static_cast<std::size_t>(cl & (kSlots - 1))]
+                      : st.column[static_cast<std::size_t>(part)]
+                                 [static_cast<std::size_t>(cl & (kSlots - 1))] + st.top,
+            part == 1 ? st.rowsInside[static_cast<std::size_t>(next & (kSlots - 1))]
+                      : st.column[static_cast<std::size_t>(part)]
+                                 [static_cast<std::size_t>(next & (kSlots - 1))] + st.top};
+        PickColumns<E, 2, false>(RingColumn(job, st, length, cl) + st.top, parts, st.inside);
+    }
+    if (x < st.lo)
+        return;
+
+    std::array<const std::uint8_t*, kMaxRuns + 2> p;  // runs, or the pad column; the extra
+    int n = 0;
+    for (int i = 0; i < plan.count; ++i) {
+        const Run& run = plan.runs[static_cast<std::size_t>(i)];
+        p[static_cast<std::size_t>(n++)] =
+            st.column[static_cast<std::size_t>(run.length)]
+                     [static_cast<std::size_t>((x + run.dx) & (kSlots - 1))] +
+            (run.dy + s);
+    }
+    if (n == 0)
+        p[static_cast<std::size_t>(n++)] = pad;  // no cell: the pad value everywhere
+    const int extra = job.stages[static_cast<std::size_t>(k)].extra;
+    if (extra == kSourceExtra) {
+        p[static_cast<std::size_t>(n++)] = (*job.src)[job.x0 + x] + (job.y0 + st.first);
+    } else if (extra >= 0) {
+        const StageState& from = tile.stages[static_cast<std::size_t>(extra)];
+        p[static_cast<std::size_t>(n++)] =
+            OutColumn(job, from, x) + (from.outTop + st.first - from.first);
+    }
+    std::uint8_t* out = k + 1 == job.count ? (*job.dst)[x] + st.first
+                                           : OutColumn(job, st, x) + st.outTop;
+    PickAll<E>(out, p.data(), n, st.rows);
+}
+
+// Only the pad rows of a column need filling: every other row is written
+// before it is read.
+void FillPadRows(std::uint8_t* column, int top, int bottom, int span, std::uint8_t value)
+{
+    std::fill_n(column, top, value);
+    std::fill_n(column + span - bottom, bottom, value);
+}
+
+std::uint8_t PadOf(Extreme e) { return e == Extreme::Max ? kPad<Extreme::Max> : kPad<Extreme::Min>; }
+
+// Lays out the rows of strip ys .. ye - 1 for every stage and fills the pad rows.
+void StartStrip(const Pipeline& job, TileState& tile, int ys, int ye)
+{
+    const int s = job.plan.s, last = job.count - 1;
+    for (int k = 0; k <= last; ++k) {
+        StageState& st = tile.stages[static_cast<std::size_t>(k)];
+        st.first = std::max(0, ys - (last - k) * s);
+        st.rows = std::min(job.h, ye + (last - k) * s) - st.first;
+        const int span = st.rows + 2 * s;
+        // Input rows first - s .. first + rows + s - 1: of the source for stage 0,
+        // of the rectangle-sized image before it for the others.
+        const int from = k == 0 ? job.y0 + st.first - s : st.first - s;
+        const int limit = k == 0 ? job.height : job.h;
+        st.top = std::min(std::max(0, -from), span);
+        st.bottom = std::min(std::max(0, from + span - limit), span - st.top);
+        st.inside = span - st.top - st.bottom;
+        const std::uint8_t pad = PadOf(job.stages[static_cast<std::size_t>(k)].extreme);
+        for (int length = 1; length <= 2 * s + 1; ++length)
+            for (int c = 0; c < kSlots; ++c)
+                FillPadRows(RingColumn(job, st, length, c), st.top, st.bottom, span, pad);
+    }
+    // An output column is laid out as the input column of the next stage.
+    for (int k = 0; k < last; ++k) {
+        StageState& st = tile.stages[static_cast<std::size_t>(k)];
+        const StageState& next = tile.stages[static_cast<std::size_t>(k + 1)];
+        st.outTop = next.top;
+        const std::uint8_t pad = PadOf(job.stages[static_cast<std::size_t>(k + 1)].extreme);
+        for (int x = 0; x < st.outSlots; ++x)
+            FillPadRows(OutColumn(job, st, x), next.top, next.bottom, next.rows + 2 * s, pad);
+    }
+}
+
+// Output columns xs .. xe - 1 of the last stage, with the columns each earlier
+// stage must produce for them. buffer holds job.tileBytes bytes.
+[[gnu::always_inline]] inline void RunTile(const Pipeline& job, std::uint8_t* buffer, int xs,
+                                           int xe)
+{
+    const int s = job.plan.s, last = job.count - 1;
+    TileState tile;
+    std::fill_n(buffer, job.stride, PadOf(Extreme::Max));
+    std::fill_n(buffer + job.stride, job.stride, PadOf(Extreme::Min));
+    tile.pad[static_cast<int>(Extreme::Max)] = buffer;
+    tile.pad[static_cast<int>(Extreme::Min)] = buffer + job.stride;
+    std::uint8_t* free = buffer + 2 * static_cast<std::ptrdiff_t>(job.stride);
+    for (int k = 0; k <= last; ++k) {
+        StageState& st = tile.stages[static_cast<std::size_t>(k)];
+        st.ring = free;
+        free += static_cast<std::ptrdiff_t>(8 * kSlots) * job.stride;
+        for (int length = 2; length < 8; ++length)
+            for (int c = 0; c < kSlots; ++c)
+                st.column[static_cast<std::size_t>(length)][static_cast<std::size_t>(c)] =
+                    RingColumn(job, st, length, c);
+        st.outSlots = job.outSlots[static_cast<std::size_t>(k)];
+        st.out = free;
+        free += static_cast<std::ptrdiff_t>(st.outSlots) * job.stride;
+        st.lo = std::max(0, xs - (last - k) * s);
+        st.hi = std::min(job.w, xe + (last - k) * s);
+    }
+
+    for (int ys = 0; ys < job.h; ys += job.stripRows) {
+        StartStrip(job, tile, ys, std::min(job.h, ys + job.stripRows));
+        const int tEnd = tile.stages[static_cast<std::size_t>(last)].hi + last * s;
+        for (int t = tile.stages[0].lo - 2 * s; t < tEnd; ++t)
+            for (int k = 0; k <= last; ++k) {
+                const StageState& st = tile.stages[static_cast<std::size_t>(k)];
+                const int x = t - k * s;
+                if (x < st.lo - 2 * s || x >= st.hi)
+                    continue;
+                if (job.stages[static_cast<std::size_t>(k)].extreme == Extreme::Max)
+                    StageStep<Extreme::Max>(job, tile, k, x);
+                else
+                    StageStep<Extreme::Min>(job, tile, k, x);
+            }
+    }
+}
+
+// Wider vectors where the processor has them, chosen when the program starts.
+[[gnu::target_clones("avx2", "default")]] void RunTiles(const Pipeline& job, GrayImage& buffers,
+                                                        int tiles, int lo, int hi)
+{
+    for (int i = lo; i < hi; ++i) {
+        const int xs = static_cast<int>(static_cast<long long>(job.w) * i / tiles);
+        const int xe = static_cast<int>(static_cast<long long>(job.w) * (i + 1) / tiles);
+        RunTile(job, buffers[i], xs, xe);
+    }
+}
+
+// Column tiles are independent: every output pixel is computed from the source
+// alone, so the result does not depend on how many threads share them.
+void RunPipeline(Pipeline job)
+{
+    if (job.x1 <= job.x0 || job.y1 <= job.y0 || job.count == 0)
+        return;
+    Layout(job);
+    const int tiles = std::clamp(std::min(WorkerCount(), job.w / kMinTileColumns), 1, kMaxTiles);
+    if (job.tileBytes > static_cast<std::size_t>(INT32_MAX))
+        return;
+    GrayImage buffers = NewGrayImage(tiles, static_cast<int>(job.tileBytes));
+    if (!buffers)
+        return;
+    ParallelFor(0, tiles, 1, [&](int lo, int hi) { RunTiles(job, buffers, tiles, lo, hi); });
+}
+
+Pipeline MakePipeline(const GrayImage& src, GrayImage& dst, const StructuringElement& element,
+                      int a, int x0, int y0, int x1, int y1, int width, int height,
+                      std::initializer_list<Stage> stages)
+{
+    Pipeline job;
+    job.src = &src;
+    job.dst = &dst;
+    job.x0 = x0;
+    job.y0 = y0;
+    job.x1 = x1;
+    job.y1 = y1;
+    job.width = width;
+    job.height = height;
+    job.plan = MakePlan(element, a);
+    for (const Stage& stage : stages)
+        job.stages[static_cast<std::size_t>(job.count++)] = stage;
+    return job;
+}
+
+// ProperOpen: Close, Open, Close, then the minimum with the source.
+// ProperClose: Open, Close, Open, then the maximum with the source.
+constexpr std::array<Extreme, 6> ProperChain(Extreme first)
+{
+    const Extreme second = first == Extreme::Max ? Extreme::Min : Extreme::Max;
+    return {first, second, second, first, first, second};
+}
+
+void ProperOperator(Extreme first, const GrayImage& src, GrayImage& dst,
+                    const StructuringElement& element, int a, int x0, int y0, int x1, int y1,
+                    int width, int height)
+{
+    const auto e = ProperChain(first);
+    RunPipeline(MakePipeline(src, dst, element, a, x0, y0, x1, y1, width, height,
+                             {{e[0]}, {e[1]}, {e[2]}, {e[3]}, {e[4]}, {e[5], kSourceExtra}}));
+}
+
+void OnePass(Extreme extreme, const GrayImage& src, GrayImage& dst,
+             const StructuringElement& element, int a, int x0, int y0, int x1, int y1, int width,
+             int height)
+{
+    RunPipeline(
+        MakePipeline(src, dst, element, a, x0, y0, x1, y1, width, height, {{extreme}}));
+}
+
+bool SameImage(const GrayImage& a, const GrayImage& b, int width, int height)
+{
+    for (int x = 0; x < width; ++x)
+        if (std::memcmp(a[x], b[x], static_cast<std::size_t>(height)) != 0)
+            return false;
+    return true;
+}
+
+// The rounds form a sequence f(k) = pass(f(k - 1)) over finitely many images,
+// so it becomes periodic: once f(i) = f(j) with j < i, every later image
+// repeats with period i - j. A round that changes nothing is period 1; an
+// element without its centre can also cycle (a left and a right neighbour
+// swap a two-pixel image every round). The image of round 2^k is kept, and
+// each later image is compared with it and with its predecessor (Brent's
+// cycle search): the repetition is found within about twice the rounds it
+// takes to appear, and the rounds left are cut to their remainder.
+void Rounds(Extreme extreme, const GrayImage& src, GrayImage& dst,
+            const StructuringElement& element, int a, int rounds, int width, int height)
+{
+    if (width <= 0 || height <= 0)
+        return;
+    if (rounds < 1) {
+        CopyGrayImage(src, dst, width, height);
+        return;
+    }
+    auto pass = [&](const GrayImage& from, GrayImage& to) {
+        OnePass(extreme, from, to, element, a, 0, 0, width, height, width, height);
+    };
+    if (rounds == 1) {
+        pass(src, dst);
+        return;
+    }
+    GrayImage current = NewGrayImage(width, height), previous = NewGrayImage(width, height);
+    GrayImage kept = NewGrayImage(width, height);
+    if (!current || !previous || !kept)
+        return;
+    auto round = [&] {
+        std::swap(current, previous);
+        pass(previous, current);
+    };
+    pass(src, current);
+    CopyGrayImage(current, kept, width, height);
+    int done = 1, keptAt = 1;
+    while (done < rounds) {
+        round();
+        ++done;
+        if (SameImage(current, previous, width, height))
+            break;  // a fixed point
+        if (SameImage(current, kept, width, height)) {
+            const int period = done - keptAt;
+            for (int left = (rounds - done) % period; left > 0; --left)
+                round();
+            break;
+        }
+        if (done == 2 * static_cast<long long>(keptAt)) {
+            CopyGrayImage(current, kept, width, height);
+            keptAt = done;
+        }
+    }
+    CopyGrayImage(current, dst, width, height);
+}
+
+}  // namespace
+
+void Dilate(const GrayImage& src, GrayImage& dst, const StructuringElement& element, int a,
+            int x0, int y0, int x1, int y1, int width, int height)
+{
+    OnePass(Extreme::Max, src, dst, element, a, x0, y0, x1, y1, width, height);
+}
+
+void Erode(const GrayImage& src, GrayImage& dst, const StructuringElement& element, int a,
+           int x0, int y0, int x1, int y1, int width, int height)
+{
+    OnePass(Extreme::Min, src, dst, element, a, x0, y0, x1, y1, width, height);
+}
+
+void Open(const GrayImage& src, GrayImage& dst, const StructuringElement& element, int a,
+          int x0, int y0, int x1, int y1, int width, int height)
+{
+    RunPipeline(MakePipeline(src, dst, element, a, x0, y0, x1, y1, width, height,
+                             {{Extreme::Min}, {Extreme::Max}}));
+}
+
+void Close(const GrayImage& src, GrayImage& dst, const StructuringElement& element, int a,
+           int x0, int y0, int x1, int y1, int width, int height)
+{
+    RunPipeline(MakePipeline(src, dst, element, a, x0, y0, x1, y1, width, height,
+                             {{Extreme::Max}, {Extreme::Min}}));
+}
+
+void ProperOpen(const GrayImage& src, GrayImage& dst, const StructuringElement& element, int a,
+                int x0, int y0, int x1, int y1, int width, int height)
+{
+    ProperOperator(Extreme::Max, src, dst, element, a, x0, y0, x1, y1, width, height);
+}
+
+void ProperClose(const GrayImage& src, GrayImage& dst, const StructuringElement& element, int a,
+                 int x0, int y0, int x1, int y1, int width, int height)
+{
+    ProperOperator(Extreme::Min, src, dst, element, a, x0, y0, x1, y1, width, height);
+}
+
+// The ProperOpen chain ends in stage 5, whose output (taken with the source)
+// is both the input of the ProperClose chain and the extra of its last stage.
+void AutoMedian(const GrayImage& src, GrayImage& dst, const StructuringElement& element, int a,
+                int x0, int y0, int x1, int y1, int width, int height)
+{
+    const auto o = ProperChain(Extreme::Max), c = ProperChain(Extreme::Min);
+    RunPipeline(MakePipeline(src, dst, element, a, x0, y0, x1, y1, width, height,
+                             {{o[0]}, {o[1]}, {o[2]}, {o[3]}, {o[4]}, {o[5], kSourceExtra},
+                              {c[0]}, {c[1]}, {c[2]}, {c[3]}, {c[4]}, {c[5], 5}}));
+}
+
+void DilateRounds(const GrayImage& src, GrayImage& dst, const StructuringElement& element, int a,
+                  int rounds, int width, int height)
+{
+    Rounds(Extreme::Max, src, dst, element, a, rounds, width, height);
+}
+
+void ErodeRounds(const GrayImage& src, GrayImage& dst, const StructuringElement& element, int a,
+                 int rounds, int width, int height)
+{
+    Rounds(Extreme::Min, src, dst, element, a, rounds, width, height);
+}
+
+int MaxOf(const int* values, int count)
+{
+    int m = values[0];
+    for (int i = 1; i < count; ++i)
+        if (values[i] > m)
+            m = values[i];
+    return m;
+}
+
+int MinOf(const int* values, int count)
+{
+    int m = values[0];
+    for (int i = 1; i < count; ++i)
+        if (values[i] < m)
+            m = values[i];
+    return m;
+}
