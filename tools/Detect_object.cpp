@@ -4,15 +4,41 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <emmintrin.h>  // SSE2, part of every x86-64 processor
 
 namespace {
 
-// The label table: one record per label, the label count being its size. It
-// grows as a picture needs and keeps its capacity from run to run.
-std::vector<LabelRecord> labelTable;
+// The label table: records 0 .. count − 1 are in use. It grows as a picture
+// needs and keeps its capacity from run to run. Records are plain data, so
+// growing copies them as bytes and a fresh slot needs no initialisation. One
+// scratch record sits before record 0, at index kUnlabelled: the dense pass
+// counts background pixels into it rather than branching around them.
+struct LabelStore {
+    std::unique_ptr<LabelRecord[]> block;
+    LabelRecord* records = nullptr;  // block + 1
+    std::size_t capacity = 0;
+    std::int32_t count = 0;
 
-LabelRecord& Record(std::int32_t label) { return labelTable[static_cast<std::size_t>(label)]; }
+    // Makes room for extra more records beyond count.
+    void Reserve(std::size_t extra)
+    {
+        const std::size_t needed = static_cast<std::size_t>(count) + extra;
+        if (needed <= capacity)
+            return;
+        const std::size_t grown = std::max(needed, capacity * 2);
+        std::unique_ptr<LabelRecord[]> bigger(new LabelRecord[grown + 1]);
+        if (count > 0)
+            std::memcpy(bigger.get() + 1, records, static_cast<std::size_t>(count) * sizeof(LabelRecord));
+        block = std::move(bigger);
+        block[0] = {};
+        records = block.get() + 1;
+        capacity = grown;
+    }
+};
+LabelStore labelTable;
+
+LabelRecord& Record(std::int32_t label) { return labelTable.records[label]; }
 
 // Object pixel test in one form for all three modes: v <= below or v >= above.
 // below = -1 and above = 256 switch their side off; any threshold outside
@@ -82,11 +108,97 @@ void GrowLabelBy(std::int32_t label, std::int32_t count, int x, int lastY)
     r.maxY = std::max(r.maxY, lastY);
 }
 
+// FindRoot without the root field, which ResolveLabels sets for every label anyway.
+std::int32_t RootOf(std::int32_t a)
+{
+    while (Record(a).parent != a) {
+        LabelRecord& r = Record(a);
+        r.parent = Record(r.parent).parent;
+        a = r.parent;
+    }
+    return a;
+}
+
+// Number of runs of set bits in the bit string of n pixels.
+int CountRuns(const std::vector<std::uint64_t>& bits, int n)
+{
+    int runs = 0;
+    std::uint64_t carry = 0;  // top bit of the word before
+    for (std::size_t w = 0; w <= static_cast<std::size_t>(n >> 6); ++w) {
+        const std::uint64_t word = bits[w];
+        runs += __builtin_popcountll(word & ~((word << 1) | carry));
+        carry = word >> 63;
+    }
+    return runs;
+}
+
+// One column x > X1 pixel by pixel, for columns so broken up (noise) that the
+// run-wise pass would mispredict at every run. It applies the rules of
+// LabelInnerPixel (and of LabelEdgePixel on row Y1, where the upper neighbour is
+// outside the region) with masks instead of branches on the pixel test and on
+// the neighbours: with the marker -1 read as unsigned, min(L, U) is the smaller
+// label, or the only one, or the marker when neither neighbour is labelled.
+// Only opening a label and joining two stay branches; both are rare next to
+// the coin toss of the pixel test. The label table must have room for n / 2 + 1
+// more records (two new labels are never adjacent in a column).
+void LabelDenseColumn(const std::vector<std::uint64_t>& bits, int n, std::int32_t* column,
+                      const std::int32_t* left, int x, int Y1)
+{
+    LabelRecord* const records = labelTable.records;
+    std::int32_t count = labelTable.count;
+    std::uint32_t up = ~0U;  // label of the upper neighbour; none above row Y1
+    for (int i = 0; i < n; ++i) {
+        const int y = Y1 + i;
+        const auto object = static_cast<std::uint32_t>((bits[static_cast<std::size_t>(i >> 6)] >> (i & 63)) & 1);
+        const auto L = static_cast<std::uint32_t>(left[y]);
+        const std::uint32_t below = L < up ? L : up;  // min as unsigned
+        // The pixel's label, or the marker for background: (object − 1) is all ones then.
+        std::uint32_t label = below | (object - 1);
+        const std::uint32_t open = object & static_cast<std::uint32_t>(below == ~0U);
+        if (open != 0) {
+            // NewLabel.
+            label = static_cast<std::uint32_t>(count);
+            records[count] = {count, 1, x, y, x, y, count};
+            ++count;
+        } else {
+            const std::uint32_t join = object & static_cast<std::uint32_t>(L != ~0U) &
+                                       static_cast<std::uint32_t>(up != ~0U) &
+                                       static_cast<std::uint32_t>(L != up);
+            if (join != 0) {
+                // JoinLabels(L, up): the larger root hangs under the smaller.
+                const std::int32_t a = RootOf(static_cast<std::int32_t>(L));
+                const std::int32_t b = RootOf(static_cast<std::int32_t>(up));
+                if (a != b) {
+                    LabelRecord& high = records[std::max(a, b)];
+                    high.parent = high.root = std::min(a, b);
+                }
+            }
+            // GrowLabel, into the scratch record for background. In scan order x
+            // is the largest column yet, so maxX = x is GrowLabel's max(maxX, x).
+            LabelRecord& grown = records[static_cast<std::int32_t>(label)];
+            grown.area += 1;
+            grown.maxX = x;
+            grown.maxY = std::max(grown.maxY, y);
+        }
+        column[y] = static_cast<std::int32_t>(label);
+        up = label;
+    }
+    labelTable.count = count;
+}
+
 // The labelling pass. It visits the pixels in the scan order, column by column
-// and down each column, as the object order requires, but a run of object
-// pixels down a column is handled at once: its first pixel by the full rules of
-// LabelEdgePixel or LabelInnerPixel, the rest knowing that their upper
-// neighbour is labelled. Background runs are skipped by the bit string.
+// and down each column, as the object order requires, and gives every pixel the
+// label LabelEdgePixel or LabelInnerPixel would, but a run of object pixels down
+// a column is handled at once:
+// - its first pixel has no labelled upper neighbour (the pixel above is
+//   background or outside the region), so it takes its left neighbour's label,
+//   or opens a new one when that is unlabelled or outside the region;
+// - every further pixel has its upper neighbour labelled u: it takes u unless
+//   its left neighbour L is labelled differently, when it takes min(L, u) and
+//   the two sets are joined.
+// The pixels are counted into their labels' records a stretch at a time, and
+// the root of u is kept while the run lasts, so a join costs one root walk.
+// Background is skipped by the bit string.
 void LabelPixels(const GrayImage& image, IntImage& labels, const PixelTest& test, int X1, int Y1,
                  int X2, int Y2)
 {
@@ -100,43 +212,67 @@ void LabelPixels(const GrayImage& image, IntImage& labels, const PixelTest& test
         std::vector<std::uint64_t> bits;
         for (int x = X1; x <= lastX; ++x) {
             ColumnBits(image[x] + Y1, n, test, bits);
-            std::int32_t* column = labels[x];
-            const std::int32_t* left = x > X1 ? labels[x - 1] : nullptr;
+            std::int32_t* column = LabelColumn(labels, x);
+            const std::int32_t* left = LabelColumn(labels, x - 1);
+            const bool first = x == X1;
+            // A column opens at most one label per run, and has at most n / 2 + 1 runs.
+            labelTable.Reserve(static_cast<std::size_t>(n / 2 + 1));
+            LabelRecord* records = labelTable.records;
+            // Dense columns go pixel by pixel; a run costs more than a pixel there.
+            if (!first && CountRuns(bits, n) * 8 > n) {
+                LabelDenseColumn(bits, n, column, left, x, Y1);
+                continue;
+            }
+            // The slot still holds column x − 2.
+            std::memset(column + Y1, 0xFF, static_cast<std::size_t>(n) * sizeof(std::int32_t));
             for (int i = NextBit(bits, 0, n, false); i < n;) {
                 const int end = NextBit(bits, i, n, true);  // the run is rows i .. end - 1
                 int y = Y1 + i;
                 const int yEnd = Y1 + end;
-                if (x == X1 || y == Y1)
-                    LabelEdgePixel(labels, x, y, X1, Y1);
-                else
-                    LabelInnerPixel(labels, x, y);
-                std::int32_t u = column[y];  // label of the upper neighbour from here on
-                std::int32_t pending = 0;    // pixels given u and not yet counted into it
-                if (left == nullptr) {
-                    // First column: the upper neighbour is the only one; the run takes its label.
-                    for (++y; y < yEnd; ++y)
-                        column[y] = u;
-                    pending = end - i - 1;
-                } else {
-                    std::int32_t joined = kUnlabelled;  // last left label joined with u
+                // NewLabel when the left neighbour is unlabelled, written without a
+                // branch: on noise that test is a coin toss. The record is filled
+                // either way and only kept when the count moves past it.
+                const std::int32_t start = first ? kUnlabelled : left[y];
+                const std::int32_t fresh = labelTable.count;
+                const bool open = start == kUnlabelled;
+                records[fresh] = {fresh, 1, x, y, x, y, fresh};
+                labelTable.count += open ? 1 : 0;
+                std::int32_t u = open ? fresh : start;  // the label given to the pixels from here on
+                std::int32_t pending = open ? 0 : 1;  // pixels given u and not yet counted into it
+                std::int32_t root = open ? fresh : kUnlabelled;  // root of u once known
+                column[y] = u;
+                if (!first) {
+                    std::int32_t joined = kUnlabelled;  // last larger left label joined with u
                     for (++y; y < yEnd; ++y) {
                         const std::int32_t L = left[y];
                         if (L != kUnlabelled && L != u && L != joined) {
+                            if (root == kUnlabelled)
+                                root = RootOf(u);
+                            const std::int32_t rootL = RootOf(L);
+                            if (rootL != root) {
+                                // JoinLabels: the larger root hangs under the smaller.
+                                LabelRecord& high = Record(std::max(root, rootL));
+                                high.parent = high.root = std::min(root, rootL);
+                                root = high.parent;
+                            }
                             if (L < u) {
                                 // The pixel takes the smaller label; the run goes on with it.
                                 if (pending > 0)
                                     GrowLabelBy(u, pending, x, y - 1);
                                 pending = 0;
-                                JoinLabels(L, u);
                                 u = L;
                             } else {
-                                JoinLabels(L, u);
                                 joined = L;
                             }
                         }
                         column[y] = u;
                         ++pending;
                     }
+                } else {
+                    // First column: the upper neighbour is the only one; the run takes its label.
+                    for (++y; y < yEnd; ++y)
+                        column[y] = u;
+                    pending += end - i - 1;
                 }
                 if (pending > 0)
                     GrowLabelBy(u, pending, x, yEnd - 1);
@@ -147,21 +283,55 @@ void LabelPixels(const GrayImage& image, IntImage& labels, const PixelTest& test
     ResolveLabels();
 }
 
+// What DrawLine sets for a line from (x, y1) down to (x, y2), y1 <= y2: the
+// pixels y1 <= y < y2 of column x inside the image (nothing when y1 = y2).
+void DrawDown(GrayImage& image, std::uint8_t value, int x, int y1, int y2, int width, int height)
+{
+    if (x < 0 || x >= width)
+        return;
+    std::uint8_t* column = image[x];
+    for (int y = std::max(y1, 0); y < std::min(y2, height); ++y)  // mostly a few pixels:
+        column[y] = value;                                          // no call to memset
+}
+
+// What DrawLine sets for a line from (x1, y) across to (x2, y), x1 <= x2.
+void DrawAcross(GrayImage& image, std::uint8_t value, int x1, int x2, int y, int width,
+                int height)
+{
+    if (y < 0 || y >= height)
+        return;
+    for (int x = std::max(x1, 0); x < std::min(x2, width); ++x)
+        image[x][y] = value;
+}
+
 // Keeps the roots that touch no side of the region, boxes them in gray 128 in
 // ascending root order, then draws the region's frame in gray 100 over them.
+// A box's sides run down and across, so they are drawn by DrawDown and
+// DrawAcross, which set exactly the pixels DrawLine sets for them (and skip its
+// general set-up, which would cost more than the short sides of small objects).
 int SelectAndDraw(GrayImage& image, ObjectTable& objects, int X1, int Y1, int X2, int Y2,
                   int width, int height)
 {
-    objects.clear();
+    // The roots that touch no side, gathered without a branch per label: on a
+    // noisy picture whether a label is such a root is a coin toss.
     const int count = LabelCount();
+    static std::vector<std::int32_t> kept;  // keeps its capacity, as the label table does
+    kept.resize(std::max(kept.size(), static_cast<std::size_t>(count)));
+    std::size_t found = 0;
     for (std::int32_t j = 0; j < count; ++j) {
         const LabelRecord& r = Record(j);
-        if (r.parent != j || r.minX == X1 || r.minY == Y1 || r.maxX == X2 || r.maxY == Y2)
-            continue;
-        DrawLine(image, 128, r.minX, r.minY, r.minX, r.maxY, width, height);
-        DrawLine(image, 128, r.minX, r.minY, r.maxX, r.minY, width, height);
-        DrawLine(image, 128, r.maxX, r.minY, r.maxX, r.maxY, width, height);
-        DrawLine(image, 128, r.minX, r.maxY, r.maxX, r.maxY, width, height);
+        kept[found] = j;
+        found += static_cast<std::size_t>((r.parent == j) & (r.minX != X1) & (r.minY != Y1) &
+                                          (r.maxX != X2) & (r.maxY != Y2));
+    }
+    objects.clear();
+    objects.reserve(found);  // one allocation, however many objects there are
+    for (std::size_t k = 0; k < found; ++k) {
+        const LabelRecord& r = Record(kept[k]);
+        DrawDown(image, 128, r.minX, r.minY, r.maxY, width, height);
+        DrawAcross(image, 128, r.minX, r.maxX, r.minY, width, height);
+        DrawDown(image, 128, r.maxX, r.minY, r.maxY, width, height);
+        DrawAcross(image, 128, r.minX, r.maxX, r.maxY, width, height);
         objects.push_back({r.minX, r.minY, r.maxX, r.maxY, r.area});
     }
     // DrawLine leaves each end point unset: the bottom-right corners stay as they were.
@@ -177,7 +347,7 @@ int SelectAndDraw(GrayImage& image, ObjectTable& objects, int X1, int Y1, int X2
 int DetectObjects(GrayImage& image, IntImage& labels, ObjectTable& objects, int mode, int t,
                   int X1, int Y1, int X2, int Y2, int width, int height)
 {
-    ClearLabels(labels, width, height);
+    ClearLabels(labels, height);
     if (mode == 1)
         LabelBrightPixels(image, labels, t, X1, Y1, X2, Y2);
     else if (mode == 0)
@@ -188,25 +358,19 @@ int DetectObjects(GrayImage& image, IntImage& labels, ObjectTable& objects, int 
 int DetectBandObjects(GrayImage& image, IntImage& labels, ObjectTable& objects, int lower,
                       int upper, int X1, int Y1, int X2, int Y2, int width, int height)
 {
-    ClearLabels(labels, width, height);
+    ClearLabels(labels, height);
     LabelBandPixels(image, labels, lower, upper, X1, Y1, X2, Y2);
     return SelectAndDraw(image, objects, X1, Y1, X2, Y2, width, height);
 }
 
-void ClearLabels(IntImage& labels, int width, int height)
+void ClearLabels(IntImage& labels, int height)
 {
-    labelTable.clear();
-    if (width <= 0 || height <= 0)
+    labelTable.count = 0;
+    if (height <= 0)
         return;
     // Every byte 0xFF is kUnlabelled (-1) in each element.
-    const std::size_t column = static_cast<std::size_t>(height);
-    const std::size_t span = column * static_cast<std::size_t>(width - 1);
-    if (labels[width - 1] == labels[0] + span) {  // columns back to back: one block
-        std::memset(labels[0], 0xFF, (span + column) * sizeof(std::int32_t));
-        return;
-    }
-    for (int x = 0; x < width; ++x)
-        std::memset(labels[x], 0xFF, column * sizeof(std::int32_t));
+    for (int x = 0; x < 2; ++x)
+        std::memset(labels[x], 0xFF, static_cast<std::size_t>(height) * sizeof(std::int32_t));
 }
 
 void LabelDarkPixels(const GrayImage& image, IntImage& labels, int t, int X1, int Y1, int X2,
@@ -235,18 +399,19 @@ void LabelEdgePixel(IntImage& labels, int x, int y, int X1, int Y1)
     }
     // In the first column only the upper neighbour is inside the region, in the
     // first row only the left one.
-    const std::int32_t neighbour = x == X1 ? labels[x][y - 1] : labels[x - 1][y];
+    const std::int32_t neighbour =
+        x == X1 ? LabelColumn(labels, x)[y - 1] : LabelColumn(labels, x - 1)[y];
     if (neighbour == kUnlabelled) {
         NewLabel(labels, x, y);
     } else {
-        labels[x][y] = neighbour;
+        LabelColumn(labels, x)[y] = neighbour;
         GrowLabel(neighbour, x, y);
     }
 }
 
 void LabelInnerPixel(IntImage& labels, int x, int y)
 {
-    const std::int32_t L = labels[x - 1][y], U = labels[x][y - 1];
+    const std::int32_t L = LabelColumn(labels, x - 1)[y], U = LabelColumn(labels, x)[y - 1];
     if (L == kUnlabelled && U == kUnlabelled) {
         NewLabel(labels, x, y);
         return;
@@ -258,7 +423,7 @@ void LabelInnerPixel(IntImage& labels, int x, int y)
         label = L;
     else
         label = std::min(L, U);
-    labels[x][y] = label;
+    LabelColumn(labels, x)[y] = label;
     GrowLabel(label, x, y);
     if (L != kUnlabelled && U != kUnlabelled && L != U)
         JoinLabels(L, U);
@@ -266,9 +431,10 @@ void LabelInnerPixel(IntImage& labels, int x, int y)
 
 std::int32_t NewLabel(IntImage& labels, int x, int y)
 {
-    const auto n = static_cast<std::int32_t>(labelTable.size());
-    labelTable.push_back({n, 1, x, y, x, y, n});
-    labels[x][y] = n;
+    labelTable.Reserve(1);
+    const std::int32_t n = labelTable.count++;
+    Record(n) = {n, 1, x, y, x, y, n};
+    LabelColumn(labels, x)[y] = n;
     return n;
 }
 
@@ -327,6 +493,9 @@ void ResolveLabels()
     }
 }
 
-int LabelCount() { return static_cast<int>(labelTable.size()); }
+int LabelCount() { return labelTable.count; }
 
-std::span<const LabelRecord> LabelTable() { return labelTable; }
+std::span<const LabelRecord> LabelTable()
+{
+    return {labelTable.records, static_cast<std::size_t>(labelTable.count)};
+}

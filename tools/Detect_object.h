@@ -20,9 +20,17 @@
 // listed in ascending root order: leftmost column first, then topmost pixel in
 // that column.
 
-// Label image marker of an unlabelled pixel. Labels count up from 0, so no
-// label can ever take it, however many a picture needs.
+// The label image holds the provisional label of each object pixel, or the
+// marker kUnlabelled. The scan only ever looks at the column it is labelling
+// and the one to its left, so the label image keeps just those two: it is an
+// IntImage of 2 columns x height, and column x of the picture lives in column
+// x mod 2 (LabelColumn). Its size no longer grows with the picture's width.
+
+// Marker of an unlabelled pixel. Labels count up from 0, so no label can ever
+// take it, however many a picture needs.
 constexpr std::int32_t kUnlabelled = -1;
+
+inline std::int32_t* LabelColumn(IntImage& labels, int x) { return labels[x & 1]; }
 
 // One record of the label table. Before ResolveLabels a record describes the
 // pixels carrying its own label; afterwards a root's record describes its whole
@@ -41,24 +49,24 @@ struct DetectedObject {
 };
 using ObjectTable = std::vector<DetectedObject>;
 
-// Labels the region of image into labels (width x height), keeps the objects
-// that touch no side of the region, writes them to objects (replacing what it
-// held) and draws, with DrawLine, each one's box in gray 128 and then the
-// region's frame in gray 100 into image. Returns the number of objects. A mode
-// other than 0 or 1 finds nothing but still draws the frame.
+// Labels the region of image with the label image labels (2 x height), keeps
+// the objects that touch no side of the region, writes them to objects
+// (replacing what it held) and draws, with DrawLine, each one's box in gray 128
+// and then the region's frame in gray 100 into image. Returns the number of
+// objects. A mode other than 0 or 1 finds nothing but still draws the frame.
 int DetectObjects(GrayImage& image, IntImage& labels, ObjectTable& objects, int mode, int t,
                   int X1, int Y1, int X2, int Y2, int width, int height);
 // The same with the band test.
 int DetectBandObjects(GrayImage& image, IntImage& labels, ObjectTable& objects, int lower,
                       int upper, int X1, int Y1, int X2, int Y2, int width, int height);
 
-// Every element of the label image becomes kUnlabelled; the label table empties.
-void ClearLabels(IntImage& labels, int width, int height);
+// Both columns of the label image become kUnlabelled; the label table empties.
+void ClearLabels(IntImage& labels, int height);
 
 // Labelling passes: label the object pixels of the region in scan order, then
-// ResolveLabels. The label image must have been cleared. A region of more than
-// 2^31 − 1 pixels is scanned only as far as that many pixels go, so that no
-// label number or area can pass the 32-bit range.
+// ResolveLabels. Each column is set to kUnlabelled over the region's rows before
+// it is scanned. A region of more than 2^31 − 1 pixels is scanned only as far as
+// that many pixels go, so that no label number or area can pass the 32-bit range.
 void LabelDarkPixels(const GrayImage& image, IntImage& labels, int t, int X1, int Y1, int X2,
                      int Y2);
 void LabelBrightPixels(const GrayImage& image, IntImage& labels, int t, int X1, int Y1, int X2,
