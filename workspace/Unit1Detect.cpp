@@ -16,7 +16,9 @@ void TForm1::BuildGroupBox3()
     GroupBox3 = Place<QGroupBox>(Panel4, "GroupBox3", 544, 8, 369, 217);
     GroupBox3->setTitle(QStringLiteral("Detect Result"));
     Label31 = PlaceLabel(GroupBox3, "Label31", QStringLiteral("Number of Object Found:"), 16, 24);
-    Label32 = PlaceLabel(GroupBox3, "Label32", QStringLiteral("0"), 144, 24);
+    // Just right of the caption, whatever width the font gives it.
+    Label32 = PlaceLabel(GroupBox3, "Label32", QStringLiteral("0"),
+                         Label31->x() + Label31->width() + 6, 24);
     Label32->setMinimumWidth(48);
     StringGrid1 = Place<StringGrid>(GroupBox3, "StringGrid1", 16, 48, 337, 153);
     StringGrid1->SetColCount(7);
