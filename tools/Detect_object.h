@@ -51,9 +51,12 @@ using ObjectTable = std::vector<DetectedObject>;
 
 // Labels the region of image with the label image labels (2 x height), keeps
 // the objects that touch no side of the region, writes them to objects
-// (replacing what it held) and draws, with DrawLine, each one's box in gray 128
-// and then the region's frame in gray 100 into image. Returns the number of
-// objects. A mode other than 0 or 1 finds nothing but still draws the frame.
+// (replacing what it held) in ascending root order, and draws into image each
+// one's box in gray 128, then the region's frame in gray 100: the four sides
+// (minX, minY)-(minX, maxY), (minX, minY)-(maxX, minY), (maxX, minY)-(maxX, maxY),
+// (minX, maxY)-(maxX, maxY) as DrawLine draws them, so each bottom-right corner
+// stays unset. Returns the number of objects. A mode other than 0 or 1 finds
+// nothing but still draws the frame.
 int DetectObjects(GrayImage& image, IntImage& labels, ObjectTable& objects, int mode, int t,
                   int X1, int Y1, int X2, int Y2, int width, int height);
 // The same with the band test.
@@ -64,8 +67,10 @@ int DetectBandObjects(GrayImage& image, IntImage& labels, ObjectTable& objects, 
 void ClearLabels(IntImage& labels, int height);
 
 // Labelling passes: label the object pixels of the region in scan order, then
-// ResolveLabels. Each column is set to kUnlabelled over the region's rows before
-// it is scanned. A region of more than 2^31 − 1 pixels is scanned only as far as
+// ResolveLabels. Each pixel gets the label LabelEdgePixel or LabelInnerPixel
+// would give it, and the table ends as those rules leave it; the passes apply
+// the rules a run of pixels at a time. Each column is set to kUnlabelled over
+// the region's rows before it is scanned. A region of more than 2^31 − 1 pixels is scanned only as far as
 // that many pixels go, so that no label number or area can pass the 32-bit range.
 void LabelDarkPixels(const GrayImage& image, IntImage& labels, int t, int X1, int Y1, int X2,
                      int Y2);
