@@ -57,11 +57,13 @@ PixelTest BandTest(int lower, int upper)
 
 // One bit per pixel of a column segment: bit i of the bit string is set when
 // pixel i passes the test. Bits past n stay clear, and one spare word follows,
-// so the run search below may look one word past the end.
+// so the run search below may look one word past the end. The same test also
+// goes to mask, one byte per pixel, 0xFF for an object pixel and 0 otherwise.
 void ColumnBits(const std::uint8_t* g, int n, const PixelTest& test,
-                std::vector<std::uint64_t>& bits)
+                std::vector<std::uint64_t>& bits, std::vector<std::uint8_t>& mask)
 {
     bits.assign(static_cast<std::size_t>(n / 64 + 2), 0);
+    mask.resize(static_cast<std::size_t>(n));
     const __m128i below = _mm_set1_epi8(static_cast<char>(std::max(test.below, 0)));
     const __m128i above = _mm_set1_epi8(static_cast<char>(std::min(test.above, 255)));
     const __m128i useBelow = test.below >= 0 ? _mm_set1_epi8(-1) : _mm_setzero_si128();
@@ -72,13 +74,17 @@ void ColumnBits(const std::uint8_t* g, int n, const PixelTest& test,
         // Unsigned v <= below is min(v, below) == v; v >= above is max(v, above) == v.
         const __m128i low = _mm_and_si128(_mm_cmpeq_epi8(_mm_min_epu8(v, below), v), useBelow);
         const __m128i high = _mm_and_si128(_mm_cmpeq_epi8(_mm_max_epu8(v, above), v), useAbove);
-        const auto mask = static_cast<std::uint64_t>(
-            static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(low, high))));
-        bits[static_cast<std::size_t>(i >> 6)] |= mask << (i & 63);
+        const __m128i passed = _mm_or_si128(low, high);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(mask.data() + i), passed);
+        const auto word = static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_movemask_epi8(passed)));
+        bits[static_cast<std::size_t>(i >> 6)] |= word << (i & 63);
     }
-    for (; i < n; ++i)
-        if (test(g[i]))
+    for (; i < n; ++i) {
+        const bool passed = test(g[i]);
+        mask[static_cast<std::size_t>(i)] = passed ? 0xFF : 0;
+        if (passed)
             bits[static_cast<std::size_t>(i >> 6)] |= std::uint64_t{1} << (i & 63);
+    }
 }
 
 // First pixel at or after from whose bit is set (or, with flip, clear); n if none.
@@ -141,7 +147,7 @@ int CountRuns(const std::vector<std::uint64_t>& bits, int n)
 // Only opening a label and joining two stay branches; both are rare next to
 // the coin toss of the pixel test. The label table must have room for n / 2 + 1
 // more records (two new labels are never adjacent in a column).
-void LabelDenseColumn(const std::vector<std::uint64_t>& bits, int n, std::int32_t* column,
+void LabelDenseColumn(const std::vector<std::uint8_t>& mask, int n, std::int32_t* column,
                       const std::int32_t* left, int x, int Y1)
 {
     LabelRecord* const records = labelTable.records;
@@ -149,37 +155,41 @@ void LabelDenseColumn(const std::vector<std::uint64_t>& bits, int n, std::int32_
     std::uint32_t up = ~0U;  // label of the upper neighbour; none above row Y1
     for (int i = 0; i < n; ++i) {
         const int y = Y1 + i;
-        const auto object = static_cast<std::uint32_t>((bits[static_cast<std::size_t>(i >> 6)] >> (i & 63)) & 1);
+        // All ones for an object pixel, 0 for background.
+        const auto object = static_cast<std::uint32_t>(static_cast<std::int8_t>(mask[static_cast<std::size_t>(i)]));
         const auto L = static_cast<std::uint32_t>(left[y]);
-        const std::uint32_t below = L < up ? L : up;  // min as unsigned
-        // The pixel's label, or the marker for background: (object − 1) is all ones then.
-        std::uint32_t label = below | (object - 1);
-        const std::uint32_t open = object & static_cast<std::uint32_t>(below == ~0U);
-        if (open != 0) {
-            // NewLabel.
-            label = static_cast<std::uint32_t>(count);
-            records[count] = {count, 1, x, y, x, y, count};
-            ++count;
-        } else {
-            const std::uint32_t join = object & static_cast<std::uint32_t>(L != ~0U) &
-                                       static_cast<std::uint32_t>(up != ~0U) &
-                                       static_cast<std::uint32_t>(L != up);
-            if (join != 0) {
-                // JoinLabels(L, up): the larger root hangs under the smaller.
-                const std::int32_t a = RootOf(static_cast<std::int32_t>(L));
-                const std::int32_t b = RootOf(static_cast<std::int32_t>(up));
-                if (a != b) {
-                    LabelRecord& high = records[std::max(a, b)];
-                    high.parent = high.root = std::min(a, b);
-                }
+        const bool lower = L < up;
+        const std::uint32_t below = lower ? L : up;  // min and max as unsigned
+        const std::uint32_t above = lower ? up : L;
+        // An object pixel opens a label when neither neighbour is labelled, and
+        // joins two when both are, differently. Rare next to the pixel test.
+        const bool open = (below & object) == ~0U;
+        const bool join = ((above | ~object) != ~0U) & (below != above);
+        std::uint32_t label = below | ~object;  // the marker for background
+        if (open | join) {
+            if (open) {
+                // NewLabel.
+                label = static_cast<std::uint32_t>(count);
+                records[count] = {count, 1, x, y, x, y, count};
+                ++count;
+                column[y] = static_cast<std::int32_t>(label);
+                up = label;
+                continue;
             }
-            // GrowLabel, into the scratch record for background. In scan order x
-            // is the largest column yet, so maxX = x is GrowLabel's max(maxX, x).
-            LabelRecord& grown = records[static_cast<std::int32_t>(label)];
-            grown.area += 1;
-            grown.maxX = x;
-            grown.maxY = std::max(grown.maxY, y);
+            // JoinLabels(L, up): the larger root hangs under the smaller.
+            const std::int32_t a = RootOf(static_cast<std::int32_t>(L));
+            const std::int32_t b = RootOf(static_cast<std::int32_t>(up));
+            if (a != b) {
+                LabelRecord& high = records[std::max(a, b)];
+                high.parent = high.root = std::min(a, b);
+            }
         }
+        // GrowLabel, into the scratch record for background. In scan order x is
+        // the largest column yet, so maxX = x is GrowLabel's max(maxX, x).
+        LabelRecord& grown = records[static_cast<std::int32_t>(label)];
+        grown.area += 1;
+        grown.maxX = x;
+        grown.maxY = std::max(grown.maxY, y);
         column[y] = static_cast<std::int32_t>(label);
         up = label;
     }
@@ -210,8 +220,9 @@ void LabelPixels(const GrayImage& image, IntImage& labels, const PixelTest& test
         const int lastX = static_cast<int>(X1 + columns - 1);
         const int n = static_cast<int>(rows);
         std::vector<std::uint64_t> bits;
+        std::vector<std::uint8_t> mask;
         for (int x = X1; x <= lastX; ++x) {
-            ColumnBits(image[x] + Y1, n, test, bits);
+            ColumnBits(image[x] + Y1, n, test, bits, mask);
             std::int32_t* column = LabelColumn(labels, x);
             const std::int32_t* left = LabelColumn(labels, x - 1);
             const bool first = x == X1;
@@ -220,7 +231,7 @@ void LabelPixels(const GrayImage& image, IntImage& labels, const PixelTest& test
             LabelRecord* records = labelTable.records;
             // Dense columns go pixel by pixel; a run costs more than a pixel there.
             if (!first && CountRuns(bits, n) * 8 > n) {
-                LabelDenseColumn(bits, n, column, left, x, Y1);
+                LabelDenseColumn(mask, n, column, left, x, Y1);
                 continue;
             }
             // The slot still holds column x − 2.
@@ -283,40 +294,52 @@ void LabelPixels(const GrayImage& image, IntImage& labels, const PixelTest& test
     ResolveLabels();
 }
 
-// What DrawLine sets for a line from (x, y1) down to (x, y2), y1 <= y2: the
-// pixels y1 <= y < y2 of column x inside the image (nothing when y1 = y2).
-void DrawDown(GrayImage& image, std::uint8_t value, int x, int y1, int y2, int width, int height)
+// The box of an object in gray 128: the pixels DrawLine sets for its sides
+// (minX, minY)-(minX, maxY), (minX, minY)-(maxX, minY), (maxX, minY)-(maxX, maxY)
+// and (minX, maxY)-(maxX, maxY), each of which leaves its end point unset. The
+// box lies in the region, so inside the image.
+void DrawBox(GrayImage& image, const LabelRecord& r)
 {
-    if (x < 0 || x >= width)
+    constexpr std::uint8_t kGray = 128;
+    const int w = r.maxX - r.minX, h = r.maxY - r.minY;
+    std::uint8_t* left = image[r.minX];
+    std::uint8_t* right = image[r.maxX];
+    if (w <= 3 && h <= 3) {
+        // Most objects of a noisy picture are this small and of every shape:
+        // write three pixels a side, the ones past the side's end into a
+        // scratch byte, rather than branch on each length.
+        std::uint8_t scratch;
+        for (int k = 0; k < 3; ++k) {
+            const bool down = k < h, across = k < w;
+            *(down ? left + r.minY + k : &scratch) = kGray;
+            *(down ? right + r.minY + k : &scratch) = kGray;
+            std::uint8_t* column = image[std::min(r.minX + k, r.maxX)];
+            *(across ? column + r.minY : &scratch) = kGray;
+            *(across ? column + r.maxY : &scratch) = kGray;
+        }
         return;
-    std::uint8_t* column = image[x];
-    for (int y = std::max(y1, 0); y < std::min(y2, height); ++y)  // mostly a few pixels:
-        column[y] = value;                                          // no call to memset
-}
-
-// What DrawLine sets for a line from (x1, y) across to (x2, y), x1 <= x2.
-void DrawAcross(GrayImage& image, std::uint8_t value, int x1, int x2, int y, int width,
-                int height)
-{
-    if (y < 0 || y >= height)
-        return;
-    for (int x = std::max(x1, 0); x < std::min(x2, width); ++x)
-        image[x][y] = value;
+    }
+    for (int y = r.minY; y < r.maxY; ++y) {
+        left[y] = kGray;
+        right[y] = kGray;
+    }
+    for (int x = r.minX; x < r.maxX; ++x) {
+        image[x][r.minY] = kGray;
+        image[x][r.maxY] = kGray;
+    }
 }
 
 // Keeps the roots that touch no side of the region, boxes them in gray 128 in
 // ascending root order, then draws the region's frame in gray 100 over them.
-// A box's sides run down and across, so they are drawn by DrawDown and
-// DrawAcross, which set exactly the pixels DrawLine sets for them (and skip its
-// general set-up, which would cost more than the short sides of small objects).
+// A box's sides run down and across, so DrawBox sets their pixels directly:
+// DrawLine's general set-up would cost more than the short sides of small objects.
 int SelectAndDraw(GrayImage& image, ObjectTable& objects, int X1, int Y1, int X2, int Y2,
                   int width, int height)
 {
     // The roots that touch no side, gathered without a branch per label: on a
     // noisy picture whether a label is such a root is a coin toss.
     const int count = LabelCount();
-    static std::vector<std::int32_t> kept;  // keeps its capacity, as the label table does
-    kept.resize(std::max(kept.size(), static_cast<std::size_t>(count)));
+    const std::unique_ptr<std::int32_t[]> kept(new std::int32_t[static_cast<std::size_t>(count) + 1]);
     std::size_t found = 0;
     for (std::int32_t j = 0; j < count; ++j) {
         const LabelRecord& r = Record(j);
@@ -328,10 +351,7 @@ int SelectAndDraw(GrayImage& image, ObjectTable& objects, int X1, int Y1, int X2
     objects.reserve(found);  // one allocation, however many objects there are
     for (std::size_t k = 0; k < found; ++k) {
         const LabelRecord& r = Record(kept[k]);
-        DrawDown(image, 128, r.minX, r.minY, r.maxY, width, height);
-        DrawAcross(image, 128, r.minX, r.maxX, r.minY, width, height);
-        DrawDown(image, 128, r.maxX, r.minY, r.maxY, width, height);
-        DrawAcross(image, 128, r.minX, r.maxX, r.maxY, width, height);
+        DrawBox(image, r);
         objects.push_back({r.minX, r.minY, r.maxX, r.maxY, r.area});
     }
     // DrawLine leaves each end point unset: the bottom-right corners stay as they were.
@@ -482,9 +502,9 @@ void ResolveLabels()
         const std::int32_t root = r.parent == i ? i : Record(r.parent).root;
         r.parent = root;
         r.root = root;
-        if (root == i)
-            continue;
-        LabelRecord& into = Record(root);
+        // A root folds into the scratch record instead: no branch on a test
+        // that noise makes a coin toss.
+        LabelRecord& into = Record(root == i ? kUnlabelled : root);
         into.area += r.area;
         into.minX = std::min(into.minX, r.minX);
         into.minY = std::min(into.minY, r.minY);
