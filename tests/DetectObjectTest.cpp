@@ -46,26 +46,18 @@ const Rows kUShape = {{9, 9, 9, 9, 9, 9, 9, 9},
 
 }  // namespace
 
-TEST(DetectObjects, ASinglePixelIsAnObjectWhoseBoxDrawsNothing)
+TEST(DetectObjects, ASinglePixelIsAnObjectAndDiagonalNeighboursAreTwo)
 {
-    Rows rows(5, std::vector<int>(6, 200));
-    rows[2][3] = 10;
-    const Detection d = Detect(rows, 0, 10, {0, 0, 5, 4});
-    ASSERT_EQ(d.count, 1);
-    EXPECT_EQ(d.objects[0], (DetectedObject{3, 2, 3, 2, 1}));
-    EXPECT_EQ(d.image[3][2], 10);  // every line of the box has equal ends
-}
-
-TEST(DetectObjects, PixelsTouchingOnlyAtACornerAreTwoObjects)
-{
-    const Detection d = Detect({{9, 9, 9, 9, 9},
-                                {9, 0, 9, 9, 9},
-                                {9, 9, 0, 9, 9},
-                                {9, 9, 9, 9, 9}},
-                               0, 0, {0, 0, 4, 3});
-    ASSERT_EQ(d.count, 2);
+    const Detection d = Detect({{9, 9, 9, 9, 9, 9},
+                                {9, 0, 9, 9, 9, 9},
+                                {9, 9, 0, 9, 0, 9},
+                                {9, 9, 9, 9, 9, 9}},
+                               0, 0, {0, 0, 5, 3});
+    ASSERT_EQ(d.count, 3);
     EXPECT_EQ(d.objects[0], (DetectedObject{1, 1, 1, 1, 1}));
     EXPECT_EQ(d.objects[1], (DetectedObject{2, 2, 2, 2, 1}));
+    EXPECT_EQ(d.objects[2], (DetectedObject{4, 2, 4, 2, 1}));
+    EXPECT_EQ(d.image[4][2], 0);  // every side of a one-pixel box has equal ends
 }
 
 TEST(DetectObjects, AUShapeIsOneObjectJoinedAtTheBottomOfItsArm)
@@ -160,28 +152,21 @@ TEST(DetectObjects, ModesAndTheirThresholds)
     EXPECT_EQ(Detect(rows, 2, 200, all, 50).count, 0);
 }
 
-TEST(DetectObjects, AnotherModeFindsNothingButDrawsTheFrame)
+TEST(DetectObjects, AnotherModeOrAnEmptyRegionFindsNothingButTheFrameIsDrawn)
 {
     for (int mode : {-1, 3}) {
         const Detection d = Detect(kUShape, mode, 0, {0, 0, 7, 5});
         EXPECT_EQ(d.count, 0);
         EXPECT_EQ(LabelCount(), 0);
-        EXPECT_EQ(d.image[0][0], 100);
         EXPECT_EQ(d.image[7][4], 100);
-        EXPECT_EQ(d.image[7][5], 9);
+        EXPECT_EQ(d.image[7][5], 9);  // the frame's bottom-right corner
         EXPECT_EQ(d.image[1][1], 0);
     }
-}
-
-TEST(DetectObjects, EmptyRegionsAndAnEmptyPicture)
-{
-    // Regions that start past the right or bottom edge, as the region rule leaves them.
+    // A region that starts past the right edge, as the region rule leaves it.
     const Region past = OrderAndClampRegion(10, 1, 12, 3, 8, 6);
     ASSERT_GT(past.X1, past.X2);
-    const Detection d = Detect(kUShape, 0, 0, past);
-    EXPECT_EQ(d.count, 0);
-    EXPECT_EQ(LabelCount(), 0);
-    // No picture: the image size is 0 x 0 and the images are none.
+    EXPECT_EQ(Detect(kUShape, 0, 0, past).count, 0);
+    // No picture: the size is 0 x 0 and the images are none.
     GrayImage none;
     IntImage noLabels;
     ObjectTable objects{{1, 2, 3, 4, 5}};

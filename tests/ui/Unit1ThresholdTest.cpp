@@ -122,7 +122,7 @@ TEST(Panel4, InTheDarkModeTheLowerThresholdMayPassTheUpper)
     EXPECT_EQ(f.form.ScrollBar5->value(), 100);
 }
 
-TEST(Panel4, ATypedValueIsClampedAndWrittenBack)
+TEST(Panel4, ATypedValueIsClampedAndWrittenBackUnlessThePositionStays)
 {
     ThresholdForm f;
     Type(f.form.Edit2, QStringLiteral("999"));  // 9, 99, then 999 clamps to 255
@@ -132,11 +132,9 @@ TEST(Panel4, ATypedValueIsClampedAndWrittenBack)
     f.form.Edit2->insert(QStringLiteral("-40"));  // pasted at once
     EXPECT_EQ(f.form.ScrollBar4->value(), 0);
     EXPECT_EQ(f.form.Edit2->text(), QStringLiteral("0"));
-}
 
-TEST(Panel4, AValueThatClampsToThePresentPositionStaysAsTyped)
-{
-    ThresholdForm f;
+    // "300" with the upper slider already at 255: the position does not move,
+    // nothing fires, and the box keeps what was typed.
     f.form.ComboBox1->setCurrentIndex(2);
     ASSERT_EQ(f.form.ScrollBar5->value(), 255);
     f.form.Edit3->selectAll();
