@@ -55,36 +55,55 @@ PixelTest BandTest(int lower, int upper)
     return {std::clamp(lower, -1, 255), std::clamp(upper, 0, 256)};
 }
 
-// One bit per pixel of a column segment: bit i of the bit string is set when
-// pixel i passes the test. Bits past n stay clear, and one spare word follows,
-// so the run search below may look one word past the end. The same test also
-// goes to mask, one byte per pixel, 0xFF for an object pixel and 0 otherwise.
-void ColumnBits(const std::uint8_t* g, int n, const PixelTest& test,
-                std::vector<std::uint64_t>& bits, std::vector<std::uint8_t>& mask)
-{
-    bits.assign(static_cast<std::size_t>(n / 64 + 2), 0);
-    mask.resize(static_cast<std::size_t>(n));
-    const __m128i below = _mm_set1_epi8(static_cast<char>(std::max(test.below, 0)));
-    const __m128i above = _mm_set1_epi8(static_cast<char>(std::min(test.above, 255)));
-    const __m128i useBelow = test.below >= 0 ? _mm_set1_epi8(-1) : _mm_setzero_si128();
-    const __m128i useAbove = test.above <= 255 ? _mm_set1_epi8(-1) : _mm_setzero_si128();
-    int i = 0;
-    for (; i + 16 <= n; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + i));
+// Both sides of the test for sixteen pixels: 0xFF where a pixel passes.
+struct VectorTest {
+    __m128i below, above, useBelow, useAbove;
+    explicit VectorTest(const PixelTest& test)
+        : below(_mm_set1_epi8(static_cast<char>(std::max(test.below, 0)))),
+          above(_mm_set1_epi8(static_cast<char>(std::min(test.above, 255)))),
+          useBelow(test.below >= 0 ? _mm_set1_epi8(-1) : _mm_setzero_si128()),
+          useAbove(test.above <= 255 ? _mm_set1_epi8(-1) : _mm_setzero_si128())
+    {
+    }
+    __m128i operator()(const std::uint8_t* g) const
+    {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g));
         // Unsigned v <= below is min(v, below) == v; v >= above is max(v, above) == v.
         const __m128i low = _mm_and_si128(_mm_cmpeq_epi8(_mm_min_epu8(v, below), v), useBelow);
         const __m128i high = _mm_and_si128(_mm_cmpeq_epi8(_mm_max_epu8(v, above), v), useAbove);
-        const __m128i passed = _mm_or_si128(low, high);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(mask.data() + i), passed);
-        const auto word = static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_movemask_epi8(passed)));
+        return _mm_or_si128(low, high);
+    }
+};
+
+// One bit per pixel of a column segment: bit i of the bit string is set when
+// pixel i passes the test. Bits past n stay clear, and one spare word follows,
+// so the run search below may look one word past the end.
+void ColumnBits(const std::uint8_t* g, int n, const PixelTest& test,
+                std::vector<std::uint64_t>& bits)
+{
+    bits.assign(static_cast<std::size_t>(n / 64 + 2), 0);
+    const VectorTest passes(test);
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const auto word = static_cast<std::uint64_t>(
+            static_cast<std::uint32_t>(_mm_movemask_epi8(passes(g + i))));
         bits[static_cast<std::size_t>(i >> 6)] |= word << (i & 63);
     }
-    for (; i < n; ++i) {
-        const bool passed = test(g[i]);
-        mask[static_cast<std::size_t>(i)] = passed ? 0xFF : 0;
-        if (passed)
+    for (; i < n; ++i)
+        if (test(g[i]))
             bits[static_cast<std::size_t>(i >> 6)] |= std::uint64_t{1} << (i & 63);
-    }
+}
+
+// The same test as one byte per pixel, 0xFF for an object pixel and 0 otherwise.
+void ColumnMask(const std::uint8_t* g, int n, const PixelTest& test, std::vector<std::uint8_t>& mask)
+{
+    mask.resize(static_cast<std::size_t>(n));
+    const VectorTest passes(test);
+    int i = 0;
+    for (; i + 16 <= n; i += 16)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(mask.data() + i), passes(g + i));
+    for (; i < n; ++i)
+        mask[static_cast<std::size_t>(i)] = test(g[i]) ? 0xFF : 0;
 }
 
 // First pixel at or after from whose bit is set (or, with flip, clear); n if none.
@@ -132,7 +151,13 @@ int CountRuns(const std::vector<std::uint64_t>& bits, int n)
     std::uint64_t carry = 0;  // top bit of the word before
     for (std::size_t w = 0; w <= static_cast<std::size_t>(n >> 6); ++w) {
         const std::uint64_t word = bits[w];
-        runs += __builtin_popcountll(word & ~((word << 1) | carry));
+        // Bits that start a run, counted without a library call (no popcnt in
+        // the x86-64 baseline).
+        std::uint64_t v = word & ~((word << 1) | carry);
+        v = v - ((v >> 1) & 0x5555555555555555ULL);
+        v = (v & 0x3333333333333333ULL) + ((v >> 2) & 0x3333333333333333ULL);
+        v = (v + (v >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+        runs += static_cast<int>((v * 0x0101010101010101ULL) >> 56);
         carry = word >> 63;
     }
     return runs;
@@ -222,7 +247,7 @@ void LabelPixels(const GrayImage& image, IntImage& labels, const PixelTest& test
         std::vector<std::uint64_t> bits;
         std::vector<std::uint8_t> mask;
         for (int x = X1; x <= lastX; ++x) {
-            ColumnBits(image[x] + Y1, n, test, bits, mask);
+            ColumnBits(image[x] + Y1, n, test, bits);
             std::int32_t* column = LabelColumn(labels, x);
             const std::int32_t* left = LabelColumn(labels, x - 1);
             const bool first = x == X1;
@@ -231,6 +256,7 @@ void LabelPixels(const GrayImage& image, IntImage& labels, const PixelTest& test
             LabelRecord* records = labelTable.records;
             // Dense columns go pixel by pixel; a run costs more than a pixel there.
             if (!first && CountRuns(bits, n) * 8 > n) {
+                ColumnMask(image[x] + Y1, n, test, mask);
                 LabelDenseColumn(mask, n, column, left, x, Y1);
                 continue;
             }
