@@ -106,20 +106,29 @@ void ColumnMask(const std::uint8_t* g, int n, const PixelTest& test, std::vector
         mask[static_cast<std::size_t>(i)] = test(g[i]) ? 0xFF : 0;
 }
 
-// First pixel at or after from whose bit is set (or, with flip, clear); n if none.
-int NextBit(const std::vector<std::uint64_t>& bits, int from, int n, bool flip)
+// First pixel at or after from whose bit is set; n if none.
+inline int NextSet(const std::uint64_t* bits, int from, int n)
 {
     if (from >= n)
         return n;
-    const std::uint64_t invert = flip ? ~std::uint64_t{0} : 0;
     std::size_t w = static_cast<std::size_t>(from >> 6);
-    std::uint64_t word = (bits[w] ^ invert) & (~std::uint64_t{0} << (from & 63));
+    std::uint64_t word = bits[w] & (~std::uint64_t{0} << (from & 63));
     while (word == 0) {
-        ++w;
-        if (static_cast<int>(w << 6) >= n)
+        if (static_cast<int>(++w << 6) >= n)
             return n;
-        word = bits[w] ^ invert;
+        word = bits[w];
     }
+    return std::min(n, static_cast<int>(w << 6) + __builtin_ctzll(word));
+}
+
+// First pixel at or after from whose bit is clear; n at the latest, since the
+// bits past n are clear.
+inline int NextClear(const std::uint64_t* bits, int from, int n)
+{
+    std::size_t w = static_cast<std::size_t>(from >> 6);
+    std::uint64_t word = ~bits[w] & (~std::uint64_t{0} << (from & 63));
+    while (word == 0)
+        word = ~bits[++w];
     return std::min(n, static_cast<int>(w << 6) + __builtin_ctzll(word));
 }
 
@@ -221,6 +230,70 @@ void LabelDenseColumn(const std::vector<std::uint8_t>& mask, int n, std::int32_t
     labelTable.count = count;
 }
 
+// One column of the labelling pass by runs of object pixels (the rules are
+// spelt out at LabelPixels). left is the label column to the left, or null for
+// the region's first column, where only the upper neighbour counts. The label
+// table must have room for n / 2 + 1 more records.
+void LabelSparseColumn(const std::uint64_t* bits, int n, std::int32_t* column,
+                       const std::int32_t* left, int x, int Y1)
+{
+    LabelRecord* const records = labelTable.records;
+    // The slot still holds column x − 2.
+    std::memset(column + Y1, 0xFF, static_cast<std::size_t>(n) * sizeof(std::int32_t));
+    for (int i = NextSet(bits, 0, n); i < n;) {
+        const int end = NextClear(bits, i, n);  // the run is rows i .. end - 1
+        int y = Y1 + i;
+        const int yEnd = Y1 + end;
+        // NewLabel when the left neighbour is unlabelled, written without a
+        // branch: on noise that test is a coin toss. The record is filled
+        // either way and only kept when the count moves past it.
+        const std::int32_t start = left == nullptr ? kUnlabelled : left[y];
+        const std::int32_t fresh = labelTable.count;
+        const bool open = start == kUnlabelled;
+        records[fresh] = {fresh, 1, x, y, x, y, fresh};
+        labelTable.count += open ? 1 : 0;
+        std::int32_t u = open ? fresh : start;  // the label given to the pixels from here on
+        std::int32_t pending = open ? 0 : 1;    // pixels given u and not yet counted into it
+        std::int32_t root = open ? fresh : kUnlabelled;  // root of u once known
+        column[y] = u;
+        if (left != nullptr) {
+            std::int32_t joined = kUnlabelled;  // last larger left label joined with u
+            for (++y; y < yEnd; ++y) {
+                const std::int32_t L = left[y];
+                if (L != kUnlabelled && L != u && L != joined) {
+                    if (root == kUnlabelled)
+                        root = RootOf(u);
+                    const std::int32_t rootL = RootOf(L);
+                    if (rootL != root) {
+                        // JoinLabels: the larger root hangs under the smaller.
+                        LabelRecord& high = records[std::max(root, rootL)];
+                        high.parent = high.root = std::min(root, rootL);
+                        root = high.parent;
+                    }
+                    if (L < u) {
+                        // The pixel takes the smaller label; the run goes on with it.
+                        if (pending > 0)
+                            GrowLabelBy(u, pending, x, y - 1);
+                        pending = 0;
+                        u = L;
+                    } else {
+                        joined = L;
+                    }
+                }
+                column[y] = u;
+                ++pending;
+            }
+        } else {
+            for (++y; y < yEnd; ++y)
+                column[y] = u;
+            pending += end - i - 1;
+        }
+        if (pending > 0)
+            GrowLabelBy(u, pending, x, yEnd - 1);
+        i = NextSet(bits, end, n);
+    }
+}
+
 // The labelling pass. It visits the pixels in the scan order, column by column
 // and down each column, as the object order requires, and gives every pixel the
 // label LabelEdgePixel or LabelInnerPixel would, but a run of object pixels down
@@ -233,7 +306,8 @@ void LabelDenseColumn(const std::vector<std::uint8_t>& mask, int n, std::int32_t
 //   the two sets are joined.
 // The pixels are counted into their labels' records a stretch at a time, and
 // the root of u is kept while the run lasts, so a join costs one root walk.
-// Background is skipped by the bit string.
+// Background is skipped by the bit string. Columns so broken up that a run
+// costs more than a pixel (noise) go pixel by pixel instead (LabelDenseColumn).
 void LabelPixels(const GrayImage& image, IntImage& labels, const PixelTest& test, int X1, int Y1,
                  int X2, int Y2)
 {
@@ -249,71 +323,15 @@ void LabelPixels(const GrayImage& image, IntImage& labels, const PixelTest& test
         for (int x = X1; x <= lastX; ++x) {
             ColumnBits(image[x] + Y1, n, test, bits);
             std::int32_t* column = LabelColumn(labels, x);
-            const std::int32_t* left = LabelColumn(labels, x - 1);
-            const bool first = x == X1;
             // A column opens at most one label per run, and has at most n / 2 + 1 runs.
             labelTable.Reserve(static_cast<std::size_t>(n / 2 + 1));
-            LabelRecord* records = labelTable.records;
-            // Dense columns go pixel by pixel; a run costs more than a pixel there.
-            if (!first && CountRuns(bits, n) * 8 > n) {
+            if (x == X1) {
+                LabelSparseColumn(bits.data(), n, column, nullptr, x, Y1);
+            } else if (CountRuns(bits, n) * 8 > n) {
                 ColumnMask(image[x] + Y1, n, test, mask);
-                LabelDenseColumn(mask, n, column, left, x, Y1);
-                continue;
-            }
-            // The slot still holds column x − 2.
-            std::memset(column + Y1, 0xFF, static_cast<std::size_t>(n) * sizeof(std::int32_t));
-            for (int i = NextBit(bits, 0, n, false); i < n;) {
-                const int end = NextBit(bits, i, n, true);  // the run is rows i .. end - 1
-                int y = Y1 + i;
-                const int yEnd = Y1 + end;
-                // NewLabel when the left neighbour is unlabelled, written without a
-                // branch: on noise that test is a coin toss. The record is filled
-                // either way and only kept when the count moves past it.
-                const std::int32_t start = first ? kUnlabelled : left[y];
-                const std::int32_t fresh = labelTable.count;
-                const bool open = start == kUnlabelled;
-                records[fresh] = {fresh, 1, x, y, x, y, fresh};
-                labelTable.count += open ? 1 : 0;
-                std::int32_t u = open ? fresh : start;  // the label given to the pixels from here on
-                std::int32_t pending = open ? 0 : 1;  // pixels given u and not yet counted into it
-                std::int32_t root = open ? fresh : kUnlabelled;  // root of u once known
-                column[y] = u;
-                if (!first) {
-                    std::int32_t joined = kUnlabelled;  // last larger left label joined with u
-                    for (++y; y < yEnd; ++y) {
-                        const std::int32_t L = left[y];
-                        if (L != kUnlabelled && L != u && L != joined) {
-                            if (root == kUnlabelled)
-                                root = RootOf(u);
-                            const std::int32_t rootL = RootOf(L);
-                            if (rootL != root) {
-                                // JoinLabels: the larger root hangs under the smaller.
-                                LabelRecord& high = Record(std::max(root, rootL));
-                                high.parent = high.root = std::min(root, rootL);
-                                root = high.parent;
-                            }
-                            if (L < u) {
-                                // The pixel takes the smaller label; the run goes on with it.
-                                if (pending > 0)
-                                    GrowLabelBy(u, pending, x, y - 1);
-                                pending = 0;
-                                u = L;
-                            } else {
-                                joined = L;
-                            }
-                        }
-                        column[y] = u;
-                        ++pending;
-                    }
-                } else {
-                    // First column: the upper neighbour is the only one; the run takes its label.
-                    for (++y; y < yEnd; ++y)
-                        column[y] = u;
-                    pending += end - i - 1;
-                }
-                if (pending > 0)
-                    GrowLabelBy(u, pending, x, yEnd - 1);
-                i = NextBit(bits, end, n, false);
+                LabelDenseColumn(mask, n, column, LabelColumn(labels, x - 1), x, Y1);
+            } else {
+                LabelSparseColumn(bits.data(), n, column, LabelColumn(labels, x - 1), x, Y1);
             }
         }
     }
