@@ -342,7 +342,7 @@ void LabelPixels(const GrayImage& image, IntImage& labels, const PixelTest& test
 // (minX, minY)-(minX, maxY), (minX, minY)-(maxX, minY), (maxX, minY)-(maxX, maxY)
 // and (minX, maxY)-(maxX, maxY), each of which leaves its end point unset. The
 // box lies in the region, so inside the image.
-void DrawBox(GrayImage& image, const LabelRecord& r)
+void DrawBox(GrayImage& image, const DetectedObject& r)
 {
     constexpr std::uint8_t kGray = 128;
     const int w = r.maxX - r.minX, h = r.maxY - r.minY;
@@ -380,24 +380,21 @@ void DrawBox(GrayImage& image, const LabelRecord& r)
 int SelectAndDraw(GrayImage& image, ObjectTable& objects, int X1, int Y1, int X2, int Y2,
                   int width, int height)
 {
-    // The roots that touch no side, gathered without a branch per label: on a
-    // noisy picture whether a label is such a root is a coin toss.
+    // The roots that touch no side, gathered without a branch per label (on a
+    // noisy picture whether a label is such a root is a coin toss): each label
+    // is written at the end of the list and kept there only if it qualifies.
     const int count = LabelCount();
-    const std::unique_ptr<std::int32_t[]> kept(new std::int32_t[static_cast<std::size_t>(count) + 1]);
-    std::size_t found = 0;
+    const std::unique_ptr<DetectedObject[]> found(new DetectedObject[static_cast<std::size_t>(count) + 1]);
+    std::size_t n = 0;
     for (std::int32_t j = 0; j < count; ++j) {
         const LabelRecord& r = Record(j);
-        kept[found] = j;
-        found += static_cast<std::size_t>((r.parent == j) & (r.minX != X1) & (r.minY != Y1) &
-                                          (r.maxX != X2) & (r.maxY != Y2));
+        found[n] = {r.minX, r.minY, r.maxX, r.maxY, r.area};
+        n += static_cast<std::size_t>((r.parent == j) & (r.minX != X1) & (r.minY != Y1) &
+                                      (r.maxX != X2) & (r.maxY != Y2));
     }
-    objects.clear();
-    objects.reserve(found);  // one allocation, however many objects there are
-    for (std::size_t k = 0; k < found; ++k) {
-        const LabelRecord& r = Record(kept[k]);
-        DrawBox(image, r);
-        objects.push_back({r.minX, r.minY, r.maxX, r.maxY, r.area});
-    }
+    for (std::size_t k = 0; k < n; ++k)
+        DrawBox(image, found[k]);
+    objects.assign(found.get(), found.get() + n);
     // DrawLine leaves each end point unset: the bottom-right corners stay as they were.
     DrawLine(image, 100, X1, Y1, X1, Y2, width, height);
     DrawLine(image, 100, X1, Y1, X2, Y1, width, height);
