@@ -13,7 +13,8 @@ namespace {
 // needs and keeps its capacity from run to run. Records are plain data, so
 // growing copies them as bytes and a fresh slot needs no initialisation. One
 // scratch record sits before record 0, at index kUnlabelled: the dense pass
-// counts background pixels into it rather than branching around them.
+// counts background pixels into it, and ResolveLabels folds roots into it,
+// rather than branching around them.
 struct LabelStore {
     std::unique_ptr<LabelRecord[]> block;
     LabelRecord* records = nullptr;  // block + 1
