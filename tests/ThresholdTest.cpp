@@ -1,8 +1,13 @@
 // tests/ThresholdTest.cpp
 #include "TestImages.h"
 #include "Threshold.h"
+#include "ThresholdReference.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
 
 namespace {
 
@@ -99,4 +104,119 @@ TEST(CountAtOrAbove, CountsTheRectangleOnly)
     EXPECT_EQ(CountAtOrAbove(src, 30, 0, 0, 3, 2), 4);
     EXPECT_EQ(CountAtOrAbove(src, 30, 0, 0, 2, 2), 2);
     EXPECT_EQ(CountAtOrAbove(src, 0, 1, 1, 1, 2), 0);
+}
+
+// ---- The fast versions against the literal ones ---------------------------
+
+namespace {
+
+// A rectangle inside the image, sometimes empty, sometimes whole columns (the
+// case where neighbouring columns are walked as one span).
+struct Rect {
+    int x0, y0, x1, y1;
+};
+Rect RandomRect(std::mt19937& rng, int width, int height)
+{
+    if (rng() % 3 == 0)
+        return {0, 0, width, height};
+    int x0 = static_cast<int>(rng() % static_cast<unsigned>(width + 1));
+    int x1 = static_cast<int>(rng() % static_cast<unsigned>(width + 1));
+    int y0 = static_cast<int>(rng() % static_cast<unsigned>(height + 1));
+    int y1 = static_cast<int>(rng() % static_cast<unsigned>(height + 1));
+    if (rng() % 4 == 0) {
+        y0 = 0;
+        y1 = height;
+    }
+    return {std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1)};
+}
+
+// Few distinct levels or all of them: thresholds then fall on, and next to, pixel values.
+GrayImage RandomScene(std::mt19937& rng, int width, int height)
+{
+    GrayImage image = RandomImage(rng, width, height);
+    if (rng() % 2 == 0)
+        for (int x = 0; x < width; ++x)
+            for (int y = 0; y < height; ++y)
+                image[x][y] = static_cast<std::uint8_t>((image[x][y] % 5) * 60);
+    return image;
+}
+
+int RandomThreshold(std::mt19937& rng)
+{
+    constexpr int kEdges[] = {-300, -1, 0, 1, 59, 60, 61, 120, 254, 255, 256, 1000};
+    return rng() % 2 ? kEdges[rng() % std::size(kEdges)] : static_cast<int>(rng() % 256);
+}
+
+}  // namespace
+
+TEST(ThresholdKernels, MatchTheLiteralVersionsOnRandomImages)
+{
+    std::mt19937 rng(4242);
+    for (int round = 0; round < 400; ++round) {
+        const int width = 1 + static_cast<int>(rng() % 40), height = 1 + static_cast<int>(rng() % 40);
+        const GrayImage src = RandomScene(rng, width, height);
+        const Rect r = RandomRect(rng, width, height);
+        const int t = RandomThreshold(rng), upper = RandomThreshold(rng);
+        const int mode = static_cast<int>(rng() % 4) - 1;
+        SCOPED_TRACE(::testing::Message() << "round " << round << " " << width << "x" << height
+                                          << " rect " << r.x0 << "," << r.y0 << "," << r.x1
+                                          << "," << r.y1 << " t " << t << " upper " << upper);
+
+        GrayImage fast = Filled(width, height, 7), literal = Filled(width, height, 7);
+        ThresholdImage(src, fast, mode, t, r.x0, r.y0, r.x1, r.y1);
+        ReferenceThresholdImage(src, literal, mode, t, r.x0, r.y0, r.x1, r.y1);
+        ASSERT_EQ(FirstDifference(fast, literal, width, height), "") << "mode " << mode;
+
+        ThresholdBand(src, fast, t, upper, r.x0, r.y0, r.x1, r.y1);
+        ReferenceThresholdBand(src, literal, t, upper, r.x0, r.y0, r.x1, r.y1);
+        ASSERT_EQ(FirstDifference(fast, literal, width, height), "") << "band";
+
+        GrayImage histFast = Filled(256, 64, 3), histLiteral = Filled(256, 64, 3);
+        HistogramImage(src, histFast, r.x0, r.y0, r.x1, r.y1);
+        ReferenceHistogramImage(src, histLiteral, r.x0, r.y0, r.x1, r.y1);
+        ASSERT_EQ(FirstDifference(histFast, histLiteral, 256, 64), "") << "histogram";
+
+        ASSERT_EQ(AutoThreshold(src, r.x0, r.y0, r.x1, r.y1, width, height),
+                  ReferenceAutoThreshold(src, r.x0, r.y0, r.x1, r.y1, width, height));
+        ASSERT_EQ(CountAtOrAbove(src, t, r.x0, r.y0, r.x1, r.y1),
+                  ReferenceCountAtOrAbove(src, t, r.x0, r.y0, r.x1, r.y1));
+    }
+}
+
+TEST(ThresholdKernels, MatchTheLiteralVersionsOnTallAndWideImages)
+{
+    // Columns longer than one sum chunk of the automatic threshold, and one-row
+    // pictures where every column joins the span of its neighbour.
+    std::mt19937 rng(99);
+    for (const auto& [width, height] :
+         {std::pair{3, 40000}, std::pair{70000, 1}, std::pair{2, 16385}}) {
+        const GrayImage src = RandomScene(rng, width, height);
+        EXPECT_EQ(AutoThreshold(src, 0, 0, width, height, width, height),
+                  ReferenceAutoThreshold(src, 0, 0, width, height, width, height));
+        EXPECT_EQ(CountAtOrAbove(src, 128, 0, 0, width, height),
+                  ReferenceCountAtOrAbove(src, 128, 0, 0, width, height));
+        GrayImage fast = NewGrayImage(width, height), literal = NewGrayImage(width, height);
+        ThresholdImage(src, fast, 1, 120, 0, 0, width, height);
+        ReferenceThresholdImage(src, literal, 1, 120, 0, 0, width, height);
+        EXPECT_TRUE(SameImage(fast, literal, width, height));
+        GrayImage histFast = NewGrayImage(256, 64), histLiteral = NewGrayImage(256, 64);
+        HistogramImage(src, histFast, 0, 0, width, height);
+        ReferenceHistogramImage(src, histLiteral, 0, 0, width, height);
+        EXPECT_TRUE(SameImage(histFast, histLiteral, 256, 64));
+    }
+}
+
+TEST(ThresholdKernels, AnEmptyRectangleNeverReadsTheImage)
+{
+    // Before any picture is loaded the workspace images are none and the size is 0 x 0.
+    const GrayImage none;
+    GrayImage out;
+    ThresholdImage(none, out, 0, 10, 0, 0, 0, 0);
+    ThresholdBand(none, out, 10, 20, 0, 0, 0, 0);
+    EXPECT_EQ(AutoThreshold(none, 0, 0, 0, 0, 0, 0), 255);
+    EXPECT_EQ(CountAtOrAbove(none, 0, 0, 0, 0, 0), 0);
+    GrayImage hist = Filled(256, 64, 9);
+    HistogramImage(none, hist, 0, 0, 0, 0);
+    EXPECT_EQ(BarHeight(hist, 0), 0);
+    EXPECT_EQ(hist[0][0], 0);
 }

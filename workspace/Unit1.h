@@ -249,17 +249,47 @@ public:
     void DrawLookupCurve();
 
     // ---- Threshold and detection: Panel4 (Unit1Threshold.cpp, Unit1Detect.cpp)
+    // One object mode, one pair of thresholds and one "AUTO" box drive both the
+    // threshold ("Run") and the detection ("Detect Start").
     QFrame* Panel4 = nullptr;
-    QGroupBox* GroupBox2 = nullptr;
-    QPushButton* Button5 = nullptr;  // "Run"
-    QPushButton* Button8 = nullptr;  // "Detect Start"
+    QGroupBox* GroupBox2 = nullptr;   // "Threshold :" or "Object Detect :"
+    QLabel* Label23 = nullptr;        // "Look For"
+    QComboBox* ComboBox1 = nullptr;   // object mode: 0 dark, 1 bright, 2 gray
+    QLabel* Label25 = nullptr;        // "Lower"
+    QScrollBar* ScrollBar4 = nullptr; // lower threshold; the only one in modes 0 and 1
+    QLineEdit* Edit2 = nullptr;       // lower threshold as text
+    QLabel* Label26 = nullptr;        // "Upper"
+    QScrollBar* ScrollBar5 = nullptr; // upper threshold (gray mode)
+    QLineEdit* Edit3 = nullptr;       // upper threshold as text
+    QCheckBox* CheckBox50 = nullptr;  // "AUTO"
+    QLabel* Label28 = nullptr;        // "Threshold :"
+    QLabel* Label27 = nullptr;        // the automatic threshold, computed when "AUTO" is checked
+    QLabel* Label24 = nullptr;        // "Histogram"
+    QFrame* Shape4 = nullptr;         // shadow behind the histogram
+    PictureView* Image4 = nullptr;    // histogram of the Before image, 256 x 64
+    QPushButton* Button5 = nullptr;   // "Run"
+    QPushButton* Button8 = nullptr;   // "Detect Start", at the same place
+    QGroupBox* GroupBox3 = nullptr;   // "Detect Result", seen at the detection width
+    QLabel* Label31 = nullptr;        // "Number of Object Found:"
+    QLabel* Label32 = nullptr;        // objects of the last detection that found any
+    StringGrid* StringGrid1 = nullptr;  // one row per object: box corners and size
     void BuildPanel4();
     void Threshold1Click();
     void ThresholdSetup1Click();
+    void ComboBox1Change();
+    void ScrollBar4Change();
+    void ScrollBar5Change();
+    void Edit2Change();
+    void Edit3Change();
+    void CheckBox50Click();
     void Button5Click();
     void DetectObject1Click();
     void DetectObjectSetup1Click();
     void Button8Click();
+private:
+    void BuildGroupBox3();  // the "Detect Result" group (Unit1Detect.cpp)
+    void DrawHistogram();   // histogram of the whole Before image into Image4
+public:
 
     // ---- Pattern matching: Panel5 (Unit1Pattern.cpp) -------------------------
     QFrame* Panel5 = nullptr;

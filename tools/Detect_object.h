@@ -1,0 +1,104 @@
+// tools/Detect_object.h
+#pragma once
+#include "Image.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+// Object detection: the 4-connected sets of object pixels inside the closed
+// region X1 <= x <= X2, Y1 <= y <= Y2 (ordered and clamped by the caller), with
+// their area and bounding box. A pixel of gray value v is an object pixel when
+//   dark:   v <= t            (mode 0)
+//   bright: v >= t            (mode 1)
+//   band:   v <= lower or v >= upper   (lower and upper themselves count).
+//
+// The region is scanned column by column (x outer, y inner). Each object pixel
+// without a labelled left or upper neighbour opens the next label; touching
+// labels are joined, and the smallest label of a set is its root. So the root
+// of an object is the label of its first pixel in scan order, and objects are
+// listed in ascending root order: leftmost column first, then topmost pixel in
+// that column.
+
+// The label image holds the provisional label of each object pixel, or the
+// marker kUnlabelled. The scan only ever looks at the column it is labelling
+// and the one to its left, so the label image keeps just those two: it is an
+// IntImage of 2 columns x height, and column x of the picture lives in column
+// x mod 2 (LabelColumn). Its size no longer grows with the picture's width.
+
+// Marker of an unlabelled pixel. Labels count up from 0, so no label can ever
+// take it, however many a picture needs.
+constexpr std::int32_t kUnlabelled = -1;
+
+inline std::int32_t* LabelColumn(IntImage& labels, int x) { return labels[x & 1]; }
+
+// One record of the label table. Before ResolveLabels a record describes the
+// pixels carrying its own label; afterwards a root's record describes its whole
+// object. A label's parent is never larger than the label.
+struct LabelRecord {
+    std::int32_t parent;
+    std::int32_t area;
+    std::int32_t minX, minY, maxX, maxY;  // inclusive
+    std::int32_t root;                    // what the latest FindRoot found for it
+};
+
+// A row of the object table: the box corners, inclusive, and the pixel count.
+struct DetectedObject {
+    std::int32_t minX, minY, maxX, maxY, area;
+    friend bool operator==(const DetectedObject&, const DetectedObject&) = default;
+};
+using ObjectTable = std::vector<DetectedObject>;
+
+// Labels the region of image with the label image labels (2 x height), keeps
+// the objects that touch no side of the region, writes them to objects
+// (replacing what it held) in ascending root order, and draws into image each
+// one's box in gray 128, then the region's frame in gray 100: the four sides
+// (minX, minY)-(minX, maxY), (minX, minY)-(maxX, minY), (maxX, minY)-(maxX, maxY),
+// (minX, maxY)-(maxX, maxY) as DrawLine draws them, so each bottom-right corner
+// stays unset. Returns the number of objects. A mode other than 0 or 1 finds
+// nothing but still draws the frame.
+int DetectObjects(GrayImage& image, IntImage& labels, ObjectTable& objects, int mode, int t,
+                  int X1, int Y1, int X2, int Y2, int width, int height);
+// The same with the band test.
+int DetectBandObjects(GrayImage& image, IntImage& labels, ObjectTable& objects, int lower,
+                      int upper, int X1, int Y1, int X2, int Y2, int width, int height);
+
+// Both columns of the label image become kUnlabelled; the label table empties.
+void ClearLabels(IntImage& labels, int height);
+
+// Labelling passes: label the object pixels of the region in scan order, then
+// ResolveLabels. Each pixel gets the label LabelEdgePixel or LabelInnerPixel
+// would give it, and the table ends as those rules leave it; the passes apply
+// the rules a run of pixels at a time. Each column is set to kUnlabelled over
+// the region's rows before it is scanned. A region of more than 2^31 − 1 pixels is scanned only as far as
+// that many pixels go, so that no label number or area can pass the 32-bit range.
+void LabelDarkPixels(const GrayImage& image, IntImage& labels, int t, int X1, int Y1, int X2,
+                     int Y2);
+void LabelBrightPixels(const GrayImage& image, IntImage& labels, int t, int X1, int Y1, int X2,
+                       int Y2);
+void LabelBandPixels(const GrayImage& image, IntImage& labels, int lower, int upper, int X1,
+                     int Y1, int X2, int Y2);
+
+// An object pixel in the region's first column (x = X1) or first row (y = Y1):
+// only the neighbour inside the region is looked at.
+void LabelEdgePixel(IntImage& labels, int x, int y, int X1, int Y1);
+// An object pixel with its left and upper neighbours inside the region: takes
+// the smaller of their labels (joining the two) or opens a new one.
+void LabelInnerPixel(IntImage& labels, int x, int y);
+
+// Opens the next label for (x, y), writes it into the label image and returns it.
+std::int32_t NewLabel(IntImage& labels, int x, int y);
+// Counts (x, y) into the record of label.
+void GrowLabel(std::int32_t label, int x, int y);
+// Puts the sets of a and b together: the larger root hangs under the smaller.
+void JoinLabels(std::int32_t a, std::int32_t b);
+// The root of a's set, also stored in the root field of s. Shortens the path
+// it walks (each label on it then points two steps further up), which keeps
+// every parent at or below its label.
+std::int32_t FindRoot(std::int32_t a, std::int32_t s);
+// Finds every label's root and folds each other record into its root's.
+void ResolveLabels();
+
+// The label table of the latest run, for the window and the tests.
+int LabelCount();
+std::span<const LabelRecord> LabelTable();
