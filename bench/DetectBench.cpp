@@ -75,7 +75,9 @@ void RunCommand(benchmark::State& state, Detect detect, int labelColumns)
 
 void BM_DetectCommand2048(benchmark::State& state)
 {
-    RunCommand(state, DetectObjects, 2);
+    using Detect = int (*)(GrayImage&, IntImage&, ObjectTable&, int, int, int, int, int, int, int,
+                           int);
+    RunCommand(state, static_cast<Detect>(DetectObjects), 2);
     state.counters["labels"] = LabelCount();
 }
 BENCHMARK(BM_DetectCommand2048)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);

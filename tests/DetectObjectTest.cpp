@@ -463,3 +463,23 @@ TEST(DetectObjects, MatchesTheLiteralVersionOnDenseNoise)
         EXPECT_TRUE(SameImage(fast, literal, width, height)) << "round " << round;
     }
 }
+
+TEST(DetectObjects, FillsACallersFiveColumnObjectTable)
+{
+    // Two dark squares inside a 10 x 8 region of a bright picture.
+    GrayImage image = Filled(12, 10, 200);
+    for (int x = 2; x <= 3; ++x)
+        for (int y = 2; y <= 4; ++y)
+            image[x][y] = 10;
+    image[6][5] = 10;
+    IntImage labels = NewIntImage(12, 10);
+    IntImage objects = NewIntImage(5, kObjectRows);
+    const int count = DetectObjects(image, labels, objects, 0, 50, 0, 0, 11, 9, 12, 10);
+    ASSERT_EQ(count, 2);
+    EXPECT_EQ((std::vector<int>{objects[0][0], objects[1][0], objects[2][0], objects[3][0],
+                                objects[4][0]}),
+              (std::vector<int>{2, 2, 3, 4, 6}));
+    EXPECT_EQ((std::vector<int>{objects[0][1], objects[1][1], objects[2][1], objects[3][1],
+                                objects[4][1]}),
+              (std::vector<int>{6, 5, 6, 5, 1}));
+}

@@ -425,6 +425,42 @@ int DetectBandObjects(GrayImage& image, IntImage& labels, ObjectTable& objects, 
     return SelectAndDraw(image, objects, X1, Y1, X2, Y2, width, height);
 }
 
+namespace {
+
+int CopyObjects(const ObjectTable& found, IntImage& objects)
+{
+    const int count = static_cast<int>(std::min<std::size_t>(found.size(), kObjectRows));
+    for (int j = 0; j < count; ++j) {
+        const DetectedObject& o = found[static_cast<std::size_t>(j)];
+        objects[0][j] = o.minX;
+        objects[1][j] = o.minY;
+        objects[2][j] = o.maxX;
+        objects[3][j] = o.maxY;
+        objects[4][j] = o.area;
+    }
+    return count;
+}
+
+}  // namespace
+
+int DetectObjects(GrayImage& image, IntImage& labels, IntImage& objects, int mode, int t, int X1,
+                  int Y1, int X2, int Y2, int width, int height)
+{
+    ObjectTable found;
+    DetectObjects(image, labels, found, mode, t, X1, Y1, X2, Y2, width, height);
+    return CopyObjects(found, objects);
+}
+
+int DetectBandObjects(GrayImage& image, IntImage& labels, IntImage& objects, int lower, int upper,
+                      int X1, int Y1, int X2, int Y2, int width, int height)
+{
+    ObjectTable found;
+    DetectBandObjects(image, labels, found, lower, upper, X1, Y1, X2, Y2, width, height);
+    return CopyObjects(found, objects);
+}
+
+void ClearLabels(IntImage& labels, int /*width*/, int height) { ClearLabels(labels, height); }
+
 void ClearLabels(IntImage& labels, int height)
 {
     labelTable.count = 0;

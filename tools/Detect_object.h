@@ -63,8 +63,18 @@ int DetectObjects(GrayImage& image, IntImage& labels, ObjectTable& objects, int 
 int DetectBandObjects(GrayImage& image, IntImage& labels, ObjectTable& objects, int lower,
                       int upper, int X1, int Y1, int X2, int Y2, int width, int height);
 
+// The same two entry points for callers that hand in the object table as an
+// IntImage of 5 columns (minX, minY, maxX, maxY, area) by kObjectRows rows: at
+// most kObjectRows objects are written there, and the count written is returned.
+constexpr int kObjectRows = 60000;
+int DetectObjects(GrayImage& image, IntImage& labels, IntImage& objects, int mode, int t, int X1,
+                  int Y1, int X2, int Y2, int width, int height);
+int DetectBandObjects(GrayImage& image, IntImage& labels, IntImage& objects, int lower, int upper,
+                      int X1, int Y1, int X2, int Y2, int width, int height);
+
 // Both columns of the label image become kUnlabelled; the label table empties.
 void ClearLabels(IntImage& labels, int height);
+void ClearLabels(IntImage& labels, int width, int height);  // width plays no part
 
 // Labelling passes: label the object pixels of the region in scan order, then
 // ResolveLabels. Each pixel gets the label LabelEdgePixel or LabelInnerPixel
