@@ -79,7 +79,7 @@ QImage Parts()
     p.setBrush(QColor(35, 35, 90));
     p.drawRect(440, 400, 80, 90);
     p.end();
-    AddNoise(picture, 12, 101);
+    AddNoise(picture, 5, 101);
     return picture;
 }
 

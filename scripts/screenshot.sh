@@ -2,11 +2,10 @@
 # Takes docs/screenshot.png: the workbench under a virtual display with a sample
 # picture loaded, a region dragged and a tool run. Needs xvfb, xdotool and
 # imagemagick (apt-get install xvfb xdotool imagemagick) and a release build.
-#   scripts/screenshot.sh [output.png] [menu-x]
+#   scripts/screenshot.sh [output.png]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-docs/screenshot.png}
-menu_x=${2:-44}   # the menu title to open, by its x position on the menu bar
 display=:97
 Xvfb $display -screen 0 1280x1000x24 >/dev/null 2>&1 &
 xvfb=$!
@@ -27,12 +26,19 @@ xdotool key ctrl+l
 sleep 1.5
 xdotool key Return          # the open dialog is preset to samples/parts.png
 sleep 1
-# Drag a region over the row of washers on the Before view (view origin 16, 48 + menu bar).
-xdotool mousemove 56 368 mousedown 1 mousemove 200 400 mousemove 496 418 mouseup 1
+# Drag a region around the row of washers on the Before view (the view's corner is
+# at 16, 48 below the menu bar of 18 pixels): picture (20, 290) to (500, 365).
+xdotool mousemove 36 356 mousedown 1 mousemove 200 400 mousemove 516 431 mouseup 1
 sleep 0.3
-xdotool mousemove "$menu_x" 10 click 1
+# Detect Object > Detect Object Setup, AUTO threshold, Detect Start.
+xdotool mousemove 337 10 click 1
 sleep 0.5
-xdotool key Escape
+xdotool mousemove 380 30 click 1
+sleep 0.3
+xdotool mousemove 170 786 click 1
+sleep 0.3
+xdotool mousemove 624 794 click 1
+sleep 0.5
 xdotool mousemove 300 300
 sleep 0.5
 import -window root -crop 1123x885+0+0 "$out"
