@@ -150,3 +150,11 @@ void StringGrid::SetDefaultRowHeight(int pixels)
     verticalHeader()->setDefaultSectionSize(pixels);
     horizontalHeader()->setFixedHeight(pixels + 2);
 }
+
+void StringGrid::SetColWidth(int column, int pixels)
+{
+    if (column < fixedColumns_)
+        verticalHeader()->setFixedWidth(pixels);
+    else
+        horizontalHeader()->resizeSection(column - fixedColumns_, pixels);
+}

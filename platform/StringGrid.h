@@ -46,6 +46,8 @@ public:
     void SetFixedRows(int rows);     // 0 or 1
     void SetDefaultColWidth(int pixels);
     void SetDefaultRowHeight(int pixels);
+    // Width of one column, counted as the cells are (the fixed column is 0).
+    void SetColWidth(int column, int pixels);
 
     QString Cell(int column, int row) const { return model_.Cell(column, row); }
     void SetCell(int column, int row, const QString& text) { model_.SetCell(column, row, text); }

@@ -82,6 +82,11 @@ void TForm1::BuildPanel5()
     StringGrid2->SetColCount(7);
     StringGrid2->SetRowCount(2);
     StringGrid2->SetDefaultRowHeight(16);
+    // Room for a score of 15 significant digits in the last column.
+    StringGrid2->SetColWidth(0, 40);
+    for (int column = 1; column <= 5; ++column)
+        StringGrid2->SetColWidth(column, 56);
+    StringGrid2->SetColWidth(6, 140);
 
     Bind(ScrollBar6, &QScrollBar::valueChanged, &TForm1::ScrollBar6Change);
     BindCommand(Button7, &TForm1::Button7Click);
