@@ -145,7 +145,15 @@ void TForm1::BuildMenu()
         Bind(menu, &QMenu::aboutToShow, handler);
         return menu;
     };
+    // Choosing a variant or a setup item only prepares a panel: no time to report.
     auto item = [&](QMenu* menu, const char* name, const QString& text, void (TForm1::*handler)()) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(QString::fromLatin1(name));
+        Bind(action, &QAction::triggered, handler);
+        return action;
+    };
+    auto command = [&](QMenu* menu, const char* name, const QString& text,
+                       void (TForm1::*handler)()) {
         QAction* action = menu->addAction(text);
         action->setObjectName(QString::fromLatin1(name));
         BindCommand(action, handler);
@@ -153,8 +161,8 @@ void TForm1::BuildMenu()
     };
 
     EXIT1 = title("EXIT1", QStringLiteral("File"), &TForm1::EXIT1Click);
-    Load1 = item(EXIT1, "Load1", QStringLiteral("Load"), &TForm1::Load1Click);
-    Save1 = item(EXIT1, "Save1", QStringLiteral("Save"), &TForm1::Save1Click);
+    Load1 = command(EXIT1, "Load1", QStringLiteral("Load"), &TForm1::Load1Click);
+    Save1 = command(EXIT1, "Save1", QStringLiteral("Save"), &TForm1::Save1Click);
     Exit2 = item(EXIT1, "Exit2", QStringLiteral("Exit"), &TForm1::Exit2Click);
     Load1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     Save1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
