@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <cstdint>
 #include <vector>
 
 namespace {
@@ -224,6 +225,15 @@ QImage PictureFromGray(const GrayImage& image, int width, int height)
     QImage picture(std::max(width, 0), std::max(height, 0), QImage::Format_Grayscale8);
     if (picture.isNull() || width <= 0 || height <= 0)
         return picture;
+    // Large pages under the rows before they are first written: turning a tall
+    // picture touches every row of a band at once.
+    constexpr std::uintptr_t kLargePage = 2 << 20;
+    const auto begin = reinterpret_cast<std::uintptr_t>(picture.bits());
+    const std::uintptr_t first = (begin + kLargePage - 1) & ~(kLargePage - 1);
+    const std::uintptr_t last = (begin + static_cast<std::uintptr_t>(picture.sizeInBytes())) &
+                                ~(kLargePage - 1);
+    if (last > first)
+        AdviseLargeBlock(reinterpret_cast<void*>(first), last - first);
     ColumnsToRows(image, width, height, picture.bits(), picture.bytesPerLine());
     return picture;
 }

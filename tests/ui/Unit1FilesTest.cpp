@@ -1,6 +1,7 @@
 // tests/ui/Unit1FilesTest.cpp: Load, Save, Copy After to Before, Clear Before.
 #include "FakeDialogs.h"
 #include "PictureFiles.h"
+#include "PictureView.h"
 #include "TestImages.h"
 #include "Unit1.h"
 
@@ -274,4 +275,26 @@ TEST(ReadPictureFile, AllowsPicturesBeyondQtsDefaultLimit)
     const QString path = SavePicture(dir, "small.png", ColourPicture(4, 4));
     ReadPictureFile(path);
     EXPECT_GE(QImageReader::allocationLimit(), 2048);
+}
+
+TEST(PictureView, ShowingAGrayImageAgainRewritesTheViewAndNoCopyOfIt)
+{
+    // 37 x 21: ragged in both directions; a second image over the same view
+    // takes the rewrite-in-place path.
+    PictureView view;
+    GrayImage first = NewGrayImage(37, 21), second = NewGrayImage(37, 21);
+    for (int x = 0; x < 37; ++x)
+        for (int y = 0; y < 21; ++y) {
+            first[x][y] = static_cast<std::uint8_t>(x * 5 + y);
+            second[x][y] = static_cast<std::uint8_t>(255 - x * 3 - y * 7);
+        }
+    view.SetPicture(QImage(37, 21, QImage::Format_RGB32));
+    view.ShowGray(first, 37, 21);
+    const QImage kept = view.Picture();  // a copy someone holds, such as a saved file's
+    view.ShowGray(second, 37, 21);
+    for (int x = 0; x < 37; ++x)
+        for (int y = 0; y < 21; ++y) {
+            ASSERT_EQ(qRed(view.Pixel(x, y)), second[x][y]) << x << ", " << y;
+            ASSERT_EQ(qRed(kept.pixel(x, y)), first[x][y]) << x << ", " << y;
+        }
 }
