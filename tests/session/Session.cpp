@@ -47,9 +47,20 @@ bool WriteScene(const QString& path, int side)
             file.putChar(static_cast<char>(value >> (8 * i) & 0xFF));
     };
     file.write("BM");  // file header, then the 40-byte information header
-    for (const auto& [value, bytes] : {std::pair<qint64, int>{54 + pixels, 4}, {0, 4}, {54, 4},
-                                       {40, 4}, {side, 4}, {side, 4}, {1, 2}, {24, 2}, {0, 4},
-                                       {pixels, 4}, {2835, 4}, {2835, 4}, {0, 4}, {0, 4}})
+    for (const auto& [value, bytes] : {std::pair<qint64, int>{54 + pixels, 4},
+                                       {0, 4},
+                                       {54, 4},
+                                       {40, 4},
+                                       {side, 4},
+                                       {side, 4},
+                                       {1, 2},
+                                       {24, 2},
+                                       {0, 4},
+                                       {pixels, 4},
+                                       {2835, 4},
+                                       {2835, 4},
+                                       {0, 4},
+                                       {0, 4}})
         put(value, bytes);
     QByteArray line(static_cast<qsizetype>(row), '\0');
     for (int r = side - 1; r >= 0; --r) {  // bottom row first
@@ -104,7 +115,8 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     FakeDialogs dialogs;
 
-    QString picture = QDir(QStringLiteral(GRAYBENCH_SAMPLES_DIR)).filePath(QStringLiteral("parts.png"));
+    QString picture =
+        QDir(QStringLiteral(GRAYBENCH_SAMPLES_DIR)).filePath(QStringLiteral("parts.png"));
     if (side > 0) {
         picture = dir.filePath(QStringLiteral("scene.bmp"));
         if (!WriteScene(picture, side)) {
@@ -143,7 +155,8 @@ int main(int argc, char** argv)
     run(QStringLiteral("Load"), [&] { form.Load1->trigger(); });
     const int w = form.ImageWidth(), h = form.ImageHeight();
     if (!form.BeforeImage || w <= 0) {
-        std::fprintf(stderr, "the picture did not load: %s\n", qPrintable(dialogs.Errors.join('\n')));
+        std::fprintf(stderr, "the picture did not load: %s\n",
+                     qPrintable(dialogs.Errors.join('\n')));
         return 1;
     }
     SetRegion(form, w / 8, h / 8, w - w / 8, h - h / 8);

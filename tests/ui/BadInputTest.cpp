@@ -7,10 +7,12 @@
 #include "Match_pattern.h"
 #include "PictureFiles.h"
 #include "TestImages.h"
+#include "TestPictures.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "Unit3.h"
 
+#include <gtest/gtest.h>
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
@@ -19,7 +21,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtEndian>
-#include <gtest/gtest.h>
 
 #include <functional>
 
@@ -32,16 +33,6 @@ QByteArray Encoded(const QImage& picture, const char* format)
     buffer.open(QIODevice::WriteOnly);
     EXPECT_TRUE(picture.save(&buffer, format));
     return bytes;
-}
-
-// 40 x 30, pixel (x, y) = (x, y, x + y): gray (2x + 2y) / 3.
-QImage Colours(int width = 40, int height = 30)
-{
-    QImage picture(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            picture.setPixel(x, y, qRgb(x % 256, y % 256, (x + y) % 256));
-    return picture;
 }
 
 quint32 Crc32(const QByteArray& bytes)
@@ -72,8 +63,8 @@ QByteArray PngHeader(quint32 width, quint32 height)
     qToBigEndian(width, size);
     qToBigEndian(height, size + 4);
     const QByteArray header = QByteArray(size, 8) + QByteArray("\x08\x02\x00\x00\x00", 5);
-    return QByteArray("\x89PNG\r\n\x1a\n", 8) + PngChunk("IHDR", header) +
-           PngChunk("IDAT", {}) + PngChunk("IEND", {});
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + PngChunk("IHDR", header) + PngChunk("IDAT", {}) +
+           PngChunk("IEND", {});
 }
 
 // A 24-bit bitmap header claiming width x height and no pixel data after it.
@@ -101,7 +92,7 @@ struct LoadedForm {
         QDir(ExchangeFolder()).removeRecursively();
         form.Form2 = &form2;
         form.Form3 = &form3;
-        Write("first.png", Encoded(Colours(), "PNG"));
+        Write("first.png", Encoded(ColourPicture(40, 30), "PNG"));
         form.LoadPicture(dir.filePath(QStringLiteral("first.png")));
     }
     ~LoadedForm()
@@ -148,8 +139,9 @@ struct LoadedForm {
 TEST(Load1Click, RefusesPictureFilesItCannotUseByNameAndKeepsTheWorkspace)
 {
     LoadedForm f;
-    const QByteArray png = Encoded(Colours(), "PNG"), jpeg = Encoded(Colours(), "JPEG");
-    const QByteArray bmp = Encoded(Colours(), "BMP");
+    const QByteArray png = Encoded(ColourPicture(40, 30), "PNG"),
+                     jpeg = Encoded(ColourPicture(40, 30), "JPEG");
+    const QByteArray bmp = Encoded(ColourPicture(40, 30), "BMP");
     QDir(f.dir.path()).mkdir(QStringLiteral("folder.png"));
     struct Case {
         const char* file;
@@ -181,8 +173,8 @@ TEST(Load1Click, RefusesPictureFilesItCannotUseByNameAndKeepsTheWorkspace)
         f.form.Load1->trigger();
         ASSERT_EQ(f.dialogs.Errors.size(), 1) << c.file;
         const QString error = f.dialogs.Errors.front();
-        EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot read the picture \"%1\": ")
-                                         .arg(QString::fromLatin1(c.file))))
+        EXPECT_TRUE(error.startsWith(
+            QStringLiteral("Cannot read the picture \"%1\": ").arg(QString::fromLatin1(c.file))))
             << qPrintable(error);
         EXPECT_TRUE(error.contains(QString::fromLatin1(c.reason))) << qPrintable(error);
         EXPECT_TRUE(f.WorkspaceIsFirstPicture()) << c.file;
@@ -192,7 +184,7 @@ TEST(Load1Click, RefusesPictureFilesItCannotUseByNameAndKeepsTheWorkspace)
 TEST(Load1Click, APictureOverTheMemoryLimitIsRefusedBeforeItIsRead)
 {
     LoadedForm f;
-    const QString path = f.Write("large.png", Encoded(Colours(800, 600), "PNG"));
+    const QString path = f.Write("large.png", Encoded(ColourPicture(800, 600), "PNG"));
     SetPictureMemoryLimit(1);  // 800 x 600 at four bytes a pixel: 1.83 MB
     f.dialogs.OpenAnswers = {path, path};
     f.form.Load1->trigger();
@@ -218,17 +210,17 @@ TEST(Workbench, ATextThatIsNoIntegerEndsTheCommandWithTheConversionMessage)
     };
     TForm1& form = f.form;
     const Case cases[] = {
-        {nullptr, form.Label11, "12a", [&] { form.Button1Click(); }},   // filter
-        {nullptr, form.Label13, "", [&] { form.Button8Click(); }},      // detection
-        {nullptr, form.Label12, " 5", [&] { form.Button9Click(); }},    // template
-        {nullptr, form.Label14, "1e3", [&] { form.Button11Click(); }},  // edge
-        {nullptr, form.Label11, "0x10", [&] { form.Button12Click(); }}, // straight edge
-        {nullptr, form.Label12, "-", [&] { form.Button13Click(); }},    // circular edge
+        {nullptr, form.Label11, "12a", [&] { form.Button1Click(); }},          // filter
+        {nullptr, form.Label13, "", [&] { form.Button8Click(); }},             // detection
+        {nullptr, form.Label12, " 5", [&] { form.Button9Click(); }},           // template
+        {nullptr, form.Label14, "1e3", [&] { form.Button11Click(); }},         // edge
+        {nullptr, form.Label11, "0x10", [&] { form.Button12Click(); }},        // straight edge
+        {nullptr, form.Label12, "-", [&] { form.Button13Click(); }},           // circular edge
         {nullptr, form.Label13, "9999999999", [&] { form.Button14Click(); }},  // tool window
-        {nullptr, form.Label20, "12.5", [&] { form.Button4Click(); }},  // brightness
-        {form.Edit1, nullptr, "two", [&] { form.Button2Click(); }},     // morphology rounds
-        {form.Edit2, nullptr, "+", [] {}},                              // typed threshold
-        {form.Edit3, nullptr, "٣", [] {}},                              // not an ASCII digit
+        {nullptr, form.Label20, "12.5", [&] { form.Button4Click(); }},         // brightness
+        {form.Edit1, nullptr, "two", [&] { form.Button2Click(); }},            // morphology rounds
+        {form.Edit2, nullptr, "+", [] {}},                                     // typed threshold
+        {form.Edit3, nullptr, "٣", [] {}},                                     // not an ASCII digit
     };
     form.ChooseMorphology(0);
     for (const Case& c : cases) {
@@ -245,7 +237,8 @@ TEST(Workbench, ATextThatIsNoIntegerEndsTheCommandWithTheConversionMessage)
             c.command();
         });
         ASSERT_EQ(f.dialogs.Errors.size(), 1) << c.text;
-        EXPECT_EQ(f.dialogs.Errors.front(), QStringLiteral("'%1' is not a valid integer value").arg(text));
+        EXPECT_EQ(f.dialogs.Errors.front(),
+                  QStringLiteral("'%1' is not a valid integer value").arg(text));
         EXPECT_TRUE(f.WorkspaceIsFirstPicture());
         if (c.edit != nullptr)
             c.edit->setText(QStringLiteral("1"));
@@ -263,8 +256,10 @@ TEST(Workbench, RegionsOutsideThePictureOrOfNoPixelsAreSafeInEveryCommand)
         const char *X1, *Y1, *X2, *Y2;
     };
     const Corners regions[] = {
-        {"200", "200", "300", "300"},    {"-50", "-40", "-10", "-1"},
-        {"10", "10", "10", "10"},        {"39", "0", "39", "29"},
+        {"200", "200", "300", "300"},
+        {"-50", "-40", "-10", "-1"},
+        {"10", "10", "10", "10"},
+        {"39", "0", "39", "29"},
         {"-2147483648", "-2147483648", "2147483647", "2147483647"},
         {"2147483647", "5", "-2147483648", "9"},
     };
@@ -300,13 +295,21 @@ TEST(Workbench, EveryCommandBeforeTheFirstPictureDoesNothing)
     FakeDialogs dialogs;
     TForm1 form;
     const std::function<void()> commands[] = {
-        [&] { form.Button1Click(); },  [&] { form.Button2Click(); },  [&] { form.Button4Click(); },
-        [&] { form.Button5Click(); },  [&] { form.Button8Click(); },  [&] { form.Button10Click(); },
+        [&] { form.Button1Click(); },
+        [&] { form.Button2Click(); },
+        [&] { form.Button4Click(); },
+        [&] { form.Button5Click(); },
+        [&] { form.Button8Click(); },
+        [&] { form.Button10Click(); },
         [&] { form.ScrollBar6->setValue(20), form.Button10Click(); },
-        [&] { form.Button11Click(); }, [&] { form.Button12Click(); }, [&] { form.Button13Click(); },
-        [&] { form.Button6Click(); },  [&] { form.Button15Click(); },
+        [&] { form.Button11Click(); },
+        [&] { form.Button12Click(); },
+        [&] { form.Button13Click(); },
+        [&] { form.Button6Click(); },
+        [&] { form.Button15Click(); },
         [&] { form.CheckBox50->setChecked(true); },  // AUTO over no picture: 255
-        [&] { emit form.Threshold1->aboutToShow(); }, [&] { emit form.DetectObject1->aboutToShow(); },
+        [&] { emit form.Threshold1->aboutToShow(); },
+        [&] { emit form.DetectObject1->aboutToShow(); },
     };
     for (const auto& command : commands)
         RunGuarded(command);
@@ -329,13 +332,16 @@ TEST(ExchangeFiles, AFolderThatCannotBeWrittenIsReportedAndNothingChanges)
     QFile blocker(folder);
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    f.SetRegion(QStringLiteral("5"), QStringLiteral("5"), QStringLiteral("25"), QStringLiteral("25"));
+    f.SetRegion(QStringLiteral("5"), QStringLiteral("5"), QStringLiteral("25"),
+                QStringLiteral("25"));
     f.form.Button9->setEnabled(true);
     f.form.Button9->click();   // Create Template
     f.form.Button14->click();  // Tool Button
     ASSERT_EQ(f.dialogs.Errors.size(), 2);
-    EXPECT_TRUE(f.dialogs.Errors[0].startsWith(QStringLiteral("Cannot write the picture \"temp.bmp\": ")));
-    EXPECT_TRUE(f.dialogs.Errors[1].startsWith(QStringLiteral("Cannot write the picture \"temp1.bmp\": ")));
+    EXPECT_TRUE(
+        f.dialogs.Errors[0].startsWith(QStringLiteral("Cannot write the picture \"temp.bmp\": ")));
+    EXPECT_TRUE(
+        f.dialogs.Errors[1].startsWith(QStringLiteral("Cannot write the picture \"temp1.bmp\": ")));
     EXPECT_TRUE(f.form3.isHidden());
     EXPECT_TRUE(QFileInfo(folder).isFile());
     QFile::remove(folder);
@@ -344,8 +350,9 @@ TEST(ExchangeFiles, AFolderThatCannotBeWrittenIsReportedAndNothingChanges)
 TEST(ExchangeFiles, ADamagedOrShortTemplateFileIsReportedAndTheGridKept)
 {
     LoadedForm f;
-    const QByteArray bmp = Encoded(Colours(12, 12), "BMP");
-    for (const QByteArray& bytes : {QByteArray("BM and nothing a bitmap needs"), bmp.left(bmp.size() - 7)}) {
+    const QByteArray bmp = Encoded(ColourPicture(12, 12), "BMP");
+    for (const QByteArray& bytes :
+         {QByteArray("BM and nothing a bitmap needs"), bmp.left(bmp.size() - 7)}) {
         QFile file(TemplateFilePath());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);
@@ -354,7 +361,8 @@ TEST(ExchangeFiles, ADamagedOrShortTemplateFileIsReportedAndTheGridKept)
         f.form.StringGrid2->SetCell(1, 1, QStringLiteral("kept"));
         RunGuarded([&] { f.form.Button10Click(); });
         ASSERT_EQ(f.dialogs.Errors.size(), 1);
-        EXPECT_TRUE(f.dialogs.Errors.front().startsWith(QStringLiteral("Cannot read the picture \"temp.bmp\": ")));
+        EXPECT_TRUE(f.dialogs.Errors.front().startsWith(
+            QStringLiteral("Cannot read the picture \"temp.bmp\": ")));
         EXPECT_EQ(f.form.StringGrid2->Cell(1, 1), QStringLiteral("kept"));
     }
 }

@@ -3,12 +3,13 @@
 #include "PictureFiles.h"
 #include "PictureView.h"
 #include "TestImages.h"
+#include "TestPictures.h"
 #include "Unit1.h"
 
+#include <gtest/gtest.h>
 #include <QFile>
 #include <QImageReader>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -17,16 +18,6 @@ QString SavePicture(const QTemporaryDir& dir, const char* name, const QImage& pi
     const QString path = dir.filePath(QString::fromLatin1(name));
     EXPECT_TRUE(picture.save(path));
     return path;
-}
-
-// 640 x 480 colour picture: pixel (x, y) = (x % 256, y % 256, (x + y) % 256).
-QImage ColourPicture(int width = 640, int height = 480)
-{
-    QImage picture(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            picture.setPixel(x, y, qRgb(x % 256, y % 256, (x + y) % 256));
-    return picture;
 }
 
 QByteArray Head(const QString& path, int bytes)
