@@ -7,6 +7,8 @@
 #include <QStandardPaths>
 #include <benchmark/benchmark.h>
 
+#include <cstring>
+
 namespace {
 
 // A colour picture with texture, so that PNG has real work to do.
@@ -52,14 +54,24 @@ void BM_GrayFromPicture8000(benchmark::State& state)
 }
 BENCHMARK(BM_GrayFromPicture8000)->Unit(benchmark::kMillisecond);
 
-void BM_ShowAfter2048(benchmark::State& state)
+// Paints the After view of a side x side picture, as every command does last.
+void BM_ShowAfter(benchmark::State& state)
 {
+    const int side = static_cast<int>(state.range(0));
+    const QString path =
+        QDir(QDir::tempPath()).filePath(QStringLiteral("graybench-bench-gray-%1.bmp").arg(side));
+    if (!QFileInfo::exists(path)) {  // a flat-coded BMP: quick to write at any size
+        QImage picture(side, side, QImage::Format_Grayscale8);
+        for (int y = 0; y < side; ++y)
+            std::memset(picture.scanLine(y), (y * 3) & 255, static_cast<std::size_t>(side));
+        picture.save(path, "BMP");
+    }
     TForm1 form;
-    form.LoadPicture(PicturePath(2048, 2048));
+    form.LoadPicture(path);
     for (auto _ : state)
         form.ShowAfter();
-    state.SetItemsProcessed(state.iterations() * 2048LL * 2048LL);
+    state.SetItemsProcessed(state.iterations() * side * side);
 }
-BENCHMARK(BM_ShowAfter2048)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ShowAfter)->Arg(2048)->Arg(8000)->Arg(16000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

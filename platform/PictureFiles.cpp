@@ -3,6 +3,7 @@
 
 #include "Rows.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
@@ -10,6 +11,10 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <cstdint>
 #include <vector>
 
 namespace {
@@ -18,7 +23,63 @@ namespace {
 // while they are turned into columns.
 constexpr int kStrip = 32;
 // Qt refuses pictures over 128 MB by default; a 16000 x 16000 RGBA picture needs 1 GB.
-constexpr int kAllocationLimitMb = 4096;
+std::atomic<int> allocationLimitMb{4096};
+
+// What the header of an uncompressed bitmap (BMP) file promises. Qt's reader
+// stops quietly at the end of a short file and leaves the rows it did not read
+// as they were allocated, whatever the memory held; so a file must hold every
+// row its header promises before Qt reads it. valid is false for any other file.
+struct BitmapHeader {
+    bool valid = false;
+    int width = 0, height = 0;  // height without its sign (negative: top-down rows)
+    qint64 fileBytes = 0, neededBytes = 0;
+};
+
+std::uint32_t LittleEndian(const QByteArray& bytes, int at, int size)
+{
+    std::uint32_t v = 0;
+    for (int i = size - 1; i >= 0; --i)
+        v = v << 8 | static_cast<std::uint8_t>(bytes[at + i]);
+    return v;
+}
+
+BitmapHeader ReadBitmapHeader(const QString& path)
+{
+    BitmapHeader h;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return h;
+    const QByteArray head = file.read(34);
+    if (head.size() < 26 || !head.startsWith("BM"))
+        return h;
+    const std::uint32_t pixelsAt = LittleEndian(head, 10, 4), infoSize = LittleEndian(head, 14, 4);
+    std::int64_t width = 0, height = 0, bits = 0, compression = 0;
+    if (infoSize == 12) {  // the old core header: 16-bit sizes, never compressed
+        width = static_cast<std::int16_t>(LittleEndian(head, 18, 2));
+        height = static_cast<std::int16_t>(LittleEndian(head, 20, 2));
+        bits = LittleEndian(head, 24, 2);
+    } else if (infoSize >= 40 && head.size() >= 34) {
+        width = static_cast<std::int32_t>(LittleEndian(head, 18, 4));
+        height = static_cast<std::int32_t>(LittleEndian(head, 22, 4));
+        bits = LittleEndian(head, 28, 2);
+        compression = LittleEndian(head, 30, 4);
+    } else {
+        return h;
+    }
+    // Run-length data has no fixed size (Qt refuses it short); every other
+    // kind stores its rows whole, each padded to four bytes.
+    constexpr std::int64_t kRgb = 0, kBitFields = 3, kAlphaBitFields = 6;
+    if ((compression != kRgb && compression != kBitFields && compression != kAlphaBitFields) ||
+        width <= 0 || height == 0 || height == INT32_MIN || bits == 0 || bits > 32)
+        return h;
+    height = std::abs(height);
+    h.valid = true;
+    h.width = static_cast<int>(width);
+    h.height = static_cast<int>(height);
+    h.fileBytes = file.size();
+    h.neededBytes = static_cast<qint64>(pixelsAt) + (width * bits + 31) / 32 * 4 * height;
+    return h;
+}
 
 std::uint8_t GrayOf(int r, int g, int b) { return static_cast<std::uint8_t>((r + g + b) / 3); }
 
@@ -75,22 +136,46 @@ void GrayRows(const QImage& picture, int y0, int rows, std::uint8_t* strip)
 
 }  // namespace
 
+int PictureMemoryLimit() { return allocationLimitMb.load(); }
+void SetPictureMemoryLimit(int megabytes) { allocationLimitMb.store(megabytes); }
+
 QImage ReadPictureFile(const QString& path)
 {
-    QImageReader::setAllocationLimit(kAllocationLimitMb);
+    const int limitMb = allocationLimitMb.load();
+    QImageReader::setAllocationLimit(limitMb);
     QImageReader reader(path);
     reader.setAutoTransform(false);
+    const auto fail = [&](const QString& reason) {
+        return PictureError(QStringLiteral("Cannot read the picture \"%1\": %2")
+                                .arg(QFileInfo(path).fileName(), reason)
+                                .toStdString());
+    };
+    // The size the header claims, asked before the pixels are read (afterwards
+    // the reader no longer knows it). Qt's bitmap reader tells none for sizes it
+    // refuses, so a bitmap's own header is read too.
+    const BitmapHeader bitmap = ReadBitmapHeader(path);
+    QSize claimed = reader.size();
+    if (!claimed.isValid() && bitmap.valid)
+        claimed = QSize(bitmap.width, bitmap.height);
+    // Four bytes a pixel, as most pictures decode (and as the workspace takes
+    // them: two gray images and a 24-bit view). Qt would refuse a larger one
+    // only after trying, and with a vague "Unable to read image data".
+    const double megabytes =
+        claimed.isValid() ? 4.0 * claimed.width() * claimed.height() / (1 << 20) : 0.0;
+    if (megabytes > limitMb)
+        throw fail(QStringLiteral("its %1 x %2 pixels need %3 MB, more than the %4 MB a picture "
+                                  "may take")
+                       .arg(claimed.width())
+                       .arg(claimed.height())
+                       .arg(std::ceil(megabytes), 0, 'f', 0)
+                       .arg(limitMb));
+    if (bitmap.valid && bitmap.fileBytes < bitmap.neededBytes)
+        throw fail(QStringLiteral("the file ends after %1 of the %2 bytes its pixels need")
+                       .arg(bitmap.fileBytes)
+                       .arg(bitmap.neededBytes));
     QImage picture = reader.read();
-    if (picture.isNull()) {
-        QString reason = reader.errorString();
-        if (reader.error() == QImageReader::UnknownError && !reader.size().isEmpty())
-            reason = QStringLiteral("%1 x %2 pixels do not fit in memory")
-                         .arg(reader.size().width())
-                         .arg(reader.size().height());
-        throw PictureError(QStringLiteral("Cannot read the picture \"%1\": %2")
-                               .arg(QFileInfo(path).fileName(), reason)
-                               .toStdString());
-    }
+    if (picture.isNull())
+        throw fail(reader.errorString());
     return picture;
 }
 
@@ -140,6 +225,15 @@ QImage PictureFromGray(const GrayImage& image, int width, int height)
     QImage picture(std::max(width, 0), std::max(height, 0), QImage::Format_Grayscale8);
     if (picture.isNull() || width <= 0 || height <= 0)
         return picture;
+    // Large pages under the rows before they are first written: turning a tall
+    // picture touches every row of a band at once.
+    constexpr std::uintptr_t kLargePage = 2 << 20;
+    const auto begin = reinterpret_cast<std::uintptr_t>(picture.bits());
+    const std::uintptr_t first = (begin + kLargePage - 1) & ~(kLargePage - 1);
+    const std::uintptr_t last = (begin + static_cast<std::uintptr_t>(picture.sizeInBytes())) &
+                                ~(kLargePage - 1);
+    if (last > first)
+        AdviseLargeBlock(reinterpret_cast<void*>(first), last - first);
     ColumnsToRows(image, width, height, picture.bits(), picture.bytesPerLine());
     return picture;
 }

@@ -14,9 +14,16 @@ public:
 };
 
 // Reads any raster picture Qt can read, pixels as stored (no orientation tag
-// applied). Pictures up to several gigabytes of pixels are allowed; a larger or
-// unreadable one throws PictureError.
+// applied). Throws PictureError, naming the file and the reason, for a file
+// that cannot be read, a bitmap shorter than its header promises (Qt would fill
+// the missing rows with whatever memory held), and a picture whose size at
+// four bytes a pixel passes PictureMemoryLimit() (before any pixel is read).
 QImage ReadPictureFile(const QString& path);
+
+// Megabytes of decoded pixels ReadPictureFile accepts: 4096 unless set, so a
+// 16000 x 16000 colour picture (977 MB) loads.
+int PictureMemoryLimit();
+void SetPictureMemoryLimit(int megabytes);
 
 // Writes in the format the file name's extension names when Qt can write it,
 // and as a bitmap (BMP) otherwise. Goes through a temporary file that replaces

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <random>
 
@@ -104,6 +105,25 @@ TEST(BuildBrightnessTable, KeepsAGammaOutsideThePanelsRangeInsideTheGrayLevels)
     EXPECT_EQ(Table(128, 45, NAN)[0], 0);
 }
 
+// Settings no scroll bar gives, as the fuzzer passed them: brightness − 127
+// overflowed an int at the bottom of its range.
+TEST(BuildBrightnessTable, TakesAnyIntegerBrightnessAndContrast)
+{
+    struct Case {
+        int brightness, contrast;
+        int everyEntry;  // the line lies far below or far above 0 .. 255
+    };
+    for (const Case& c : {Case{INT_MIN, 45, 0}, Case{INT_MIN + 126, 45, 0}, Case{INT_MAX, 45, 255},
+                          Case{-100000, 89, 0}, Case{100000, 1, 255}}) {
+        const BrightnessTable table = Table(c.brightness, c.contrast, 1.0f);
+        for (int i = 0; i < 256; ++i)
+            ASSERT_EQ(table[static_cast<std::size_t>(i)], c.everyEntry)
+                << c.brightness << " " << c.contrast << " at " << i;
+    }
+    for (int contrast : {INT_MIN, -45, 0, 90, 180, INT_MAX})  // any angle, any slope: a table
+        Table(128, contrast, 1.0f);
+}
+
 TEST(BuildBrightnessTable, MatchesTheLiteralStepsForEverySetting)
 {
     std::mt19937 rng(31);
@@ -181,4 +201,7 @@ TEST(GammaFromPosition, HasTwoStepsMeetingAtOne)
     EXPECT_EQ(GammaFromPosition(100), 10.0f);
     EXPECT_EQ(static_cast<double>(GammaFromPosition(51)), 1.1799999475479126);  // single precision
     EXPECT_NEAR(GammaFromPosition(2) - GammaFromPosition(1), 0.9 / 49, 1e-6);
+    // Positions no bar gives: position − 1 overflowed at the bottom of the range.
+    EXPECT_EQ(GammaFromPosition(INT_MIN), static_cast<float>(-2147483649.0 * 0.018367346938775512 + 0.1));
+    EXPECT_EQ(GammaFromPosition(INT_MAX), static_cast<float>(2147483597.0 * 0.18 + 1));
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <iterator>
 #include <sstream>
 
@@ -173,6 +174,40 @@ TEST(DetectObjects, AnotherModeOrAnEmptyRegionFindsNothingButTheFrameIsDrawn)
     const Region r = OrderAndClampRegion(0, 0, 100, 100, 0, 0);
     EXPECT_EQ(DetectObjects(none, noLabels, objects, 0, 128, r.X1, r.Y1, r.X2, r.Y2, 0, 0), 0);
     EXPECT_TRUE(objects.empty());
+}
+
+// Corners the fuzzer passed straight to the entry points, without the region
+// rule: the labelling read columns outside the image. Any corners now act as
+// the corners cut to the image (X1, Y1 up to 0; X2, Y2 down to 5, 3), as the
+// region rule would leave them unexchanged.
+TEST(DetectObjects, CutsAnyCornersToTheImage)
+{
+    const Rows dots = {{9, 9, 9, 9, 9, 9},  //
+                       {9, 0, 9, 9, 0, 9},
+                       {9, 9, 9, 9, 9, 9},
+                       {0, 9, 9, 0, 9, 9}};
+    struct Case {
+        Region corners, cut;
+        int count;
+    };
+    const Case cases[] = {
+        {{-5, -5, 9, 9}, {0, 0, 5, 3}, 2},  // (0, 3) and (3, 3) touch the bottom side
+        {{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, {0, 0, 5, 3}, 2},
+        {{-1, 0, 2, 2}, {0, 0, 2, 2}, 1},
+        {{6, 0, INT_MAX, 3}, {6, 0, 5, 3}, 0},  // wholly right of the image
+        {{INT_MIN, 0, -1, 3}, {0, 0, -1, 3}, 0},
+        {{0, 4, 5, 400}, {0, 4, 5, 3}, 0},
+        {{INT_MAX, INT_MAX, INT_MIN, INT_MIN}, {INT_MAX, INT_MAX, -1, -1}, 0},
+    };
+    for (int mode : {0, 2})
+        for (const Case& c : cases) {
+            const Detection d = Detect(dots, mode, 0, c.corners, 5);
+            const Detection expected = Detect(dots, mode, 0, c.cut, 5);
+            // Dark dots; in the band mode the 9s join every dot into one object.
+            EXPECT_EQ(d.count, mode == 0 ? c.count : 0) << c.corners.X1 << ", " << c.corners.Y1;
+            EXPECT_EQ(d.objects, expected.objects);
+            EXPECT_EQ(ToRows(d.image, 6, 4), ToRows(expected.image, 6, 4));
+        }
 }
 
 TEST(DetectObjects, ALabelTableOfAnySizeGivesTheExactObjects)

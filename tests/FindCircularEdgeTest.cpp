@@ -83,6 +83,34 @@ TEST(BuildSpokes, TheSweepAlwaysIncreasesFromTheStartAngle)
     EXPECT_EQ(BuildSpokes(0, kOutward, 0, 360, 100, 100, 10, 50), 0);  // no gap, no spoke
 }
 
+// Sweeps the fuzzer asked for (214 748 364 spokes: 3.4 GB of spokes, and a
+// vote over their triples without end). Spoke k + 360 points where spoke k
+// does, so a sweep casts at most 360 spokes: its first 360.
+TEST(BuildSpokes, ASweepOfMoreThan360SpokesCastsItsFirst360)
+{
+    struct Case {
+        int gap, start, end;
+    };
+    for (const Case& c : {Case{10, 0, INT_MAX}, Case{1, INT_MIN, INT_MAX}, Case{7, -1000, INT_MIN},
+                          Case{1, 0, 361}}) {
+        ASSERT_EQ(BuildSpokes(c.gap, kInward, c.start, c.end, 50, 40, 3, 30), 360) << c.start;
+        const std::vector<Spoke> first(Spokes().begin(), Spokes().end());
+        // The same spokes as the sweep that ends after exactly 360 of them.
+        BuildSpokes(c.gap, kInward, c.start, static_cast<int>(c.start + 360LL * c.gap), 50, 40, 3, 30);
+        ASSERT_EQ(Spokes().size(), first.size());
+        for (std::size_t k = 0; k < first.size(); ++k) {
+            const Spoke& s = Spokes()[k];
+            ASSERT_TRUE(s.startX == first[k].startX && s.startY == first[k].startY &&
+                        s.endX == first[k].endX && s.endY == first[k].endY)
+                << c.start << " spoke " << k;
+        }
+    }
+    EXPECT_EQ(BuildSpokes(1, kInward, 0, 360, 50, 40, 3, 30), 360);  // the panel's most
+    GrayImage flat = Filled(60, 50, 80);  // and the whole tool: no hit, "NG", quickly
+    EXPECT_EQ(FindCircularEdge(flat, 20, 1, kOutward, INT_MIN, INT_MAX, 30, 25, 0, 20, 60, 50), 0);
+    EXPECT_EQ(SpokeHits().size(), 360u);
+}
+
 TEST(BuildSpokes, AnglesAndPointsAreInExtendedPrecision)
 {
     // cos(180·3.141592654/180) is −1 + 8e-20 in extended precision (exactly −1 in

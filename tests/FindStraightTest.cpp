@@ -174,6 +174,14 @@ TEST(FindStraightEdge, BadGapOrDirectionDoesNothing)
     FindStraightEdge(image, 10, 5, -1, 0, 0, 0, 40, 30, 50, 40);
     EXPECT_EQ(CountValue(image, 50, 40, 100), 50 * 40);
     FindStraightEdge(image, 10, 7, kScanRight, 90, INT_MIN, -5, INT_MIN + 20, 9, 50, 40);
+    // A rake the fuzzer asked for: 1 431 655 766 scan lines, 23 GB of them. More
+    // than a million (the hit table's capacity) do nothing.
+    for (const auto& [X1, X2, gap] : {std::tuple{INT_MIN, INT_MAX, 3}, {0, 1'000'000, 1},
+                                      {-500'000'000, 500'000'000, 999}}) {
+        FindStraightEdge(image, 10, gap, kScanUp, 30, X1, 0, X2, 39, 50, 40);
+        EXPECT_EQ(CountValue(image, 50, 40, 100), 50 * 40) << X1 << " to " << X2;
+        EXPECT_TRUE(ScanHits().empty());
+    }
 }
 
 TEST(DrawFittedLine, EvaluatesTheLineInSinglePrecision)

@@ -32,8 +32,20 @@ TEST(NewGrayImage, ColumnsFollowEachOtherAndSizesMayBeZero)
 {
     GrayImage image = NewGrayImage(3, 5);
     ASSERT_TRUE(image);
+#if defined(GRAYBENCH_GUARD_COLUMNS)
+    // Sanitizer builds: a poisoned gap lies between the columns, and touching
+    // the element just past a column's end or before its start is reported.
+    EXPECT_GT(image[1], image[0] + 5);
+    EXPECT_EQ(image[2] - image[1], image[1] - image[0]);
+    EXPECT_DEATH(image[1][5] = 1, "use-after-poison");
+    EXPECT_DEATH(image[1][-1] = 1, "use-after-poison");
+    EXPECT_DEATH(image[0][-1] = 1, "use-after-poison");
+    IntImage ints = NewIntImage(2, 3);
+    EXPECT_DEATH(ints[0][3] = 1, "use-after-poison");
+#else
     EXPECT_EQ(image[1], image[0] + 5);
     EXPECT_EQ(image[2], image[0] + 10);
+#endif
     EXPECT_TRUE(NewGrayImage(0, 0));  // exists, with no elements
     EXPECT_TRUE(NewGrayImage(4, 0));
     EXPECT_FALSE(NewGrayImage(-1, 4));

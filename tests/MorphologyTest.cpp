@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <map>
 #include <vector>
 
@@ -226,6 +227,24 @@ TEST(Dilate, CellsOutsideTheWindowAreIgnored)
     EXPECT_EQ(dst[3][3], 0);
     Dilate(src, dst, corner, 7, 0, 0, 7, 7, 7, 7);
     EXPECT_EQ(dst[3][3], 255);
+}
+
+// Sizes no radio button gives, as the fuzzer passed them: a − 1 overflowed for
+// the smallest int. Any size acts as the nearest of 1 (the centre) .. 7.
+TEST(Dilate, AnyElementSizeActsAsTheNearestOfOneToSeven)
+{
+    std::mt19937 rng(23);
+    const GrayImage src = RandomImage(rng, 9, 7);
+    for (const auto& [a, nearest] : {std::pair{INT_MIN, 1}, {-7, 1}, {0, 1}, {2, 1}, {4, 3},
+                                     {8, 7}, {INT_MAX, 7}}) {
+        GrayImage dst = Filled(9, 7, 1), expected = Filled(9, 7, 2);
+        Dilate(src, dst, FullElement(), a, 0, 0, 9, 7, 9, 7);
+        Dilate(src, expected, FullElement(), nearest, 0, 0, 9, 7, 9, 7);
+        EXPECT_EQ(FirstDifference(dst, expected, 9, 7), "") << "a = " << a;
+        DilateRounds(src, dst, FullElement(), a, 3, 9, 7);
+        DilateRounds(src, expected, FullElement(), nearest, 3, 9, 7);
+        EXPECT_EQ(FirstDifference(dst, expected, 9, 7), "") << "a = " << a << ", 3 rounds";
+    }
 }
 
 TEST(Dilate, WritesTheRectangleToTheOriginOfTheDestination)

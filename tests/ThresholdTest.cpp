@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <iterator>
 #include <utility>
 
@@ -85,6 +86,25 @@ TEST(AutoThreshold, IsWhiteWithoutAnyGradient)
     EXPECT_EQ(AutoThreshold(FromRows({{0, 255, 0, 255}}), 0, 0, 4, 1, 4, 1), 255);  // one row
     EXPECT_EQ(AutoThreshold(FromRows({{0}, {255}, {0}}), 0, 0, 1, 3, 1, 3), 255);   // one column
     EXPECT_EQ(AutoThreshold(Filled(6, 6, 40), 2, 2, 2, 2, 6, 6), 255);              // empty
+}
+
+// Rectangles the fuzzer passed: one starting left of or above the image read
+// column -1. Any rectangle is cut to the image.
+TEST(AutoThreshold, CutsAnyRectangleToTheImage)
+{
+    const GrayImage src = FromRows({{0, 0, 200, 200}, {0, 0, 200, 200}, {9, 9, 9, 9}});
+    // Weighted pixels x 0..2, y 0..1: (1, 0) 200 at 0, (0, 1) 9 at 0, (1, 1)
+    // 200 + 9 at 0, (2, 1) 191 at 200: 38200 / 609 = 62.
+    const int whole = AutoThreshold(src, 0, 0, 4, 3, 4, 3);
+    EXPECT_EQ(whole, 62);
+    struct Case {
+        int x0, y0, x1, y1, expected;
+    };
+    for (const Case& c : {Case{-5, -5, 4, 3, whole}, Case{INT_MIN, INT_MIN, INT_MAX, INT_MAX, whole},
+                          Case{-1, 0, 1, 3, 0}, Case{4, 0, INT_MAX, 3, 255},
+                          Case{INT_MIN, 0, -1, 3, 255}, Case{0, INT_MIN, 4, 0, 255}})
+        EXPECT_EQ(AutoThreshold(src, c.x0, c.y0, c.x1, c.y1, 4, 3), c.expected)
+            << c.x0 << ", " << c.y0 << " to " << c.x1 << ", " << c.y1;
 }
 
 TEST(AutoThreshold, SumsDoNotOverflowOnALargeTexturedImage)

@@ -78,7 +78,10 @@ void MapInPieces(const BrightnessTable& table, const GrayImage& src, GrayImage& 
 
 void BuildBrightnessTable(BrightnessTable& table, int brightness, int contrast, float gamma)
 {
-    const float offset = static_cast<float>((brightness - 127) * kOneOver255);
+    // Formed in extended precision, where every int minus 127 is exact: the int
+    // difference overflows for a brightness near the bottom of the range.
+    const float offset =
+        static_cast<float>((static_cast<long double>(brightness) - 127) * kOneOver255);
     const double slope = std::tan(contrast * kPi / 180);  // 45 degrees: a slope of 1
     for (int i = 0; i < 256; ++i) {
         const float u = static_cast<float>(i * kOneOver255);
@@ -120,7 +123,10 @@ void MapThroughTableBaseline(const BrightnessTable& table, const GrayImage& src,
 
 float GammaFromPosition(int position)
 {
+    // The differences in double, exact for every int: position − 1 overflows at
+    // the bottom of the int range.
+    const double p = position;
     if (position > 50)
-        return static_cast<float>((position - 50) * 0.18 + 1);
-    return static_cast<float>((position - 1) * 0.018367346938775512 + 0.1);
+        return static_cast<float>((p - 50) * 0.18 + 1);
+    return static_cast<float>((p - 1) * 0.018367346938775512 + 0.1);
 }

@@ -404,11 +404,23 @@ int SelectAndDraw(GrayImage& image, ObjectTable& objects, int X1, int Y1, int X2
     return static_cast<int>(objects.size());
 }
 
+// The labelling passes trust their region; the entry points, which know the
+// image's size, cut it to the image first. A region the window hands in (the
+// region rule) is inside already and stays as it is.
+void CutToImage(int& X1, int& Y1, int& X2, int& Y2, int width, int height)
+{
+    X1 = std::max(X1, 0);
+    Y1 = std::max(Y1, 0);
+    X2 = std::min(X2, width - 1);
+    Y2 = std::min(Y2, height - 1);
+}
+
 }  // namespace
 
 int DetectObjects(GrayImage& image, IntImage& labels, ObjectTable& objects, int mode, int t,
                   int X1, int Y1, int X2, int Y2, int width, int height)
 {
+    CutToImage(X1, Y1, X2, Y2, width, height);
     ClearLabels(labels, height);
     if (mode == 1)
         LabelBrightPixels(image, labels, t, X1, Y1, X2, Y2);
@@ -420,6 +432,7 @@ int DetectObjects(GrayImage& image, IntImage& labels, ObjectTable& objects, int 
 int DetectBandObjects(GrayImage& image, IntImage& labels, ObjectTable& objects, int lower,
                       int upper, int X1, int Y1, int X2, int Y2, int width, int height)
 {
+    CutToImage(X1, Y1, X2, Y2, width, height);
     ClearLabels(labels, height);
     LabelBandPixels(image, labels, lower, upper, X1, Y1, X2, Y2);
     return SelectAndDraw(image, objects, X1, Y1, X2, Y2, width, height);

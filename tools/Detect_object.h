@@ -8,7 +8,12 @@
 
 // Object detection: the 4-connected sets of object pixels inside the closed
 // region X1 <= x <= X2, Y1 <= y <= Y2 (ordered and clamped by the caller), with
-// their area and bounding box. A pixel of gray value v is an object pixel when
+// their area and bounding box. The entry points DetectObjects and
+// DetectBandObjects cut any corners to the image themselves (X1 and Y1 up to 0,
+// X2 and Y2 down to the last column and row); a region left with X1 > X2 or
+// Y1 > Y2 labels nothing, and only its frame is drawn.
+//
+// A pixel of gray value v is an object pixel when
 //   dark:   v <= t            (mode 0)
 //   bright: v >= t            (mode 1)
 //   band:   v <= lower or v >= upper   (lower and upper themselves count).

@@ -17,6 +17,10 @@ using i128 = __int128;
 constexpr i64 kFarthestHit = i64{1} << 30;     // beyond, the determinants leave 128 bits
 constexpr i64 kCoefficientLimit = i64{1} << 62;  // beyond, q leaves 128 bits
 constexpr i64 kNearHit = i64{1} << 14;  // below, every determinant and quotient fits 64 bits
+// Spoke k + 360 is turned by 360 · gap whole degrees from spoke k: it points the
+// same way. A longer sweep adds no direction, only votes, and the vote is cubic
+// in the spokes (a million spokes would take years), so the sweep stops there.
+constexpr i64 kMaxSpokes = 360;
 
 // The accumulator: entries in the order they were first voted for, found again
 // through an open-addressing index, so a vote costs one lookup whatever the
@@ -299,9 +303,7 @@ int BuildSpokes(int gap, int direction, int startAngle, int endAngle, int cx, in
     if (gap < 1)
         return 0;
     const i64 count = std::abs(static_cast<i64>(startAngle) - endAngle) / gap;
-    if (count > INT_MAX)
-        return 0;
-    const int n = static_cast<int>(count);
+    const int n = static_cast<int>(std::min(count, kMaxSpokes));
     spokes.reserve(static_cast<std::size_t>(n));
     for (int k = 0; k < n; ++k) {
         // Always increasing from the start angle, whichever end is larger.

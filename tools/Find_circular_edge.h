@@ -7,8 +7,9 @@
 #include <vector>
 
 // A circular edge around a search centre (cx, cy). Spokes are cast at angles
-// start, start + gap, ... (always increasing, |start − end| / gap of them)
-// between the inside and the outside radius; the first edge on each spoke is
+// start, start + gap, ... (always increasing, |start − end| / gap of them, but
+// at most 360: spoke k + 360 would point where spoke k does) between the inside
+// and the outside radius; the first edge on each spoke is
 // its hit (the points of a spoke and the edge test are those of Find_edge.h).
 // Every triple of hits, taken relative to the centre, gives the circle
 // x² + y² + D·x + E·y + F = 0; the circles vote, and the one with the most votes
@@ -51,7 +52,7 @@ int FindCircularEdge(GrayImage& image, std::uint8_t threshold, int gap, int dire
 // extended precision); its inner and outer points are the centre plus the radius
 // times (cos θ, sin θ) in extended precision, truncated toward zero. Inward
 // spokes run from the outer point to the inner one, outward ones the other way.
-// A gap below 1 gives no spoke.
+// A gap below 1 gives no spoke; a sweep of more than 360 gives its first 360.
 int BuildSpokes(int gap, int direction, int startAngle, int endAngle, int cx, int cy,
                 int insideRadius, int outsideRadius);
 std::span<const Spoke> Spokes();      // of the last BuildSpokes

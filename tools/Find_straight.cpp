@@ -13,6 +13,11 @@ namespace {
 
 using i64 = std::int64_t;
 
+// A rake with more scan lines than the hit table holds does nothing: only a
+// region over a million pixels across at gap 1 needs them, and a hostile
+// region (the ends of the int range) would need billions.
+constexpr i64 kMaxScanLines = 1'000'000;
+
 // Refilled by every run; hold nothing a later run relies on.
 std::vector<ScanSample> profile;
 std::vector<ScanHit> hits;
@@ -167,7 +172,7 @@ void FindStraightEdge(GrayImage& image, std::uint8_t threshold, int gap, int dir
     const i64 from = across ? left : top, to = across ? right : bottom;
     const i64 span = to - from;
     const i64 count = span / gap + 1 + (span % gap != 0 ? 1 : 0);
-    if (count > INT_MAX)
+    if (count > kMaxScanLines)
         return;
     const int n = static_cast<int>(count);
     const i64 cx = (left + right) / 2, cy = (top + bottom) / 2;  // truncation toward zero

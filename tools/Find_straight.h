@@ -40,7 +40,8 @@ struct StepRun {
 // it: every scan line in gray 200, a radius-5 circle at its end and at its hit,
 // then the fitted line in gray 128 (none when there is no run). Every scan line
 // is sampled before any mark is drawn, so marks are never read as edges. A gap
-// below 1 or an unknown direction does nothing.
+// below 1, an unknown direction or a rake of more than a million scan lines
+// (the hit table's capacity) does nothing. Any corners and angle are safe.
 void FindStraightEdge(GrayImage& image, std::uint8_t threshold, int gap, int direction,
                       float angle, int X1, int Y1, int X2, int Y2, int width, int height);
 

@@ -62,7 +62,7 @@ void MarkLength(Plan& plan, int length)
 Plan MakePlan(const StructuringElement& element, int a)
 {
     Plan plan;
-    plan.s = std::clamp((a - 1) / 2, 0, 3);
+    plan.s = (std::clamp(a, 1, 7) - 1) / 2;  // a − 1 would overflow for the smallest int
     const int s = plan.s;
     auto in = [&](int dx, int dy) {
         return element[static_cast<std::size_t>(3 + dx)][static_cast<std::size_t>(3 + dy)] != 0;

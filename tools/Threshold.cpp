@@ -244,7 +244,10 @@ int AutoThreshold(const GrayImage& src, int x0, int y0, int x1, int y1, int widt
 {
     // The sums are 64-bit: a large textured picture passes 2^31 for S quickly.
     std::int64_t s = 0, sw = 0;
-    // Only pixels with a right and a lower neighbour in the image carry a weight.
+    // Only pixels with a right and a lower neighbour in the image carry a weight;
+    // the rectangle is cut to the image on every side.
+    x0 = std::max(x0, 0);
+    y0 = std::max(y0, 0);
     const int xEnd = std::min(x1, width - 1), yEnd = std::min(y1, height - 1);
     if (x0 >= xEnd || y0 >= yEnd)
         return 255;

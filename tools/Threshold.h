@@ -3,7 +3,10 @@
 #include "Image.h"
 
 // Histogram and binarisation over the half-open rectangle x0 <= x < x1,
-// y0 <= y < y1, which the caller keeps inside the image.
+// y0 <= y < y1. The functions are not told the image's size, so the caller
+// keeps the rectangle inside the image; a reversed one (x1 <= x0 or y1 <= y0)
+// covers nothing. Any threshold and mode are safe. AutoThreshold, which is told
+// the size, takes any rectangle and cuts it to the image.
 
 // Fills the whole 256 x 64 histogram image: column i is gray level i, a white bar
 // of (count · 64) / peak rows grows up from row 63 on black.
@@ -20,8 +23,9 @@ void ThresholdBand(const GrayImage& src, GrayImage& dst, int lower, int upper, i
                    int x1, int y1);
 
 // Mean gray value weighted by the forward gradient |right − v| + |below − v|,
-// over the pixels with a right and a lower neighbour in the image; 255 when all
-// weights are 0 (flat, one pixel wide or high, or empty).
+// over the pixels of the rectangle with a right and a lower neighbour in the
+// image; 255 when all weights are 0 (flat, one pixel wide or high, empty, or a
+// rectangle outside the image).
 int AutoThreshold(const GrayImage& src, int x0, int y0, int x1, int y1, int width, int height);
 
 // Number of pixels with value >= t.

@@ -5,6 +5,10 @@
 #include <memory>
 #include <new>
 
+#if defined(GRAYBENCH_GUARD_COLUMNS)
+#include <sanitizer/asan_interface.h>
+#endif
+
 // Asks the system to back a block of several megabytes with large pages: a
 // fresh picture then costs a few hundred page faults instead of thousands.
 void AdviseLargeBlock(void* block, std::size_t bytes);
@@ -14,6 +18,11 @@ void AdviseLargeBlock(void* block, std::size_t bytes);
 // block, column after column, so column x + 1 starts right after column x. The
 // array does not record its size: whoever walks it passes the width and height
 // in. Contents of a fresh array are undefined; the caller fills what it reads.
+//
+// Sanitizer builds (GRAYBENCH_GUARD_COLUMNS) put a poisoned gap before every
+// column instead, and after the last: an element read or written past either
+// end of a column is reported, where it would otherwise land unseen in the
+// neighbouring column. Nothing may rely on the columns being back to back.
 template <class T>
 class ColumnArray {
 public:
@@ -31,6 +40,11 @@ public:
 private:
     // Blocks of several megabytes start on a large-page boundary, others on a cache line.
     static constexpr std::size_t kLargeBlock = 4 << 20, kLargePage = 2 << 20, kLine = 64;
+#if defined(GRAYBENCH_GUARD_COLUMNS)
+    static constexpr std::size_t kGuard = 64 / sizeof(T);  // elements of poison around columns
+#else
+    static constexpr std::size_t kGuard = 0;
+#endif
     struct AlignedDelete {
         std::size_t alignment = kLine;
         void operator()(T* p) const { ::operator delete[](p, std::align_val_t(alignment)); }
@@ -45,7 +59,12 @@ ColumnArray<T> ColumnArray<T>::Allocate(int columns, int rows)
     ColumnArray a;
     if (columns < 0 || rows < 0)
         return a;
-    const std::size_t count = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
+    // Guarded columns start on an 8-byte boundary, the sanitizer's granule, so
+    // that the byte just before a column is poisoned too.
+    constexpr std::size_t granule = kGuard == 0 || sizeof(T) >= 8 ? 1 : 8 / sizeof(T);
+    const std::size_t stride =
+        (static_cast<std::size_t>(rows) + granule - 1) / granule * granule + kGuard;
+    const std::size_t count = static_cast<std::size_t>(columns) * stride + kGuard;
     if (count > static_cast<std::size_t>(PTRDIFF_MAX) / sizeof(T) - 64)
         return a;
     // One element more than needed, so that a zero-sized array still has a block.
@@ -63,8 +82,14 @@ ColumnArray<T> ColumnArray<T>::Allocate(int columns, int rows)
         return a;
     }
     for (int x = 0; x < columns; ++x)
-        a.columns_[x] = block + static_cast<std::size_t>(x) * static_cast<std::size_t>(rows);
+        a.columns_[x] = block + kGuard + static_cast<std::size_t>(x) * stride;
     a.columns_[columns] = nullptr;
+#if defined(GRAYBENCH_GUARD_COLUMNS)
+    ASAN_POISON_MEMORY_REGION(block, kGuard * sizeof(T));
+    for (int x = 0; x < columns; ++x)
+        ASAN_POISON_MEMORY_REGION(a.columns_[x] + rows,
+                                  (stride - static_cast<std::size_t>(rows)) * sizeof(T));
+#endif
     return a;
 }
 

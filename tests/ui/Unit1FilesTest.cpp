@@ -1,13 +1,15 @@
 // tests/ui/Unit1FilesTest.cpp: Load, Save, Copy After to Before, Clear Before.
 #include "FakeDialogs.h"
 #include "PictureFiles.h"
+#include "PictureView.h"
 #include "TestImages.h"
+#include "TestPictures.h"
 #include "Unit1.h"
 
+#include <gtest/gtest.h>
 #include <QFile>
 #include <QImageReader>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -16,16 +18,6 @@ QString SavePicture(const QTemporaryDir& dir, const char* name, const QImage& pi
     const QString path = dir.filePath(QString::fromLatin1(name));
     EXPECT_TRUE(picture.save(path));
     return path;
-}
-
-// 640 x 480 colour picture: pixel (x, y) = (x % 256, y % 256, (x + y) % 256).
-QImage ColourPicture(int width = 640, int height = 480)
-{
-    QImage picture(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            picture.setPixel(x, y, qRgb(x % 256, y % 256, (x + y) % 256));
-    return picture;
 }
 
 QByteArray Head(const QString& path, int bytes)
@@ -274,4 +266,26 @@ TEST(ReadPictureFile, AllowsPicturesBeyondQtsDefaultLimit)
     const QString path = SavePicture(dir, "small.png", ColourPicture(4, 4));
     ReadPictureFile(path);
     EXPECT_GE(QImageReader::allocationLimit(), 2048);
+}
+
+TEST(PictureView, ShowingAGrayImageAgainRewritesTheViewAndNoCopyOfIt)
+{
+    // 37 x 21: ragged in both directions; a second image over the same view
+    // takes the rewrite-in-place path.
+    PictureView view;
+    GrayImage first = NewGrayImage(37, 21), second = NewGrayImage(37, 21);
+    for (int x = 0; x < 37; ++x)
+        for (int y = 0; y < 21; ++y) {
+            first[x][y] = static_cast<std::uint8_t>(x * 5 + y);
+            second[x][y] = static_cast<std::uint8_t>(255 - x * 3 - y * 7);
+        }
+    view.SetPicture(QImage(37, 21, QImage::Format_RGB32));
+    view.ShowGray(first, 37, 21);
+    const QImage kept = view.Picture();  // a copy someone holds, such as a saved file's
+    view.ShowGray(second, 37, 21);
+    for (int x = 0; x < 37; ++x)
+        for (int y = 0; y < 21; ++y) {
+            ASSERT_EQ(qRed(view.Pixel(x, y)), second[x][y]) << x << ", " << y;
+            ASSERT_EQ(qRed(kept.pixel(x, y)), first[x][y]) << x << ", " << y;
+        }
 }

@@ -1,0 +1,78 @@
+// fuzz/fuzz_picture_loader.cpp: the picture loader and the gray conversion fed
+// any bytes: the first byte picks the file name's extension (which steers Qt's
+// choice of reader), the rest is the file. A file is either refused with a
+// PictureError or becomes a gray image of its size, gray = (R + G + B) / 3.
+#include "PictureFiles.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+QTemporaryDir* folder = nullptr;
+
+void Check(bool condition, const char* what)
+{
+    if (!condition) {
+        std::fprintf(stderr, "check failed: %s\n", what);
+        std::abort();
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    // Qt's readers warn about every damaged file; the fuzzer's report is what counts.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    static QCoreApplication app(*argc, *argv);
+    folder = new QTemporaryDir;  // lives as long as the process
+    // Pictures the fuzzer makes up may claim any size: keep a decode within the
+    // fuzzer's memory limit. The refusal of larger ones is what is tested.
+    SetPictureMemoryLimit(256);
+    return folder->isValid() ? 0 : 1;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size)
+{
+    static const char* const kExtensions[] = {"",     ".bmp", ".png", ".jpg", ".tif", ".pgm",
+                                              ".ppm", ".pbm", ".gif", ".xpm", ".ico", ".tga",
+                                              ".webp", ".xbm", ".wbmp", ".icns"};
+    if (size == 0)
+        return 0;
+    const QString path =
+        folder->filePath(QStringLiteral("picture") +
+                         QString::fromLatin1(kExtensions[data[0] % std::size(kExtensions)]));
+    {
+        QFile file(path);
+        Check(file.open(QIODevice::WriteOnly | QIODevice::Truncate), "temporary file");
+        file.write(reinterpret_cast<const char*>(data + 1), static_cast<qint64>(size - 1));
+    }
+    QImage picture;
+    try {
+        picture = ReadPictureFile(path);
+    } catch (const PictureError& error) {
+        Check(std::strstr(error.what(), "picture") != nullptr, "the message names the picture");
+        QFile::remove(path);
+        return 0;
+    }
+    QFile::remove(path);
+    Check(!picture.isNull(), "a picture that was read");
+    const int w = picture.width(), h = picture.height();
+    const GrayImage gray = GrayFromPicture(picture);
+    Check(static_cast<bool>(gray), "memory for the gray image");
+    // Spot checks of the conversion: corners and centre.
+    const QImage rgb = picture.convertToFormat(QImage::Format_ARGB32);
+    for (const auto& [x, y] : {std::pair{0, 0}, {w - 1, h - 1}, {w / 2, h / 2}, {w - 1, 0}}) {
+        const QRgb p = rgb.pixel(x, y);
+        Check(gray[x][y] == (qRed(p) + qGreen(p) + qBlue(p)) / 3, "gray = (R + G + B) / 3");
+    }
+    const QImage back = PictureFromGray(gray, w, h);
+    Check(back.width() == w && back.height() == h, "the gray picture's size");
+    return 0;
+}
