@@ -38,6 +38,7 @@ for t in "${targets[@]}"; do
     printf 'fuzz %-22s %10s executions in %ss (%s/s, %s) %s\n' "$t" "${executed:-?}" "$seconds" \
         "${rate:-?}" "${coverage:-cov: ?}" "$status"
 done
+echo "fuzz: $((${#targets[@]} - ${#failed[@]})) passed, ${#failed[@]} failed"
 if [[ ${#failed[@]} -gt 0 ]]; then
     echo "fuzzing found faults in: ${failed[*]} (inputs in build/fuzz/runs/)"
     exit 1
