@@ -275,6 +275,25 @@ TEST(Filters, LeaveTheLastColumnAndRowOfTheRegionAlone)
     }
 }
 
+TEST(Filters, AWholeImageRegionEndingOnTheLastPixelLeavesTheLastColumnAndRow)
+{
+    // The region the command reads for the whole picture is (0, 0) to (W - 1, H - 1).
+    // On a flat image every filter would write something other than the mark there
+    // (the Laplacian even 255 on the border), so a written edge would show.
+    const int width = 31, height = 26;
+    const GrayImage src = Filled(width, height, 100);
+    for (const FilterPair& filter : kFilters) {
+        GrayImage dst = Filled(width, height, 1);
+        filter.fast(src, dst, 3, 0, 0, width - 1, height - 1, width, height);
+        for (int y = 0; y < height; ++y)
+            ASSERT_EQ(dst[width - 1][y], 1) << filter.name << " last column, row " << y;
+        for (int x = 0; x < width; ++x)
+            ASSERT_EQ(dst[x][height - 1], 1) << filter.name << " last row, column " << x;
+        EXPECT_NE(dst[width - 2][height - 2], 1) << filter.name;
+        EXPECT_NE(dst[0][0], 1) << filter.name;
+    }
+}
+
 TEST(Filters, OnAFlatImageGiveTheFlatValueOrNoGradient)
 {
     const int width = 40, height = 37;
@@ -372,6 +391,18 @@ TEST(PrewittFilter, TruncatesEachDifferenceTowardZero)
     GrayImage dst = Filled(3, 3, 9);
     PrewittFilter(src, dst, 3, 1, 1, 2, 2, 3, 3);
     EXPECT_EQ(dst[1][1], 1);
+}
+
+TEST(PrewittFilter, GivesZeroInTheFirstColumnWhateverTheStep)
+{
+    // Column 0 lies on the image's outer frame: no gradient there, even beside a
+    // step that gives the full 191 one column further in.
+    const GrayImage src = FromRows({{0, 255, 255}, {0, 255, 255}, {0, 255, 255}});
+    GrayImage dst = Filled(3, 3, 9);
+    PrewittFilter(src, dst, 3, 0, 0, 2, 3, 3, 3);
+    EXPECT_EQ(dst[0][1], 0);
+    EXPECT_EQ(dst[1][1], 191);  // gx = 765 / 4
+    EXPECT_EQ(dst[2][1], 9);    // column X2 is not written
 }
 
 TEST(RobertsFilter, UsesTheDiagonalsAndGivesZeroOnTheLastRowAndColumn)
