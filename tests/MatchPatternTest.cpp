@@ -170,6 +170,9 @@ TEST(MeasureTemplate, CountsBlocksRoundingUpAndMeasuresAFlatTemplate)
     EXPECT_EQ(m.darkCount, 63);
     EXPECT_EQ(nx, 10);
     EXPECT_EQ(ny, 2);
+    MeasureTemplate(white, 0, 0, 100, 100, 512, 512, nx, ny);  // 5 whole blocks and a part each way
+    EXPECT_EQ(nx, 6);
+    EXPECT_EQ(ny, 6);
 }
 
 TEST(FindCandidateBlocks, LeavesOutTheLastColumnAndRowAndAddsTheNeighbours)

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -120,6 +121,32 @@ TEST(CreateTemplate, WritesTheRegionWithoutItsLastColumnAndRow)
     for (int x = 0; x < 20; ++x)
         for (int y = 0; y < 20; ++y)
             ASSERT_EQ(gray[x][y], t.form.BeforeImage[100 + x][10 + y]) << x << "," << y;
+    EXPECT_TRUE(t.dialogs.Messages.isEmpty());
+}
+
+TEST(CreateTemplate, TheRegionAtStartCutsAHundredSquareFromA512Picture)
+{
+    PatternForm t;
+    // A 512 x 512 picture whose every pixel differs from its neighbours, loaded
+    // with the region left as it starts: 0, 0, 100, 100.
+    QTemporaryDir dir;
+    QImage picture(512, 512, QImage::Format_RGB32);
+    for (int y = 0; y < 512; ++y)
+        for (int x = 0; x < 512; ++x) {
+            const int v = (x * 7 + y * 13) % 256;
+            picture.setPixel(x, y, qRgb(v, v, v));
+        }
+    const QString path = dir.filePath(QStringLiteral("ramp512.png"));
+    ASSERT_TRUE(picture.save(path));
+    t.form.LoadPicture(path);
+    ASSERT_EQ(t.form.Label13->text(), QStringLiteral("100"));
+    t.form.Button9->click();
+    const QImage file = ReadPictureFile(TemplateFilePath());
+    ASSERT_EQ(file.size(), QSize(100, 100));
+    const GrayImage gray = GrayFromPicture(file);
+    for (int x = 0; x < 100; ++x)
+        for (int y = 0; y < 100; ++y)
+            ASSERT_EQ(gray[x][y], t.form.BeforeImage[x][y]) << x << "," << y;
     EXPECT_TRUE(t.dialogs.Messages.isEmpty());
 }
 
