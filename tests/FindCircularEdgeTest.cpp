@@ -192,12 +192,23 @@ TEST(FindCircularEdge, ADarkDiscWinsWithRadius39InwardAnd40Outward)
         EXPECT_EQ(c.radius, direction == kInward ? 39 : 40);
         EXPECT_GT(votes, 7140 / 2) << direction;
         EXPECT_EQ(votes, c.votes);
-        // Inward every spoke hits the disc's outermost dark pixel.
+        // Inward every spoke hits the disc's outermost dark pixel: the hit is
+        // dark and the point before it on the spoke is not.
         if (direction == kInward)
-            for (const SpokeHit& h : SpokeHits()) {
+            for (std::size_t k = 0; k < SpokeHits().size(); ++k) {
+                const SpokeHit& h = SpokeHits()[k];
                 ASSERT_EQ(h.found, 1);
                 const int u = h.x - kDiscX, v = h.y - kDiscY;
                 EXPECT_LE(u * u + v * v, 1600);
+                const Spoke& s = Spokes()[k];
+                const std::vector<ReferencePoint> points =
+                    ReferenceLinePoints(s.startX, s.startY, s.endX, s.endY);
+                std::size_t at = 0;
+                while (at < points.size() && (points[at].x != h.x || points[at].y != h.y))
+                    ++at;
+                ASSERT_TRUE(at > 0 && at < points.size()) << "spoke " << k;
+                const int pu = points[at - 1].x - kDiscX, pv = points[at - 1].y - kDiscY;
+                EXPECT_GT(pu * pu + pv * pv, 1600) << "spoke " << k;
             }
         // The found circle is drawn black; the outside radius gray 128 at (250, 140).
         EXPECT_EQ(image[kDiscX + c.radius][kDiscY], 0);

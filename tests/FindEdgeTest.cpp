@@ -145,6 +145,19 @@ TEST(FindEdgesOnLine, AVerticalLineStepsAlongY)
     EXPECT_EQ(SampleEdgeProfile(image, 0, 0, 0, 6, 1, 6), 6);
 }
 
+TEST(SampleEdgeProfile, ADiagonalLineStepsBothAxesAtEveryStep)
+{
+    // 45 degrees is a tie of the spans: x is the major axis, y steps every time.
+    const GrayImage image = Filled(10, 10, 70);
+    EXPECT_EQ(SampleEdgeProfile(image, 6, 1, 1, 6, 10, 10), 5);
+    const std::span<const EdgeSample> p = EdgeProfile();
+    ASSERT_EQ(p.size(), 5u);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(p[static_cast<std::size_t>(i)].x, 6 - i);
+        EXPECT_EQ(p[static_cast<std::size_t>(i)].y, 1 + i);
+    }
+}
+
 TEST(FindEdgesOnLine, LongLinesAreSampledWhole)
 {
     // 2000 points: twice what a 1000-entry profile could hold.

@@ -114,11 +114,21 @@ TEST(FindStraightEdge, AtGapTwentyTheShorterLastStepEndsTheRun)
     EXPECT_EQ(HitColumns(), (std::vector<int>{100, 120, 140, 150}));
     const std::vector<StepRun> runs = GroupStepRuns(ScanHits());
     ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[0].a, -20);
+    EXPECT_EQ(runs[1].a, -20);
+    EXPECT_EQ(runs[2].a, -10);
+    for (const StepRun& r : runs)
+        EXPECT_EQ(r.b, 0);
     EXPECT_EQ(runs[0].count, 2);  // (−20, 0) takes in (−20, 0), not (−10, 0)
+    EXPECT_EQ(runs[0].firstX, 100);
     EXPECT_EQ(runs[0].lastX, 120);
     EXPECT_EQ(runs[1].count, 1);
     EXPECT_EQ(runs[2].count, 1);
-    EXPECT_EQ(image[5][200], 128);  // a = 0, b = 200
+    float a = -1, b = -1;
+    ASSERT_TRUE(FitStraightEdge(ScanHits(), a, b));
+    EXPECT_EQ(a, 0.0f);
+    EXPECT_EQ(b, 200.0f);
+    EXPECT_EQ(image[5][200], 128);
 }
 
 TEST(FindStraightEdge, AVerticalBoundaryGivesTheVerticalMarker)
