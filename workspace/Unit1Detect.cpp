@@ -13,7 +13,7 @@ constexpr int kGrayObjects = 2;  // object mode with two thresholds and the band
 
 void TForm1::BuildGroupBox3()
 {
-    GroupBox3 = Place<QGroupBox>(Panel4, "GroupBox3", 544, 8, 369, 217);
+    GroupBox3 = Place<QGroupBox>(Panel4, "GroupBox3", 545, 8, 369, 217);
     GroupBox3->setTitle(QStringLiteral("Detect Result"));
     Label31 = PlaceLabel(GroupBox3, "Label31", QStringLiteral("Number of Object Found:"), 16, 24);
     // Just right of the caption, whatever width the font gives it.

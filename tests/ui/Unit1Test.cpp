@@ -127,6 +127,9 @@ TEST(TForm1, ThresholdAndDetectionShareTheirPanelAtTwoWidths)
     TForm1 form;
     emit form.Threshold1->aboutToShow();
     EXPECT_EQ(form.Panel4->width(), 545);
+    // At this width the result group lies wholly past the panel's edge.
+    EXPECT_GE(form.GroupBox3->geometry().left(), 545);
+    EXPECT_LE(form.GroupBox3->geometry().right(), 921 - 1);
     EXPECT_EQ(form.GroupBox2->title(), QStringLiteral("Threshold :"));
     EXPECT_TRUE(form.Button8->isHidden());
     emit form.DetectObject1->aboutToShow();
