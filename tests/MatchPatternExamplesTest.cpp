@@ -233,3 +233,24 @@ TEST(AngleSweep, TheLastAngleOfTheBarIsTried)
     const Candidate* missed = At(24, 24);
     EXPECT_TRUE(missed == nullptr || missed->score < 1.0f);
 }
+
+TEST(TemplateModel, AFlatTemplateHasRingSharesOfOneWhenWhiteAndZeroOtherwise)
+{
+    for (const auto& [gray, share] : {std::pair{255, 1.0f}, std::pair{100, 0.0f}}) {
+        const GrayImage flat = Filled(16, 16, gray);
+        int nx = 0, ny = 0;
+        MeasureTemplate(flat, 0, 0, 16, 16, 512, 512, nx, ny);
+        EXPECT_EQ(CurrentTemplateModel().threshold, 255);
+        PrepareRotationModel(flat, 16, 16);
+        const std::vector<float>& profile = CurrentRotationModel().ringProfile;
+        ASSERT_EQ(profile.size(), 3u);  // radii 3 and 6
+        EXPECT_EQ(profile[1], share);
+        EXPECT_EQ(profile[2], share);
+    }
+    // 100 x 100 blocks on a 512 x 512 image: 5 whole ones and a part, both ways.
+    const GrayImage square = Filled(100, 100, 0);
+    int nx = 0, ny = 0;
+    MeasureTemplate(square, 0, 0, 100, 100, 512, 512, nx, ny);
+    EXPECT_EQ(nx, 6);
+    EXPECT_EQ(ny, 6);
+}
