@@ -151,7 +151,16 @@ void TForm1::Button10Click()
         CopyGrayImage(BeforeImage, AfterImage, width, height);
         return;
     }
-    const QImage picture = ReadPictureFile(path);
+    QImage picture;
+    try {
+        picture = ReadPictureFile(path);
+    } catch (...) {
+        // Before is copied into After ahead of reading the template: a file that
+        // cannot be read ends the command with that copy made (and not shown), so
+        // "Copy After to Before" afterwards brings back no earlier result.
+        CopyGrayImage(BeforeImage, AfterImage, width, height);
+        throw;
+    }
     const int tw = picture.width(), th = picture.height();
     const float angle = static_cast<float>(ScrollBar6->value());
     // A template the search cannot use changes nothing: not the After image, not the grid.

@@ -1,4 +1,5 @@
 // tests/ui/Unit1PatternTest.cpp: Panel5, the template file, Temp Picture and Find Pattern.
+#include "Application.h"
 #include "ExchangeFiles.h"
 #include "FakeDialogs.h"
 #include "Match_pattern.h"
@@ -266,6 +267,23 @@ TEST(FindPattern, WithoutATemplateFileLeavesTheGridAndCopiesBefore)
     EXPECT_EQ(t.form.StringGrid2->Cell(1, 1), QStringLiteral("old"));
     EXPECT_TRUE(t.AfterEqualsBefore());
     EXPECT_TRUE(t.dialogs.Messages.isEmpty());
+}
+
+TEST(FindPattern, ADamagedTemplateFileFailsAfterBeforeWasCopiedIntoAfter)
+{
+    // The copy comes first and the template is read after it: the failure ends
+    // the command there, so the After image holds the copy (not yet shown) and
+    // "Copy After to Before" then changes nothing.
+    PatternForm t;
+    t.form.AfterImage[5][5] = static_cast<std::uint8_t>(t.form.BeforeImage[5][5] ^ 0xFF);
+    QFile file(TemplateFilePath());
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(file).absolutePath()));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("BM and nothing a bitmap needs");
+    file.close();
+    RunGuarded([&] { t.form.Button10Click(); });
+    ASSERT_EQ(t.dialogs.Errors.size(), 1);
+    EXPECT_TRUE(t.AfterEqualsBefore());
 }
 
 TEST(FindPattern, RefusesTemplatesTooSmallForTheSearchAndChangesNothing)
