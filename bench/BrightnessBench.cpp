@@ -46,15 +46,19 @@ void BM_Brightness(benchmark::State& state)
 }
 BENCHMARK(BM_Brightness)->Arg(512)->Arg(2048)->Unit(benchmark::kMillisecond);
 
-// The mapping without wide vectors, as on a processor without AVX-512 VBMI.
-void BM_BrightnessBaseline(benchmark::State& state)
+// The mapping as on processors without AVX-512 VBMI: with AVX2 (Avx2), and
+// with no wide vectors at all (Baseline).
+void RunMappingWith(benchmark::State& state, MappingVectors vectors)
 {
     BrightnessTable table;
     BuildBrightnessTable(table, 100, 60, 1.5f);
     RunMapping(state, [&](const GrayImage& src, GrayImage& dst, int side) {
-        MapThroughTableBaseline(table, src, dst, side, side);
+        MapThroughTableWith(vectors, table, src, dst, side, side);
     });
 }
+void BM_BrightnessAvx2(benchmark::State& state) { RunMappingWith(state, MappingVectors::Avx2); }
+BENCHMARK(BM_BrightnessAvx2)->Arg(512)->Arg(2048)->Unit(benchmark::kMillisecond);
+void BM_BrightnessBaseline(benchmark::State& state) { RunMappingWith(state, MappingVectors::None); }
 BENCHMARK(BM_BrightnessBaseline)->Arg(512)->Arg(2048)->Unit(benchmark::kMillisecond);
 
 void BM_BrightnessLiteral(benchmark::State& state)

@@ -30,10 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const int w = src.width, h = src.height;
-    GrayImage dst = CopyOf(src), plain = CopyOf(src);
+    GrayImage dst = CopyOf(src), avx2 = CopyOf(src), plain = CopyOf(src);
     ApplyBrightnessTable(src.image, dst, brightness, contrast, gamma, w, h);
-    MapThroughTableBaseline(table, src.image, plain, w, h);
+    MapThroughTableWith(MappingVectors::Avx2, table, src.image, avx2, w, h);
+    MapThroughTableWith(MappingVectors::None, table, src.image, plain, w, h);
     FUZZ_CHECK(Same(dst, plain, w, h));
+    FUZZ_CHECK(Same(avx2, plain, w, h));
     for (int x = 0; x < w; ++x)
         for (int y = 0; y < h; ++y)
             FUZZ_CHECK(dst[x][y] == table[src.image[x][y]]);

@@ -171,10 +171,13 @@ TEST(MapThroughTable, GivesTheSameImageWithAndWithoutWideVectors)
         const int width = 1 + static_cast<int>(rng() % 90);
         const int height = 1 + static_cast<int>(rng() % 300);  // tails of every length
         const GrayImage src = RandomImage(rng, width, height);
-        GrayImage wide = Filled(width, height, 0), plain = Filled(width, height, 0);
+        GrayImage wide = Filled(width, height, 0), avx2 = Filled(width, height, 0);
+        GrayImage plain = Filled(width, height, 0);
         MapThroughTable(table, src, wide, width, height);
-        MapThroughTableBaseline(table, src, plain, width, height);
+        MapThroughTableWith(MappingVectors::Avx2, table, src, avx2, width, height);
+        MapThroughTableWith(MappingVectors::None, table, src, plain, width, height);
         ASSERT_EQ(FirstDifference(wide, plain, width, height), "") << width << "x" << height;
+        ASSERT_EQ(FirstDifference(avx2, plain, width, height), "") << width << "x" << height;
         for (int x = 0; x < width; ++x)
             for (int y = 0; y < height; ++y)
                 ASSERT_EQ(plain[x][y], table[src[x][y]]);
