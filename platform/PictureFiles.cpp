@@ -77,7 +77,11 @@ BitmapHeader ReadBitmapHeader(const QString& path)
     h.width = static_cast<int>(width);
     h.height = static_cast<int>(height);
     h.fileBytes = file.size();
-    h.neededBytes = static_cast<qint64>(pixelsAt) + (width * bits + 31) / 32 * 4 * height;
+    // A row is under 2^37 bytes, but rows times a height near 2^31 pass 2^63:
+    // such a file is short whatever it holds.
+    const std::int64_t rowBytes = (width * bits + 31) / 32 * 4;
+    const std::int64_t pixels = static_cast<std::int64_t>(pixelsAt);
+    h.neededBytes = height > (INT64_MAX - pixels) / rowBytes ? INT64_MAX : pixels + rowBytes * height;
     return h;
 }
 

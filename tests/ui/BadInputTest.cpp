@@ -22,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 
+#include <climits>
 #include <functional>
 
 namespace {
@@ -164,6 +165,9 @@ TEST(Load1Click, RefusesPictureFilesItCannotUseByNameAndKeepsTheWorkspace)
          "its 100000 x 100000 pixels need 38147 MB, more than the 4096 MB a picture may take"},
         {"huge.bmp", BmpHeader(60000, -60000),
          "its 60000 x 60000 pixels need 13733 MB, more than the 4096 MB a picture may take"},
+        // Its rows would add up to more bytes than a 64-bit count holds.
+        {"widest.bmp", BmpHeader(INT32_MAX, INT32_MAX),
+         "its 2147483647 x 2147483647 pixels need 17592186028032 MB"},
     };
     for (const Case& c : cases) {
         if (!c.bytes.isNull() || QByteArray(c.file).startsWith("empty"))
