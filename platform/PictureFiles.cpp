@@ -81,7 +81,8 @@ BitmapHeader ReadBitmapHeader(const QString& path)
     // such a file is short whatever it holds.
     const std::int64_t rowBytes = (width * bits + 31) / 32 * 4;
     const std::int64_t pixels = static_cast<std::int64_t>(pixelsAt);
-    h.neededBytes = height > (INT64_MAX - pixels) / rowBytes ? INT64_MAX : pixels + rowBytes * height;
+    h.neededBytes =
+        height > (INT64_MAX - pixels) / rowBytes ? INT64_MAX : pixels + rowBytes * height;
     return h;
 }
 
