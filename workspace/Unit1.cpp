@@ -2,6 +2,7 @@
 #include "Unit1.h"
 
 #include "Conversions.h"
+#include "Dialogs.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -284,6 +285,31 @@ Region TForm1::ReadRegionOfInterest() const
     return OrderAndClampRegion(TextToInt(Label11->text()), TextToInt(Label12->text()),
                                TextToInt(Label13->text()), TextToInt(Label14->text()),
                                ImageWidth(), ImageHeight());
+}
+
+Corners TForm1::ReadCorners() const
+{
+    return {TextToInt(Label11->text()), TextToInt(Label12->text()), TextToInt(Label13->text()),
+            TextToInt(Label14->text())};
+}
+
+bool TForm1::ShowOutcome(const CommandSettings& settings, const CommandReport& report)
+{
+    (void)settings;
+    switch (report.outcome) {
+    case Outcome::Ran:
+        ShowAfter();
+        return true;
+    case Outcome::Cancelled:
+        ShowAfter();
+        return false;
+    case Outcome::Refused:
+        Dialogs().ShowMessage(this, QString::fromStdString(report.message));
+        return false;
+    case Outcome::NoPicture:
+        return false;
+    }
+    return false;
 }
 
 void TForm1::Image2MouseDown(int x, int y)

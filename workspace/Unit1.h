@@ -1,6 +1,7 @@
 // workspace/Unit1.h
 #pragma once
 #include "Application.h"
+#include "Command.h"
 #include "Image.h"
 #include "PictureView.h"
 #include "Region.h"
@@ -90,6 +91,12 @@ public:
     QLabel* PixelReadout = nullptr;   // status bar: gray value under the pointer
 
     Region ReadRegionOfInterest() const;
+    Corners ReadCorners() const;  // the four corner labels as they stand
+
+    // ---- Commands --------------------------------------------------------------
+    // After a command: paints After when it ran (or was cancelled), shows why
+    // when it refused. True when it ran.
+    bool ShowOutcome(const CommandSettings& settings, const CommandReport& report);
     void ShowBefore();
     void ShowAfter();
     void HideToolPanels();
@@ -169,7 +176,8 @@ public:
     void Roberts1Click();
     void ChooseFilter(int kind);  // sets OperationKind, Button1's caption, the mask-size buttons
     void Button1Click();
-    int MaskSize() const;  // 3, 5 or 7 from the checked radio button
+    int MaskSize() const;
+    FilterSettings ReadFilterSettings() const;  // 3, 5 or 7 from the checked radio button
 
     // ---- Morphology: Panel2 (Unit1Morphology.cpp) ----------------------------
     QFrame* Panel2 = nullptr;
@@ -219,6 +227,7 @@ public:
     void ProperAutomedian1Click();
     void ChooseMorphology(int kind);
     void Button2Click();
+    MorphologySettings ReadMorphologySettings() const;
 
     // ---- Brightness: Panel3 (Unit1Brightness.cpp) ----------------------------
     // The settings live in the scroll bars and their value labels; the table is
@@ -247,6 +256,7 @@ public:
     void Button3Click();
     void Button4Click();
     void DrawLookupCurve();
+    BrightnessSettings ReadBrightnessSettings() const;
 
     // ---- Threshold and detection: Panel4 (Unit1Threshold.cpp, Unit1Detect.cpp)
     // One object mode, one pair of thresholds and one "AUTO" box drive both the
@@ -286,6 +296,7 @@ public:
     void DetectObject1Click();
     void DetectObjectSetup1Click();
     void Button8Click();
+    ThresholdSettings ReadThresholdSettings() const;  // of both threshold and detection
 private:
     void BuildGroupBox3();  // the "Detect Result" group (Unit1Detect.cpp)
     void DrawHistogram();   // histogram of the whole Before image into Image4

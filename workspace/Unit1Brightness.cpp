@@ -1,5 +1,5 @@
 // workspace/Unit1Brightness.cpp: the "Brightness" menu and Panel3.
-#include "Brightness.h"
+#include "BrightnessCommand.h"
 #include "Conversions.h"
 #include "Unit1.h"
 
@@ -95,15 +95,19 @@ void TForm1::Button3Click()
     DrawLookupCurve();
 }
 
+// The settings are the value labels, as the lookup curve reads them.
+BrightnessSettings TForm1::ReadBrightnessSettings() const
+{
+    return {TextToInt(Label20->text()), TextToInt(Label21->text()),
+            static_cast<float>(TextToReal(Label22->text()))};
+}
+
+// The whole image: the region of interest plays no part here.
 void TForm1::Button4Click()
 {
-    const int brightness = TextToInt(Label20->text());
-    const int contrast = TextToInt(Label21->text());
-    const auto gamma = static_cast<float>(TextToReal(Label22->text()));
-    // The whole image: the region of interest plays no part here.
-    ApplyBrightnessTable(BeforeImage, AfterImage, brightness, contrast, gamma, ImageWidth(),
-                         ImageHeight());
-    ShowAfter();
+    const BrightnessSettings settings = ReadBrightnessSettings();
+    ShowOutcome(settings,
+                RunBrightness(BeforeImage, AfterImage, ImageWidth(), ImageHeight(), settings));
 }
 
 // Dots, not a line: the entries 0, 4, .. 252 at x = 0 .. 63, output 255 on row 0.

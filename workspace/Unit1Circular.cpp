@@ -2,7 +2,7 @@
 #include "Unit1.h"
 
 #include "Conversions.h"
-#include "Find_circular_edge.h"
+#include "CircularCommand.h"
 
 void TForm1::BuildPanel8()
 {
@@ -72,16 +72,16 @@ void TForm1::ScrollBar14Change() { Edit12->setText(IntToText(ScrollBar14->value(
 void TForm1::ScrollBar15Change() { Edit13->setText(IntToText(ScrollBar15->value())); }
 void TForm1::ScrollBar16Change() { Edit14->setText(IntToText(ScrollBar16->value())); }
 
+// The centre is where the mouse button went down on the Before view.
 void TForm1::Button13Click()
 {
-    const int width = ImageWidth(), height = ImageHeight();
-    CopyGrayImage(BeforeImage, AfterImage, width, height);
-    // The centre is where the mouse button went down on the Before view.
-    const int cx = TextToInt(Label11->text()), cy = TextToInt(Label12->text());
-    const int votes = FindCircularEdge(
-        AfterImage, static_cast<std::uint8_t>(ScrollBar12->value()), ScrollBar11->value(),
-        ComboBox5->currentIndex(), ScrollBar13->value(), ScrollBar14->value(), cx, cy,
-        ScrollBar15->value(), ScrollBar16->value(), width, height);
-    Label51->setText(votes != 0 ? QStringLiteral("OK") : QStringLiteral("NG"));
-    ShowAfter();
+    const Corners corners = ReadCorners();
+    const CircularSettings settings{ComboBox5->currentIndex(), ScrollBar11->value(),
+                                    ScrollBar12->value(), ScrollBar13->value(),
+                                    ScrollBar14->value(), ScrollBar15->value(),
+                                    ScrollBar16->value(), corners.X1, corners.Y1};
+    const CircularResult r =
+        RunFindCircular(BeforeImage, AfterImage, ImageWidth(), ImageHeight(), settings);
+    Label51->setText(r.ok ? QStringLiteral("OK") : QStringLiteral("NG"));  // NG before any picture
+    ShowOutcome(settings, r);
 }

@@ -1,13 +1,12 @@
 // workspace/Unit1Detect.cpp: the "Detect Object" menu; detection shares Panel4.
 #include "Conversions.h"
-#include "Detect_object.h"
+#include "DetectCommand.h"
 #include "Unit1.h"
 
 namespace {
 
 // At this width Panel4 shows the "Detect Result" group beside the thresholds.
 constexpr int kDetectWidth = 921;
-constexpr int kGrayObjects = 2;  // object mode with two thresholds and the band test
 
 }  // namespace
 
@@ -45,40 +44,19 @@ void TForm1::DetectObjectSetup1Click() { Button8->setEnabled(true); }
 
 void TForm1::Button8Click()
 {
-    const int mode = ComboBox1->currentIndex();
-    int t = ScrollBar4->value();
-    const int upper = ScrollBar5->value();
-    const int width = ImageWidth(), height = ImageHeight();
-    if (!BeforeImage)
-        return;  // nothing loaded: no pixel to scan, no object to find
-    CopyGrayImage(BeforeImage, AfterImage, width, height);
-    const Region r = ReadRegionOfInterest();
-    // The label image keeps two columns; the object table grows with what is found.
-    IntImage labels = NewIntImage(2, height);
-    if (!labels)
-        return;
-    ObjectTable objects;
-    int count = 0;
-    if (mode < kGrayObjects) {
-        if (CheckBox50->isChecked())
-            t = TextToInt(Label27->text());
-        count = DetectObjects(AfterImage, labels, objects, mode, t, r.X1, r.Y1, r.X2, r.Y2, width,
-                              height);
-    } else if (mode == kGrayObjects) {
-        // "AUTO" is not consulted: the band needs both sliders.
-        count = DetectBandObjects(AfterImage, labels, objects, ScrollBar4->value(), upper, r.X1,
-                                  r.Y1, r.X2, r.Y2, width, height);
-    }
+    const DetectSettings settings{ReadThresholdSettings(), ReadCorners()};
+    const DetectResult r =
+        RunDetect(BeforeImage, AfterImage, ImageWidth(), ImageHeight(), settings);
     // A detection that finds nothing leaves the last result on show.
-    if (count > 0) {
+    if (r.Ran() && r.Count() > 0) {
         StringGrid1->BeginUpdate();
         const char* headings[] = {"X1", "Y1", "X2", "Y2", "SIZE"};
         for (int c = 1; c <= 5; ++c)
             StringGrid1->SetCell(c, 0, QString::fromLatin1(headings[c - 1]));
-        Label32->setText(IntToText(count));
-        StringGrid1->SetRowCount(count + 1);
-        for (int i = 1; i <= count; ++i) {
-            const DetectedObject& o = objects[static_cast<std::size_t>(i - 1)];
+        Label32->setText(IntToText(r.Count()));
+        StringGrid1->SetRowCount(r.Count() + 1);
+        for (int i = 1; i <= r.Count(); ++i) {
+            const DetectedObject& o = r.objects[static_cast<std::size_t>(i - 1)];
             StringGrid1->SetCell(0, i, IntToText(i));
             StringGrid1->SetCell(1, i, IntToText(o.minX));
             StringGrid1->SetCell(2, i, IntToText(o.minY));
@@ -88,5 +66,5 @@ void TForm1::Button8Click()
         }
         StringGrid1->EndUpdate();
     }
-    ShowAfter();
+    ShowOutcome(settings, r);
 }

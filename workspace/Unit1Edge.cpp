@@ -2,7 +2,7 @@
 #include "Unit1.h"
 
 #include "Conversions.h"
-#include "Find_edge.h"
+#include "EdgeCommand.h"
 
 namespace {
 
@@ -72,16 +72,13 @@ void TForm1::FindEdgeSetup1Click() { Button11->setEnabled(true); }
 
 void TForm1::ScrollBar7Change() { Edit4->setText(IntToText(ScrollBar7->value())); }
 
+// The corners as they stand: the drag's direction is the scan's direction.
 void TForm1::Button11Click()
 {
-    const int width = ImageWidth(), height = ImageHeight();
-    CopyGrayImage(BeforeImage, AfterImage, width, height);
-    // The corners as they stand: the drag's direction is the scan's direction.
-    const int X1 = TextToInt(Label11->text()), Y1 = TextToInt(Label12->text());
-    const int X2 = TextToInt(Label13->text()), Y2 = TextToInt(Label14->text());
-    const int count = FindEdgesOnLine(AfterImage, static_cast<std::uint8_t>(ScrollBar7->value()),
-                                      ComboBox3->currentIndex(), ComboBox2->currentIndex(), X1,
-                                      Y1, X2, Y2, width, height);
-    Edit5->setText(IntToText(count));
-    ShowAfter();
+    const EdgeSettings settings{ComboBox2->currentIndex(), ComboBox3->currentIndex(),
+                                ScrollBar7->value(), ReadCorners()};
+    const EdgeResult r =
+        RunFindEdge(BeforeImage, AfterImage, ImageWidth(), ImageHeight(), settings);
+    Edit5->setText(IntToText(r.count));  // 0 before any picture
+    ShowOutcome(settings, r);
 }

@@ -1,25 +1,7 @@
 // workspace/Unit1Filter.cpp: the "Fiter" menu and Panel1.
-#include "Filter.h"
+#include "FilterCommand.h"
 #include "Unit1.h"
 
-#include <array>
-
-namespace {
-
-// Caption of Button1 for each filter kind; the button's caption is the only
-// display of the chosen filter.
-constexpr std::array<const char*, 8> kFilterCaptions = {
-    "Lowpass", "LocalAverage", "Median", "Gaussian", "Laplacian", "Prewitt", "Sobel", "Roberts"};
-
-// Kinds from here on work on a fixed window and ignore the mask size.
-constexpr int kFirstFixedWindow = 5;
-
-using FilterFunction = void (*)(const GrayImage&, GrayImage&, int, int, int, int, int, int, int);
-constexpr std::array<FilterFunction, 8> kFilters = {
-    LowpassFilter, LocalAverageFilter, MedianFilter, GaussianFilter,
-    LaplacianFilter, PrewittFilter, SobelFilter, RobertsFilter};
-
-}  // namespace
 
 void TForm1::BuildPanel1()
 {
@@ -50,10 +32,11 @@ void TForm1::Fiter1Click()
 void TForm1::ChooseFilter(int kind)
 {
     OperationKind = kind;
-    Button1->setText(QString::fromLatin1(kFilterCaptions[static_cast<std::size_t>(kind)]));
+    // The button's caption is the only display of the chosen filter.
+    Button1->setText(QString::fromLatin1(FilterCaption(kind)));
     // A disabled button keeps its check, so the size comes back with the buttons.
     for (QRadioButton* size : {RadioButton1, RadioButton2, RadioButton3})
-        size->setEnabled(kind < kFirstFixedWindow);
+        size->setEnabled(kind < kFirstFixedWindowFilter);
     Button1->setEnabled(true);
 }
 
@@ -71,17 +54,13 @@ int TForm1::MaskSize() const
     return RadioButton3->isChecked() ? 7 : RadioButton2->isChecked() ? 5 : 3;
 }
 
+FilterSettings TForm1::ReadFilterSettings() const
+{
+    return {OperationKind, MaskSize(), ReadCorners()};
+}
+
 void TForm1::Button1Click()
 {
-    if (!BeforeImage || !AfterImage)  // no picture yet
-        return;
-    const int width = ImageWidth(), height = ImageHeight();
-    CopyGrayImage(BeforeImage, AfterImage, width, height);  // unfiltered pixels keep their value
-    const int mask = MaskSize();
-    const Region r = ReadRegionOfInterest();
-    // The filters stop before column X2 and row Y2.
-    if (OperationKind >= 0 && OperationKind < static_cast<int>(kFilters.size()))
-        kFilters[static_cast<std::size_t>(OperationKind)](BeforeImage, AfterImage, mask, r.X1, r.Y1,
-                                                          r.X2, r.Y2, width, height);
-    ShowAfter();
+    const FilterSettings settings = ReadFilterSettings();
+    ShowOutcome(settings, RunFilter(BeforeImage, AfterImage, ImageWidth(), ImageHeight(), settings));
 }

@@ -1,16 +1,12 @@
 // workspace/Unit1Morphology.cpp: the "Mophology" menu and Panel2.
 #include "Conversions.h"
-#include "Morphology.h"
+#include "MorphologyCommand.h"
 #include "Unit1.h"
 
 #include <array>
 #include <cstdlib>
 
 namespace {
-
-constexpr std::array<const char*, 7> kMorphologyCaptions = {
-    "Dilation", "Erosion", "Opening", "Closing", "Proper Opening", "Proper Closing",
-    "Proper Automedian"};
 
 // The element boxes in box order: row after row, left to right.
 constexpr std::array<QCheckBox* TForm1::*, 49> kElementBoxes = {
@@ -43,9 +39,6 @@ StructuringElement ReadStructuringElement(const TForm1& form)
         }
     return element;
 }
-
-using Operator = void (*)(const GrayImage&, GrayImage&, const StructuringElement&, int, int, int,
-                          int, int, int, int);
 
 }  // namespace
 
@@ -96,8 +89,8 @@ void TForm1::Mophology1Click()
 void TForm1::ChooseMorphology(int kind)
 {
     OperationKind = kind;
-    Button2->setText(QString::fromLatin1(kMorphologyCaptions[static_cast<std::size_t>(kind)]));
-    Edit1->setEnabled(kind <= 1);
+    Button2->setText(QString::fromLatin1(MorphologyCaption(kind)));
+    Edit1->setEnabled(MorphologyRepeats(kind));
     Button2->setEnabled(true);
 }
 
@@ -121,27 +114,25 @@ void TForm1::RadioButton4Click() { ShowElementBoxes(1); }
 void TForm1::RadioButton5Click() { ShowElementBoxes(2); }
 void TForm1::RadioButton6Click() { ShowElementBoxes(3); }
 
+// Every text is read before anything changes: a round count that is no number
+// ends the command with the After image and its view as they were. The box is
+// read only for the operators that repeat; it shows "1" again when it is
+// disabled or holds a count below 1.
+MorphologySettings TForm1::ReadMorphologySettings() const
+{
+    MorphologySettings settings;
+    settings.kind = OperationKind;
+    settings.mask = RadioButton4->isChecked() ? 3 : RadioButton5->isChecked() ? 5 : 7;
+    settings.element = ReadStructuringElement(*this);
+    settings.rounds = MorphologyRepeats(OperationKind) ? TextToInt(Edit1->text()) : 1;
+    return settings;
+}
+
 void TForm1::Button2Click()
 {
-    const int width = ImageWidth(), height = ImageHeight();
-    CopyGrayImage(BeforeImage, AfterImage, width, height);
-    const int a = RadioButton4->isChecked() ? 3 : RadioButton5->isChecked() ? 5 : 7;
-    // A text that is no number ends the command here, with the After image
-    // already a copy of the Before image but not repainted.
-    if (TextToInt(Edit1->text()) < 1 || !Edit1->isEnabled())
+    const MorphologySettings settings = ReadMorphologySettings();
+    if (settings.rounds < 1 || !Edit1->isEnabled())
         Edit1->setText(QStringLiteral("1"));
-    const StructuringElement element = ReadStructuringElement(*this);
-    const int rounds = TextToInt(Edit1->text());
-
-    if (BeforeImage && AfterImage) {
-        static constexpr Operator once[] = {Open, Close, ProperOpen, ProperClose, AutoMedian};
-        if (OperationKind == 0)
-            DilateRounds(BeforeImage, AfterImage, element, a, rounds, width, height);
-        else if (OperationKind == 1)
-            ErodeRounds(BeforeImage, AfterImage, element, a, rounds, width, height);
-        else if (OperationKind >= 2 && OperationKind <= 6)
-            once[OperationKind - 2](BeforeImage, AfterImage, element, a, 0, 0, width, height,
-                                    width, height);
-    }
-    ShowAfter();
+    ShowOutcome(settings,
+                RunMorphology(BeforeImage, AfterImage, ImageWidth(), ImageHeight(), settings));
 }

@@ -5,7 +5,7 @@
 #include "Conversions.h"
 #include "Dialogs.h"
 #include "ExchangeFiles.h"
-#include "Match_pattern.h"
+#include "PatternCommand.h"
 #include "PictureFiles.h"
 #include "Unit2.h"
 
@@ -13,43 +13,21 @@
 
 namespace {
 
-// Why a template cannot be searched for, or nothing when it can.
-QString Refusal(TemplateFit fit, int tw, int th)
-{
-    switch (fit) {
-    case TemplateFit::Usable:
-        return {};
-    case TemplateFit::Empty:
-        return QStringLiteral("The template picture has no pixels (%1 x %2). Create a template "
-                              "from a region of the Before image first.")
-            .arg(tw)
-            .arg(th);
-    case TemplateFit::TooSmallForZeroAngle:
-        return QStringLiteral("The template is %1 x %2 pixels. A search with Angle 0 needs a "
-                              "template of at least 5 x 5 pixels.")
-            .arg(tw)
-            .arg(th);
-    case TemplateFit::TooSmallForRotation:
-        return QStringLiteral("The template is %1 x %2 pixels. A search with an Angle above 0 "
-                              "needs a template of at least 8 x 8 pixels.")
-            .arg(tw)
-            .arg(th);
-    }
-    return {};
-}
-
 // n + 2 rows: the headings, one row per candidate and a last row left blank.
-void FillResultGrid(StringGrid& grid, const FloatImage& results, int n)
+void FillResultGrid(StringGrid& grid, const std::vector<MatchRow>& rows)
 {
+    const int n = static_cast<int>(rows.size());
     static const char* const kHeadings[] = {"X1", "Y1", "X2", "Y2", "Angle", "SCORE"};
     grid.BeginUpdate();
     grid.SetRowCount(n + 2);
     for (int c = 0; c < 6; ++c)
         grid.SetCell(c + 1, 0, QString::fromLatin1(kHeadings[c]));
     for (int j = 1; j <= n; ++j) {
+        const MatchRow& row = rows[static_cast<std::size_t>(j - 1)];
+        const float values[] = {row.x1, row.y1, row.x2, row.y2, row.angle, row.score};
         grid.SetCell(0, j, IntToText(j));
         for (int c = 0; c < 6; ++c)  // single to double first, then 15 significant digits
-            grid.SetCell(c + 1, j, RealToText(static_cast<double>(results[c][j - 1])));
+            grid.SetCell(c + 1, j, RealToText(static_cast<double>(values[c])));
     }
     // A grid keeps the texts of rows it no longer shows; the last row must not
     // bring back a candidate of an earlier, longer search.
@@ -116,20 +94,14 @@ void TForm1::ScrollBar6Change()
 
 void TForm1::Button9Click()
 {
-    // The template is [X1, X2) x [Y1, Y2): the region's last column and row stay out.
-    const Region r = ReadRegionOfInterest();
-    const QImage picture = PictureOfRegion(BeforeImage, r);
-    if (picture.isNull()) {
-        Dialogs().ShowMessage(this, QStringLiteral("The region of interest (%1, %2) to (%3, %4) "
-                                                   "covers no pixel of the Before image, so no "
-                                                   "template was written.")
-                                        .arg(r.X1)
-                                        .arg(r.Y1)
-                                        .arg(r.X2)
-                                        .arg(r.Y2));
+    const TemplateResult r = RunCreateTemplate(BeforeImage, ImageWidth(), ImageHeight(),
+                                               ReadCorners());
+    if (r.outcome == Outcome::Refused)
+        Dialogs().ShowMessage(this, QString::fromStdString(r.message));
+    if (!r.Ran())
         return;
-    }
-    WritePictureFile(picture, TemplateFilePath());
+    WritePictureFile(PictureOfRegion(r.templ.pixels, {0, 0, r.templ.width, r.templ.height}),
+                     TemplateFilePath());
 }
 
 void TForm1::Button7Click()
@@ -143,37 +115,17 @@ void TForm1::Button7Click()
     Form2->Image1->LoadFromFile(path);
 }
 
+// The template file is read before anything changes: a missing, damaged or
+// unusable template leaves the After image and its view as they were.
 void TForm1::Button10Click()
 {
-    const int width = ImageWidth(), height = ImageHeight();
     const QString path = TemplateFilePath();
-    if (!QFileInfo::exists(path)) {  // silently, and the view is not repainted
-        CopyGrayImage(BeforeImage, AfterImage, width, height);
+    if (!BeforeImage || !QFileInfo::exists(path))  // silently, as there is nothing to search for
         return;
-    }
-    QImage picture;
-    try {
-        picture = ReadPictureFile(path);
-    } catch (...) {
-        // Before is copied into After ahead of reading the template: a file that
-        // cannot be read ends the command with that copy made (and not shown), so
-        // "Copy After to Before" afterwards brings back no earlier result.
-        CopyGrayImage(BeforeImage, AfterImage, width, height);
-        throw;
-    }
-    const int tw = picture.width(), th = picture.height();
-    const float angle = static_cast<float>(ScrollBar6->value());
-    // A template the search cannot use changes nothing: not the After image, not the grid.
-    if (const QString refusal = Refusal(CheckTemplateSize(tw, th, angle), tw, th);
-        !refusal.isEmpty()) {
-        Dialogs().ShowMessage(this, refusal);
-        return;
-    }
-    const GrayImage templ = GrayFromPicture(picture);
-    if (!templ)
-        return;
-    CopyGrayImage(BeforeImage, AfterImage, width, height);
-
+    const QImage picture = ReadPictureFile(path);
+    const PatternStep step{{ScrollBar6->value()},
+                           std::make_shared<const SizedImage>(SizedImage{
+                               GrayFromPicture(picture), picture.width(), picture.height()})};
     QElapsedTimer clock;
     clock.start();
     std::unique_ptr<ProgressWindow> window;
@@ -185,16 +137,11 @@ void TForm1::Button10Click()
         }
         return window->Advance(done);
     };
-    FloatImage results;
-    const int n = MatchPattern(AfterImage, templ, results, 0, 0, tw, th, angle, width, height,
-                               progress);
+    const PatternResult r = RunFindPattern(BeforeImage, AfterImage, ImageWidth(), ImageHeight(),
+                                           *step.templ, step.settings, progress);
     window.reset();
-    if (n < 0) {  // cancelled: no outline stays, the grid keeps the last search
-        CopyGrayImage(BeforeImage, AfterImage, width, height);
-        ShowAfter();
-        return;
-    }
-    if (n >= 1 && results)
-        FillResultGrid(*StringGrid2, results, n);
-    ShowAfter();
+    // The grid keeps the last search when this one found nothing or was cancelled.
+    if (r.Ran() && !r.rows.empty())
+        FillResultGrid(*StringGrid2, r.rows);
+    ShowOutcome(step, r);
 }

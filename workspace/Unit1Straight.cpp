@@ -2,7 +2,7 @@
 #include "Unit1.h"
 
 #include "Conversions.h"
-#include "Find_straight.h"
+#include "StraightCommand.h"
 
 void TForm1::BuildPanel7()
 {
@@ -36,15 +36,11 @@ void TForm1::ScrollBar8Change() { Edit6->setText(IntToText(ScrollBar8->value()))
 void TForm1::ScrollBar9Change() { Edit7->setText(IntToText(ScrollBar9->value())); }
 void TForm1::ScrollBar10Change() { Edit8->setText(IntToText(ScrollBar10->value())); }
 
+// The corners as they stand; the tool orders them itself.
 void TForm1::Button12Click()
 {
-    const int width = ImageWidth(), height = ImageHeight();
-    CopyGrayImage(BeforeImage, AfterImage, width, height);
-    // The corners as they stand; the tool orders them itself.
-    const int X1 = TextToInt(Label11->text()), Y1 = TextToInt(Label12->text());
-    const int X2 = TextToInt(Label13->text()), Y2 = TextToInt(Label14->text());
-    FindStraightEdge(AfterImage, static_cast<std::uint8_t>(ScrollBar9->value()),
-                     ScrollBar8->value(), ComboBox4->currentIndex(),
-                     static_cast<float>(ScrollBar10->value()), X1, Y1, X2, Y2, width, height);
-    ShowAfter();
+    const StraightSettings settings{ComboBox4->currentIndex(), ScrollBar8->value(),
+                                    ScrollBar9->value(), ScrollBar10->value(), ReadCorners()};
+    ShowOutcome(settings,
+                RunFindStraight(BeforeImage, AfterImage, ImageWidth(), ImageHeight(), settings));
 }

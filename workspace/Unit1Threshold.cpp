@@ -1,13 +1,13 @@
 // workspace/Unit1Threshold.cpp: the "Threshold" menu and Panel4.
 #include "Conversions.h"
 #include "Threshold.h"
+#include "ThresholdCommand.h"
 #include "Unit1.h"
 
 namespace {
 
 // Panel4 is shared: at this width only the threshold group shows.
 constexpr int kThresholdWidth = 545;
-constexpr int kGrayObjects = 2;  // object mode with two thresholds and the band test
 
 }  // namespace
 
@@ -163,23 +163,24 @@ void TForm1::CheckBox50Click()
         control->setEnabled(!automatic);
 }
 
+// The automatic threshold is the one "AUTO" computed when it was checked, kept
+// as the label's text; the band mode never uses it.
+ThresholdSettings TForm1::ReadThresholdSettings() const
+{
+    ThresholdSettings settings;
+    settings.mode = ComboBox1->currentIndex();
+    settings.lower = ScrollBar4->value();
+    settings.upper = ScrollBar5->value();
+    settings.automatic = CheckBox50->isChecked();
+    if (settings.automatic)
+        settings.autoThreshold = TextToInt(Label27->text());
+    return settings;
+}
+
+// The whole image is thresholded, not the region of interest.
 void TForm1::Button5Click()
 {
-    const int mode = ComboBox1->currentIndex();
-    int t = ScrollBar4->value();
-    const int upper = ScrollBar5->value();
-    const int width = ImageWidth(), height = ImageHeight();
-    if (!BeforeImage)
-        return;  // nothing loaded: there is no pixel to process
-    CopyGrayImage(BeforeImage, AfterImage, width, height);
-    // The whole image is thresholded, not the region of interest. Any mode
-    // below 2 that is not 0 or 1 (no item chosen) leaves the plain copy.
-    if (mode < kGrayObjects) {
-        if (CheckBox50->isChecked())
-            t = TextToInt(Label27->text());
-        ThresholdImage(BeforeImage, AfterImage, mode, t, 0, 0, width, height);
-    } else if (mode == kGrayObjects) {
-        ThresholdBand(BeforeImage, AfterImage, ScrollBar4->value(), upper, 0, 0, width, height);
-    }
-    ShowAfter();
+    const ThresholdSettings settings = ReadThresholdSettings();
+    ShowOutcome(settings,
+                RunThreshold(BeforeImage, AfterImage, ImageWidth(), ImageHeight(), settings));
 }

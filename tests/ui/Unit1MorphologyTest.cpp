@@ -155,8 +155,8 @@ TEST(Button2Click, TextThatIsNoNumberShowsTheConversionErrorAndRunsNothing)
     f.form.Button2->click();
     ASSERT_EQ(f.dialogs.Errors.size(), 1);
     EXPECT_EQ(f.dialogs.Errors.front(), QStringLiteral("'' is not a valid integer value"));
-    EXPECT_EQ(f.After(), before);    // the copy was made before the text was read
-    EXPECT_EQ(f.Shown(), dilated);   // and is not painted
+    EXPECT_EQ(f.After(), dilated);   // the text is read before anything changes
+    EXPECT_EQ(f.Shown(), dilated);
     EXPECT_EQ(f.form.Edit1->text(), QString());
 
     f.form.Edit1->setText(QStringLiteral("2x"));

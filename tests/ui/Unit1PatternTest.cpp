@@ -258,22 +258,21 @@ TEST(FindPattern, AShorterListLeavesNoRowOfTheLongerOneBehind)
     EXPECT_EQ(t.Row(rows - 2)[3], QString::number(t.Row(rows - 2)[1].toInt() + 200));
 }
 
-TEST(FindPattern, WithoutATemplateFileLeavesTheGridAndCopiesBefore)
+TEST(FindPattern, WithoutATemplateFileLeavesTheGridAndAfter)
 {
     PatternForm t;
     t.form.StringGrid2->SetCell(1, 1, QStringLiteral("old"));
     t.form.AfterImage[5][5] = static_cast<std::uint8_t>(t.form.BeforeImage[5][5] ^ 0xFF);
     t.form.Button10->click();
     EXPECT_EQ(t.form.StringGrid2->Cell(1, 1), QStringLiteral("old"));
-    EXPECT_TRUE(t.AfterEqualsBefore());
+    EXPECT_FALSE(t.AfterEqualsBefore());  // nothing to search for: nothing changes
     EXPECT_TRUE(t.dialogs.Messages.isEmpty());
 }
 
-TEST(FindPattern, ADamagedTemplateFileFailsAfterBeforeWasCopiedIntoAfter)
+TEST(FindPattern, ADamagedTemplateFileFailsBeforeAfterChanges)
 {
-    // The copy comes first and the template is read after it: the failure ends
-    // the command there, so the After image holds the copy (not yet shown) and
-    // "Copy After to Before" then changes nothing.
+    // The template is read before anything is written: the After image keeps
+    // what the view shows, so "Copy After to Before" copies what is on screen.
     PatternForm t;
     t.form.AfterImage[5][5] = static_cast<std::uint8_t>(t.form.BeforeImage[5][5] ^ 0xFF);
     QFile file(TemplateFilePath());
@@ -283,7 +282,7 @@ TEST(FindPattern, ADamagedTemplateFileFailsAfterBeforeWasCopiedIntoAfter)
     file.close();
     RunGuarded([&] { t.form.Button10Click(); });
     ASSERT_EQ(t.dialogs.Errors.size(), 1);
-    EXPECT_TRUE(t.AfterEqualsBefore());
+    EXPECT_FALSE(t.AfterEqualsBefore());
 }
 
 TEST(FindPattern, RefusesTemplatesTooSmallForTheSearchAndChangesNothing)

@@ -26,7 +26,7 @@ struct LoadedForm {
     TForm1 form;
 };
 
-QStringList Corners(const TForm1& form)
+QStringList CornerTexts(const TForm1& form)
 {
     return {form.Label11->text(), form.Label12->text(), form.Label13->text(),
             form.Label14->text()};
@@ -53,7 +53,7 @@ TEST(TForm1, StartsWithHiddenPanelsAndTheDefaultRegion)
     EXPECT_FALSE(form.Panel1->isEnabled());
     EXPECT_FALSE(form.Panel3->isEnabled());
     EXPECT_FALSE(form.Button14->isEnabled());
-    EXPECT_EQ(Corners(form), (QStringList{"0", "0", "100", "100"}));
+    EXPECT_EQ(CornerTexts(form), (QStringList{"0", "0", "100", "100"}));
     EXPECT_EQ(form.OperationKind, 0);
     EXPECT_EQ(form.ImageWidth(), 0);
     EXPECT_EQ(form.Shape3->geometry(), QRect(16, 48, 113, 113));
@@ -145,7 +145,7 @@ TEST(RegionOfInterest, DragUpLeftKeepsTheLabelsAsSetAndSizesTheFrame)
     f.form.Image2MouseDown(300, 200);
     EXPECT_EQ(f.form.Shape3->pos(), QPoint(16 + 300, 48 + 200));
     f.form.Image2MouseUp(100, 50);
-    EXPECT_EQ(Corners(f.form), (QStringList{"300", "200", "100", "50"}));
+    EXPECT_EQ(CornerTexts(f.form), (QStringList{"300", "200", "100", "50"}));
     EXPECT_EQ(f.form.Shape3->geometry(), QRect(16 + 100, 48 + 50, 200, 150));
     EXPECT_EQ(f.form.ReadRegionOfInterest(), (Region{100, 50, 300, 200}));
 }
@@ -177,7 +177,7 @@ TEST(RegionOfInterest, DroppingTheFrameSetsTheCornersUnclamped)
 {
     LoadedForm f(256, 256);
     f.form.Image2DragDrop(400, 400);
-    EXPECT_EQ(Corners(f.form), (QStringList{"400", "400", "513", "513"}));
+    EXPECT_EQ(CornerTexts(f.form), (QStringList{"400", "400", "513", "513"}));
     EXPECT_EQ(f.form.Shape3->pos(), QPoint(416, 448));
     const Region r = f.form.ReadRegionOfInterest();
     EXPECT_GT(r.X1, r.X2);  // an empty region
@@ -189,7 +189,7 @@ TEST(RegionOfInterest, DroppingTheFrameOnTheViewReachesTheHandler)
     QMimeData mime;
     mime.setData(QString::fromLatin1(PictureView::kFrameMimeType), QByteArray("frame"));
     EXPECT_TRUE(f.form.Image2->HandleDrop(&mime, QPointF(20.7, 30.2)));
-    EXPECT_EQ(Corners(f.form), (QStringList{"20", "30", "133", "143"}));
+    EXPECT_EQ(CornerTexts(f.form), (QStringList{"20", "30", "133", "143"}));
 }
 
 TEST(RegionOfInterest, ACentreMarkIsDrawnOnlyWhileTheCircularPanelIsVisible)

@@ -1,0 +1,89 @@
+// commands/Command.cpp
+#include "Command.h"
+
+#include <algorithm>
+
+namespace {
+
+template <class... F>
+struct Overloaded : F... {
+    using F::operator()...;
+};
+
+bool SamePixels(const SizedImage& a, const SizedImage& b)
+{
+    if (a.width != b.width || a.height != b.height || !a != !b)
+        return false;
+    if (!a)
+        return true;
+    for (int x = 0; x < a.width; ++x)
+        if (!std::equal(a.pixels[x], a.pixels[x] + a.height, b.pixels[x]))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+bool operator==(const PatternStep& a, const PatternStep& b)
+{
+    if (a.settings != b.settings || !a.templ != !b.templ)
+        return false;
+    return a.templ == b.templ || !a.templ || SamePixels(*a.templ, *b.templ);
+}
+
+std::string_view CommandName(const CommandSettings& settings)
+{
+    return std::visit(
+        Overloaded{[](const FilterSettings&) { return std::string_view("filter"); },
+                   [](const MorphologySettings&) { return std::string_view("morphology"); },
+                   [](const BrightnessSettings&) { return std::string_view("brightness"); },
+                   [](const ThresholdSettings&) { return std::string_view("threshold"); },
+                   [](const DetectSettings&) { return std::string_view("detect"); },
+                   [](const PatternStep&) { return std::string_view("pattern"); },
+                   [](const EdgeSettings&) { return std::string_view("edge"); },
+                   [](const StraightSettings&) { return std::string_view("straight"); },
+                   [](const CircularSettings&) { return std::string_view("circular"); }},
+        settings);
+}
+
+CommandResult RunCommand(const GrayImage& before, GrayImage& after, int width, int height,
+                         const CommandSettings& settings, const SearchProgress& progress)
+{
+    return std::visit(
+        Overloaded{
+            [&](const FilterSettings& s) -> CommandResult {
+                return RunFilter(before, after, width, height, s);
+            },
+            [&](const MorphologySettings& s) -> CommandResult {
+                return RunMorphology(before, after, width, height, s);
+            },
+            [&](const BrightnessSettings& s) -> CommandResult {
+                return RunBrightness(before, after, width, height, s);
+            },
+            [&](const ThresholdSettings& s) -> CommandResult {
+                return RunThreshold(before, after, width, height, s);
+            },
+            [&](const DetectSettings& s) -> CommandResult {
+                return RunDetect(before, after, width, height, s);
+            },
+            [&](const PatternStep& s) -> CommandResult {
+                static const SizedImage kNoTemplate;
+                return RunFindPattern(before, after, width, height, s.templ ? *s.templ : kNoTemplate,
+                                      s.settings, progress);
+            },
+            [&](const EdgeSettings& s) -> CommandResult {
+                return RunFindEdge(before, after, width, height, s);
+            },
+            [&](const StraightSettings& s) -> CommandResult {
+                return RunFindStraight(before, after, width, height, s);
+            },
+            [&](const CircularSettings& s) -> CommandResult {
+                return RunFindCircular(before, after, width, height, s);
+            }},
+        settings);
+}
+
+const CommandReport& ReportOf(const CommandResult& result)
+{
+    return std::visit([](const auto& r) -> const CommandReport& { return r; }, result);
+}

@@ -1,0 +1,44 @@
+// commands/Command.h: every command behind one type, for the undo history,
+// recipes, the batch runner and other callers that hold commands as values.
+#pragma once
+#include "BrightnessCommand.h"
+#include "CircularCommand.h"
+#include "DetectCommand.h"
+#include "EdgeCommand.h"
+#include "FilterCommand.h"
+#include "MorphologyCommand.h"
+#include "PatternCommand.h"
+#include "StraightCommand.h"
+#include "ThresholdCommand.h"
+
+#include <memory>
+#include <string_view>
+#include <variant>
+
+// A pattern search together with the template it searched for, which is part
+// of the command: replayed on another picture it must look for the same thing.
+struct PatternStep {
+    PatternSettings settings;
+    std::shared_ptr<const SizedImage> templ;  // shared: steps are copied, templates never change
+    friend bool operator==(const PatternStep& a, const PatternStep& b);
+};
+
+using CommandSettings =
+    std::variant<FilterSettings, MorphologySettings, BrightnessSettings, ThresholdSettings,
+                 DetectSettings, PatternStep, EdgeSettings, StraightSettings, CircularSettings>;
+
+using CommandResult =
+    std::variant<FilterResult, MorphologyResult, BrightnessResult, ThresholdResult, DetectResult,
+                 PatternResult, EdgeResult, StraightResult, CircularResult>;
+
+// The command's name as recipes write it: "filter", "morphology", "brightness",
+// "threshold", "detect", "pattern", "edge", "straight", "circular".
+std::string_view CommandName(const CommandSettings& settings);
+
+// Runs the command the settings name on the workspace. The result holds the
+// alternative that matches the settings.
+CommandResult RunCommand(const GrayImage& before, GrayImage& after, int width, int height,
+                         const CommandSettings& settings, const SearchProgress& progress = {});
+
+// The report part of any result.
+const CommandReport& ReportOf(const CommandResult& result);

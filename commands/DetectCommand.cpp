@@ -1,0 +1,33 @@
+// commands/DetectCommand.cpp
+#include "DetectCommand.h"
+
+DetectResult RunDetect(const GrayImage& before, GrayImage& after, int width, int height,
+                       const DetectSettings& settings)
+{
+    if (!HasPicture(before, after, width, height))
+        return NotRun<DetectResult>(Outcome::NoPicture);
+    // The label image keeps two columns; the object table grows with what is found.
+    IntImage labels = NewIntImage(2, height);
+    if (!labels)
+        return NotRun<DetectResult>(Outcome::Refused, "Not enough memory to label the picture.");
+    DetectResult result;
+    CopyGrayImage(before, after, width, height);
+    const Corners& c = settings.roi;
+    const Region r = OrderAndClampRegion(c.X1, c.Y1, c.X2, c.Y2, width, height);
+    result.region = r;
+    const ThresholdSettings& t = settings.threshold;
+    int count = 0;
+    if (t.mode < kGrayObjects) {
+        result.threshold = result.upper = ThresholdInUse(before, width, height, t);
+        count = DetectObjects(after, labels, result.objects, t.mode, result.threshold, r.X1, r.Y1,
+                              r.X2, r.Y2, width, height);
+    } else if (t.mode == kGrayObjects) {
+        // "AUTO" is not consulted: the band needs both thresholds.
+        result.threshold = t.lower;
+        result.upper = t.upper;
+        count = DetectBandObjects(after, labels, result.objects, t.lower, t.upper, r.X1, r.Y1,
+                                  r.X2, r.Y2, width, height);
+    }
+    result.objects.resize(static_cast<std::size_t>(count));
+    return result;
+}
