@@ -7,6 +7,8 @@ packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-multimedia-dev qt6-image-formats-plugins libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    # Recipes are JSON files.
+    nlohmann-json3-dev
     # Sanitizer and fuzz builds: clang 14 with its runtimes (libFuzzer among them).
     clang-14 libclang-rt-14-dev
     # Cameras: Qt Multimedia reaches V4L2 devices through GStreamer's v4l2src.
