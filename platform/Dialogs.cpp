@@ -13,6 +13,15 @@
 
 namespace {
 
+const QString kRecipeFilter = QStringLiteral("Recipe (*.recipe.json *.json);;All files (*)");
+
+std::optional<QString> Chosen(const QString& file)
+{
+    if (file.isEmpty())
+        return std::nullopt;
+    return file;
+}
+
 class QtDialogs final : public DialogProvider {
 public:
     std::optional<QString> OpenPictureFile(QWidget* parent, const QString& preset) override
@@ -32,6 +41,19 @@ public:
         if (file.isEmpty())
             return std::nullopt;
         return file;
+    }
+    std::optional<QString> OpenRecipeFile(QWidget* parent) override
+    {
+        return Chosen(QFileDialog::getOpenFileName(parent, QStringLiteral("Run Recipe"), QString(),
+                                                   kRecipeFilter));
+    }
+    std::optional<QString> SaveRecipeFile(QWidget* parent) override
+    {
+        QString file = QFileDialog::getSaveFileName(parent, QStringLiteral("Save Recipe"),
+                                                    QString(), kRecipeFilter);
+        if (!file.isEmpty() && !file.endsWith(QStringLiteral(".json")))
+            file += QStringLiteral(".recipe.json");
+        return Chosen(file);
     }
     void ShowMessage(QWidget* parent, const QString& text) override
     {

@@ -24,6 +24,9 @@ public:
     // The chosen file, or nothing when the user cancels.
     virtual std::optional<QString> OpenPictureFile(QWidget* parent, const QString& preset) = 0;
     virtual std::optional<QString> SavePictureFile(QWidget* parent) = 0;
+    // Recipe files (*.recipe.json): the chosen file, or nothing when the user cancels.
+    virtual std::optional<QString> OpenRecipeFile(QWidget* parent) = 0;
+    virtual std::optional<QString> SaveRecipeFile(QWidget* parent) = 0;
     // Shows a text and waits for the user.
     virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
     // The application's box for an error that ended a command.

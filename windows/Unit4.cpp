@@ -58,16 +58,9 @@ void TForm4::Button1Click()
     // The new images are made in full before the workspace changes, so running
     // out of memory leaves the old picture and images as they were.
     GrayImage before = GrayFromPicture(frame);  // (R + G + B) / 3
-    GrayImage after = NewGrayImage(kFrameWidth, kFrameHeight);
-    if (!before || !after)
+    if (!before)
         throw PictureError("Not enough memory for the grabbed frame");
-    CopyGrayImage(before, after, kFrameWidth, kFrameHeight);
-
-    main_.Image1->SetPicture(frame);
-    main_.Image1->SetPixelFormat24();
-    main_.Image2->SetPicture(PictureFromGray(before, kFrameWidth, kFrameHeight));
-    main_.Image2->SetPixelFormat24();
-    // The old images go with their own sizes; nothing else of the main window changes.
-    main_.BeforeImage = std::move(before);
-    main_.AfterImage = std::move(after);
+    // The frame is handed over: the main window replaces its workspace itself.
+    main_.ReplaceWorkspace(TForm1::WorkspaceChange::Grab, frame, std::move(before), kFrameWidth,
+                           kFrameHeight, main_.windowTitle());
 }

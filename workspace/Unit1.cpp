@@ -165,9 +165,27 @@ void TForm1::BuildMenu()
     Load1 = command(EXIT1, "Load1", QStringLiteral("Load"), &TForm1::Load1Click);
     Save1 = command(EXIT1, "Save1", QStringLiteral("Save"), &TForm1::Save1Click);
     Exit2 = item(EXIT1, "Exit2", QStringLiteral("Exit"), &TForm1::Exit2Click);
+    SaveRecipe1 = item(EXIT1, "SaveRecipe1", QStringLiteral("Save Recipe..."),
+                       &TForm1::SaveRecipe1Click);
+    RunRecipe1 = command(EXIT1, "RunRecipe1", QStringLiteral("Run Recipe..."),
+                         &TForm1::RunRecipe1Click);
+    EXIT1->insertSeparator(SaveRecipe1);
+    EXIT1->insertSeparator(Exit2);
+    EXIT1->removeAction(Exit2);
+    EXIT1->addAction(Exit2);
     Load1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     Save1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     Exit2->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    // Undo and redo every change of the workspace.
+    Edit1Menu = bar->addMenu(QStringLiteral("Edit"));
+    Edit1Menu->setObjectName(QStringLiteral("Edit1Menu"));
+    Undo1 = item(Edit1Menu, "Undo1", QStringLiteral("Undo"), &TForm1::Undo1Click);
+    Redo1 = item(Edit1Menu, "Redo1", QStringLiteral("Redo"), &TForm1::Redo1Click);
+    Undo1->setShortcut(QKeySequence::Undo);
+    Redo1->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
+                         QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    UpdateUndoActions();
 
     Fiter1 = title("Fiter1", QStringLiteral("Fiter"), &TForm1::Fiter1Click);
     Lowpass1 = item(Fiter1, "Lowpass1", QStringLiteral("Lowpass"), &TForm1::Lowpass1Click);
@@ -295,10 +313,10 @@ Corners TForm1::ReadCorners() const
 
 bool TForm1::ShowOutcome(const CommandSettings& settings, const CommandReport& report)
 {
-    (void)settings;
     switch (report.outcome) {
     case Outcome::Ran:
         ShowAfter();
+        RecordCommand(settings);
         return true;
     case Outcome::Cancelled:
         ShowAfter();
@@ -330,6 +348,16 @@ void TForm1::Image2MouseMove(int x, int y)
     Label4->adjustSize();
     Label5->adjustSize();
     ShowPixelUnder("Before", BeforeImage, x, y);
+}
+
+void TForm1::SetCorners(const Corners& c)
+{
+    Label11->setText(IntToText(c.X1));
+    Label12->setText(IntToText(c.Y1));
+    Label13->setText(IntToText(c.X2));
+    Label14->setText(IntToText(c.Y2));
+    Shape3->setGeometry(Image2->x() + std::min(c.X1, c.X2), Image2->y() + std::min(c.Y1, c.Y2),
+                        std::abs(c.X2 - c.X1), std::abs(c.Y2 - c.Y1));
 }
 
 void TForm1::Image2MouseUp(int x, int y)

@@ -2,6 +2,7 @@
 #pragma once
 #include "Application.h"
 #include "Command.h"
+#include "Recipe.h"
 #include "Image.h"
 #include "PictureView.h"
 #include "Region.h"
@@ -395,6 +396,52 @@ public:
     void ScrollBar15Change();
     void ScrollBar16Change();
     void Button13Click();
+
+    // ---- The workspace's one door, undo and recipes (Unit1History.cpp) -------
+    // What changed the workspace: a command changes After; the others change Before.
+    enum class WorkspaceChange { Command, Load, Grab, CopyAfterToBefore, Recipe };
+    struct HistoryEntry {
+        WorkspaceChange kind = WorkspaceChange::Command;
+        QString label;  // "Undo <label>"
+        // The command a Command entry ran; for a Recipe entry, its last step
+        // when that made the After image.
+        std::optional<CommandSettings> command;
+        std::shared_ptr<const Recipe> recipe;  // Recipe entries
+        QImage picture;     // Load and Grab: the picture the views showed
+        GrayImage before;   // every entry but a Command: the Before image it left
+        int width = 0, height = 0;
+        Corners region;     // the region of interest when the entry was made
+        QString title;      // the window's title after it
+        std::size_t Bytes() const;  // the memory the entry holds
+    };
+    std::vector<HistoryEntry> History;
+    int HistoryPosition = 0;  // entries [0, HistoryPosition) are done; the rest can be redone
+    std::size_t HistoryLimitBytes = std::size_t{1} << 30;  // the oldest pictures go beyond this
+    std::size_t HistoryBytes() const;
+    // Load and the camera grab: the new Before image (After starts as its copy),
+    // the picture the views show, the title. Recorded for undo.
+    void ReplaceWorkspace(WorkspaceChange change, QImage picture, GrayImage before, int width,
+                          int height, const QString& title);
+    void CopyAfterToBefore();  // "Copy After to Before", recorded for undo
+    void RecordCommand(const CommandSettings& settings);
+    void Record(HistoryEntry entry);
+    void RestoreHistory(int position);
+    QImage AfterPictureAt(int position) const;
+    void UpdateUndoActions();
+    QMenu* Edit1Menu = nullptr;  // "Edit"
+    QAction* Undo1 = nullptr;
+    QAction* Redo1 = nullptr;
+    QAction* SaveRecipe1 = nullptr;
+    QAction* RunRecipe1 = nullptr;
+    void Undo1Click();
+    void Redo1Click();
+    void SaveRecipe1Click();
+    void RunRecipe1Click();
+    void RunRecipeFile(const QString& path);
+    // The commands since the last Load or grab, chained where After was copied to Before.
+    Recipe RecipeFromHistory() const;
+    void SetCorners(const Corners& corners);  // the corner labels and the frame
+    Corners CornersAsShown() const;
 
     // ---- Tool window and video (Unit1Tool.cpp, Unit1Video.cpp) ---------------
     void Button14Click();  // "Tool Button"

@@ -37,22 +37,15 @@ void TForm1::LoadPicture(const QString& path)
     // that cannot be read leaves the images and views as they were.
     QImage picture = ReadPictureFile(path);
     GrayImage before = GrayFromPicture(picture);
-    GrayImage after = NewGrayImage(picture.width(), picture.height());
-    if (!before || !after)
+    if (!before)
         throw PictureError(QStringLiteral("Not enough memory for the %1 x %2 picture \"%3\"")
                                .arg(picture.width())
                                .arg(picture.height())
                                .arg(QFileInfo(path).fileName())
                                .toStdString());
-    CopyGrayImage(before, after, picture.width(), picture.height());
-
-    BeforeImage = std::move(before);
-    AfterImage = std::move(after);
-    setWindowTitle(QFileInfo(path).fileName());
-    Image1->SetPicture(picture);
-    Image2->SetPicture(std::move(picture));
-    Image2->SetPixelFormat24();
-    Button14->setEnabled(true);
+    const int width = picture.width(), height = picture.height();
+    ReplaceWorkspace(WorkspaceChange::Load, std::move(picture), std::move(before), width, height,
+                     QFileInfo(path).fileName());
 }
 
 void TForm1::Save1Click()
@@ -72,12 +65,7 @@ void TForm1::Exit2Click()
     close();
 }
 
-void TForm1::Button6Click()
-{
-    if (AfterImage && BeforeImage)
-        CopyGrayImage(AfterImage, BeforeImage, ImageWidth(), ImageHeight());
-    ShowBefore();
-}
+void TForm1::Button6Click() { CopyAfterToBefore(); }
 
 void TForm1::Button15Click()
 {

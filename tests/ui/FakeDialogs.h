@@ -22,6 +22,9 @@ public:
         return Next(OpenAnswers);
     }
     std::optional<QString> SavePictureFile(QWidget*) override { return Next(SaveAnswers); }
+    QStringList RecipeOpenAnswers, RecipeSaveAnswers;
+    std::optional<QString> OpenRecipeFile(QWidget*) override { return Next(RecipeOpenAnswers); }
+    std::optional<QString> SaveRecipeFile(QWidget*) override { return Next(RecipeSaveAnswers); }
 
     // Progress windows opened, with their texts and updates; the user presses
     // Cancel at update number CancelAtUpdate (counted from 1; 0 for never).

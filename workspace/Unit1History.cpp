@@ -1,0 +1,334 @@
+// workspace/Unit1History.cpp: the one door through which the workspace
+// changes, the undo history, and recipes made from it.
+//
+// The history keeps pictures only where Before changes (Load, a camera grab,
+// Copy After to Before): each such entry keeps the Before image it left. A
+// command keeps only its settings: it always starts from Before, so its After
+// image is made again by running it once more. The state at any point of the
+// history is rebuilt from the last entry that changed Before and the last
+// command after it.
+#include "Unit1.h"
+#include "Conversions.h"
+#include "Dialogs.h"
+#include "PictureFiles.h"
+#include "TextFiles.h"
+
+#include <QFile>
+#include <algorithm>
+#include <QFileInfo>
+#include <QMenuBar>
+
+namespace {
+
+constexpr Corners kStartRegion{0, 0, 100, 100};
+
+std::size_t PictureBytes(const QImage& picture)
+{
+    return picture.isNull() ? 0 : static_cast<std::size_t>(picture.sizeInBytes());
+}
+
+GrayImage CopyOf(const GrayImage& image, int width, int height)
+{
+    GrayImage copy = NewGrayImage(width, height);
+    if (copy)
+        CopyGrayImage(image, copy, width, height);
+    return copy;
+}
+
+}  // namespace
+
+std::size_t TForm1::HistoryEntry::Bytes() const
+{
+    std::size_t bytes = sizeof(HistoryEntry) + PictureBytes(picture);
+    if (before)
+        bytes += static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    const auto templateBytes = [](const CommandSettings& settings) -> std::size_t {
+        const auto* step = std::get_if<PatternStep>(&settings);
+        return step != nullptr && step->templ ? static_cast<std::size_t>(step->templ->width) *
+                                                    static_cast<std::size_t>(step->templ->height)
+                                              : 0;
+    };
+    if (command)
+        bytes += templateBytes(*command);
+    if (recipe)
+        for (const RecipeStep& step : recipe->steps)
+            bytes += sizeof(RecipeStep) + templateBytes(step.command);
+    return bytes;
+}
+
+std::size_t TForm1::HistoryBytes() const
+{
+    std::size_t bytes = 0;
+    for (const HistoryEntry& entry : History)
+        bytes += entry.Bytes();
+    return bytes;
+}
+
+// ---- The one door ----------------------------------------------------------
+
+void TForm1::ReplaceWorkspace(WorkspaceChange change, QImage picture, GrayImage before, int width,
+                              int height, const QString& title)
+{
+    // Everything is made before anything changes: running out of memory leaves
+    // the workspace as it was.
+    GrayImage after = CopyOf(before, width, height);
+    GrayImage kept = CopyOf(before, width, height);
+    if (!before || !after || !kept)
+        throw PictureError(QStringLiteral("Not enough memory for the %1 x %2 picture")
+                               .arg(width)
+                               .arg(height)
+                               .toStdString());
+    HistoryEntry entry;
+    entry.kind = change;
+    // Only a loaded file gives the tool window a picture to show.
+    entry.label = change == WorkspaceChange::Load ? QStringLiteral("Load") : QStringLiteral("Grab");
+    entry.picture = picture;
+    entry.before = std::move(kept);
+    entry.width = width;
+    entry.height = height;
+    entry.title = title;
+    BeforeImage = std::move(before);
+    AfterImage = std::move(after);
+    setWindowTitle(title);
+    Image1->SetPicture(picture);
+    if (change == WorkspaceChange::Load) {
+        Image2->SetPicture(std::move(picture));
+    } else {
+        Image1->SetPixelFormat24();
+        Image2->SetPicture(PictureFromGray(BeforeImage, width, height));
+    }
+    Image2->SetPixelFormat24();
+    if (change == WorkspaceChange::Load)
+        Button14->setEnabled(true);
+    entry.region = CornersAsShown();
+    Record(std::move(entry));
+}
+
+void TForm1::CopyAfterToBefore()
+{
+    if (!AfterImage || !BeforeImage) {
+        ShowBefore();
+        return;
+    }
+    const int width = ImageWidth(), height = ImageHeight();
+    GrayImage kept = CopyOf(AfterImage, width, height);
+    if (!kept)
+        throw PictureError("Not enough memory to copy After to Before");
+    CopyGrayImage(AfterImage, BeforeImage, width, height);
+    ShowBefore();
+    HistoryEntry entry;
+    entry.kind = WorkspaceChange::CopyAfterToBefore;
+    entry.label = QStringLiteral("Copy After to Before");
+    entry.before = std::move(kept);
+    entry.width = width;
+    entry.height = height;
+    entry.title = windowTitle();
+    entry.region = CornersAsShown();
+    Record(std::move(entry));
+}
+
+// ---- The history -----------------------------------------------------------
+
+void TForm1::Record(HistoryEntry entry)
+{
+    History.erase(History.begin() + HistoryPosition, History.end());  // no redo past a new change
+    History.push_back(std::move(entry));
+    // Over the limit, the oldest entries go, down to an entry that changed
+    // Before: the states after it can still be made again.
+    while (HistoryBytes() > HistoryLimitBytes && History.size() > 1) {
+        auto next = std::find_if(History.begin() + 1, History.end(), [](const HistoryEntry& e) {
+            return e.kind != WorkspaceChange::Command;
+        });
+        if (next == History.end() || next == History.end() - 1)
+            break;  // the latest picture stays, whatever it costs
+        History.erase(History.begin(), next);
+    }
+    HistoryPosition = static_cast<int>(History.size());
+    UpdateUndoActions();
+}
+
+void TForm1::RecordCommand(const CommandSettings& settings)
+{
+    HistoryEntry entry;
+    entry.kind = WorkspaceChange::Command;
+    entry.label = QString::fromLatin1(CommandName(settings).data(),
+                                      static_cast<int>(CommandName(settings).size()));
+    entry.command = settings;
+    entry.width = ImageWidth();
+    entry.height = ImageHeight();
+    entry.title = windowTitle();
+    entry.region = CornersAsShown();
+    Record(std::move(entry));
+}
+
+// The corners for the history: a label that holds no number counts as 0, since
+// recording must never fail after a change was made.
+Corners TForm1::CornersAsShown() const
+{
+    return {Label11->text().toInt(), Label12->text().toInt(), Label13->text().toInt(),
+            Label14->text().toInt()};
+}
+
+void TForm1::UpdateUndoActions()
+{
+    if (Undo1 == nullptr)
+        return;
+    const bool canUndo = HistoryPosition > 0, canRedo = HistoryPosition < static_cast<int>(History.size());
+    Undo1->setEnabled(canUndo);
+    Redo1->setEnabled(canRedo);
+    Undo1->setText(canUndo ? QStringLiteral("Undo %1").arg(History[static_cast<std::size_t>(HistoryPosition - 1)].label)
+                           : QStringLiteral("Undo"));
+    Redo1->setText(canRedo ? QStringLiteral("Redo %1").arg(History[static_cast<std::size_t>(HistoryPosition)].label)
+                           : QStringLiteral("Redo"));
+}
+
+void TForm1::Undo1Click()
+{
+    if (HistoryPosition > 0)
+        RestoreHistory(HistoryPosition - 1);
+}
+
+void TForm1::Redo1Click()
+{
+    if (HistoryPosition < static_cast<int>(History.size()))
+        RestoreHistory(HistoryPosition + 1);
+}
+
+// The After view of the state after the first `position` entries, when it
+// shows a picture rather than the After image: after a Load or a grab with no
+// command since. A copy of After into Before leaves the After view alone.
+QImage TForm1::AfterPictureAt(int position) const
+{
+    for (int i = position - 1; i >= 0; --i) {
+        const HistoryEntry& e = History[static_cast<std::size_t>(i)];
+        if (e.kind == WorkspaceChange::Command || e.kind == WorkspaceChange::Recipe)
+            return {};
+        if (e.kind != WorkspaceChange::CopyAfterToBefore)
+            return e.picture;
+    }
+    return {};
+}
+
+void TForm1::RestoreHistory(int position)
+{
+    int keyframe = position - 1;
+    while (keyframe >= 0 && History[static_cast<std::size_t>(keyframe)].kind == WorkspaceChange::Command)
+        --keyframe;
+    const Corners region = position > 0 ? History[static_cast<std::size_t>(position - 1)].region
+                                        : kStartRegion;
+    if (keyframe < 0) {  // back before the first picture
+        BeforeImage = {};
+        AfterImage = {};
+        Image1->SetPicture(QImage());
+        Image2->SetPicture(QImage());
+        setWindowTitle(QStringLiteral("Form1"));
+    } else {
+        const HistoryEntry& key = History[static_cast<std::size_t>(keyframe)];
+        const int width = key.width, height = key.height;
+        GrayImage before = CopyOf(key.before, width, height);
+        GrayImage after = CopyOf(key.before, width, height);
+        if (!before || !after)
+            throw PictureError("Not enough memory to undo");
+        // The last command since the keyframe made the After image; a recipe
+        // keeps its own last command.
+        const HistoryEntry* made = position - 1 > keyframe ? &History[static_cast<std::size_t>(position - 1)]
+                                   : key.command ? &key : nullptr;
+        if (made != nullptr)
+            RunCommand(before, after, width, height, *made->command);
+        BeforeImage = std::move(before);
+        AfterImage = std::move(after);
+        setWindowTitle(key.title);
+        if (key.kind == WorkspaceChange::Load)
+            Image2->SetPicture(key.picture);
+        else
+            Image2->SetPicture(PictureFromGray(BeforeImage, width, height));
+        Image2->SetPixelFormat24();
+        if (const QImage picture = made != nullptr ? QImage() : AfterPictureAt(position);
+            !picture.isNull()) {
+            Image1->SetPicture(picture);
+            if (key.kind == WorkspaceChange::Grab)
+                Image1->SetPixelFormat24();
+        } else {
+            Image1->SetPicture(PictureFromGray(AfterImage, width, height));
+        }
+    }
+    Button14->setEnabled(std::any_of(History.begin(), History.begin() + position,
+                                     [](const HistoryEntry& e) { return e.kind == WorkspaceChange::Load; }));
+    SetCorners(region);
+    HistoryPosition = position;
+    UpdateUndoActions();
+}
+
+// ---- Recipes ---------------------------------------------------------------
+
+Recipe TForm1::RecipeFromHistory() const
+{
+    Recipe recipe;
+    for (int i = 0; i < HistoryPosition; ++i) {
+        const HistoryEntry& e = History[static_cast<std::size_t>(i)];
+        if (e.kind == WorkspaceChange::Load || e.kind == WorkspaceChange::Grab)
+            recipe.steps.clear();  // a recipe starts from the picture it is run on
+        else if (e.kind == WorkspaceChange::Command)
+            recipe.steps.push_back({*e.command, false});
+        else if (e.kind == WorkspaceChange::Recipe)
+            recipe.steps.insert(recipe.steps.end(), e.recipe->steps.begin(), e.recipe->steps.end());
+        else if (!recipe.steps.empty())  // a copy with no command before it changes nothing
+            recipe.steps.back().copyAfterToBefore = true;
+    }
+    return recipe;
+}
+
+void TForm1::SaveRecipe1Click()
+{
+    const Recipe recipe = RecipeFromHistory();
+    if (recipe.steps.empty()) {
+        Dialogs().ShowMessage(this, QStringLiteral("There is no command since the picture was "
+                                                   "loaded, so there is no recipe to save."));
+        return;
+    }
+    const std::optional<QString> path = Dialogs().SaveRecipeFile(this);
+    if (!path)
+        return;
+    WriteTextFile(*path, WriteRecipe(recipe));
+}
+
+void TForm1::RunRecipe1Click()
+{
+    const std::optional<QString> path = Dialogs().OpenRecipeFile(this);
+    if (!path)
+        return;
+    RunRecipeFile(*path);
+}
+
+void TForm1::RunRecipeFile(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    Recipe recipe;
+    try {
+        recipe = ParseRecipe(ReadTextFile(path));
+    } catch (const RecipeError& e) {
+        throw RecipeError("Cannot use the recipe \"" + name.toStdString() + "\": " + e.what());
+    }
+    if (!BeforeImage || recipe.steps.empty())
+        return;
+    // The whole recipe runs on copies: a step that refuses changes nothing.
+    RecipeRun run = RunRecipe(recipe, BeforeImage, ImageWidth(), ImageHeight());
+    HistoryEntry entry;
+    entry.kind = WorkspaceChange::Recipe;
+    entry.label = QStringLiteral("Run Recipe");
+    entry.before = CopyOf(run.before, ImageWidth(), ImageHeight());
+    if (!entry.before)
+        throw PictureError("Not enough memory to run the recipe");
+    if (!recipe.steps.back().copyAfterToBefore)
+        entry.command = recipe.steps.back().command;  // makes the After image again
+    entry.recipe = std::make_shared<const Recipe>(std::move(recipe));
+    entry.width = ImageWidth();
+    entry.height = ImageHeight();
+    entry.title = windowTitle();
+    entry.region = CornersAsShown();
+    BeforeImage = std::move(run.before);
+    AfterImage = std::move(run.after);
+    ShowBefore();
+    ShowAfter();
+    Record(std::move(entry));
+}
