@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QTemporaryDir>
 
@@ -106,7 +107,8 @@ TEST(Load1Click, ConvertsTheChosenPictureIntoBothImages)
     EXPECT_EQ(form.Image1->Pixel(10, 20), qRgb(10, 20, 30));
     EXPECT_EQ(form.Image2->Pixel(10, 20), qRgb(10, 20, 30));
     EXPECT_EQ(form.Image2->Picture().format(), QImage::Format_RGB32);
-    EXPECT_TRUE(dialogs.LastPreset.endsWith(QStringLiteral("parts.png")));
+    // The samples' folder, with no file chosen: Enter alone loads nothing.
+    EXPECT_EQ(dialogs.OpenFolders, QStringList{QFileInfo(form.SamplePicturePath()).absolutePath()});
 }
 
 TEST(Load1Click, ACancelledDialogKeepsTheWorkspace)
