@@ -405,9 +405,14 @@ protected:
             failure_ = QString::fromLocal8Bit(std::strerror(ENOSPC));
             return -1;
         }
-        if (file_.write(data, bytes) != bytes) {
-            failure_ = file_.errorString();
-            return -1;
+        // A write cut short is no error yet: the next one tells why.
+        for (qint64 done = 0; done < bytes;) {
+            const qint64 written = file_.write(data + done, bytes - done);
+            if (written <= 0) {
+                failure_ = file_.errorString();
+                return -1;
+            }
+            done += written;
         }
         return bytes;
     }
@@ -460,6 +465,7 @@ QImage ReadPictureFile(const QString& path)
         throw fail(QStringLiteral("the file ends after %1 of the %2 bytes its pixels need")
                        .arg(bitmap.fileBytes)
                        .arg(bitmap.neededBytes));
+    const QByteArray format = reader.format();  // by content; the reader forgets it
     QImage picture;
     QString warning;
     {
@@ -469,7 +475,7 @@ QImage ReadPictureFile(const QString& path)
     }
     if (picture.isNull())
         throw fail(reader.errorString());
-    if (EndsEarly(path, reader.format()))
+    if (EndsEarly(path, format))
         throw fail(QStringLiteral("the file ends before its picture data does"));
     if (!warning.isEmpty())
         throw fail(QStringLiteral("the decoder reports damaged data (%1)").arg(warning));
@@ -506,7 +512,9 @@ void WritePictureFile(const QImage& picture, const QString& path)
     }
     QSaveFile file(path);
     QString reason;
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered: a buffered file writes part of a block, takes the rest as
+    // written and commits a cut file when the disk fills; the sink retries.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         reason = file.errorString();
     } else {
         Sink sink(file, diskRoomForTesting.load());
