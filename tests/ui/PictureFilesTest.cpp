@@ -225,7 +225,7 @@ TEST(ReadPictureFile, NamesTheReasonForACutOrDamagedJpeg)
     EXPECT_EQ(ReadError(Write(dir, QStringLiteral("d.jpg"), jpeg + "trailing")), "");
 }
 
-TEST(ReadPictureFile, AcceptsEverySeedQtReadsAndEverySample)
+TEST(ReadPictureFile, AcceptsEveryWholeSeedQtReadsAndEverySample)
 {
     QTemporaryDir dir;
     static const char* const kExtensions[] = {"",     ".bmp", ".png", ".jpg", ".tif", ".pgm",
@@ -251,7 +251,11 @@ TEST(ReadPictureFile, AcceptsEverySeedQtReadsAndEverySample)
         if (expected.isNull())
             continue;  // a seed Qt refuses too
         ++read;
-        EXPECT_EQ(ReadError(file), "") << qPrintable(file);
+        // The seeds cut short ("cut-*") are there to be refused.
+        if (QFileInfo(file).fileName().startsWith(QStringLiteral("seed-cut-")))
+            EXPECT_NE(ReadError(file), "") << qPrintable(file);
+        else
+            EXPECT_EQ(ReadError(file), "") << qPrintable(file);
     }
     EXPECT_GE(read, 30);
 }
