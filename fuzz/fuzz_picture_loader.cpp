@@ -2,6 +2,8 @@
 // any bytes: the first byte picks the file name's extension (which steers Qt's
 // choice of reader), the rest is the file. A file is either refused with a
 // PictureError or becomes a gray image of its size, gray = (R + G + B) / 3.
+// Every input is also read cut short at a length its last two bytes pick, so
+// each seed is tried truncated inside its pixels as well as whole.
 #include "PictureFiles.h"
 
 #include <QCoreApplication>
@@ -38,20 +40,14 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     return folder->isValid() ? 0 : 1;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size)
+namespace {
+
+void LoadOne(const QString& path, const unsigned char* bytes, std::size_t size)
 {
-    static const char* const kExtensions[] = {"",     ".bmp", ".png", ".jpg", ".tif", ".pgm",
-                                              ".ppm", ".pbm", ".gif", ".xpm", ".ico", ".tga",
-                                              ".webp", ".xbm", ".wbmp", ".icns"};
-    if (size == 0)
-        return 0;
-    const QString path =
-        folder->filePath(QStringLiteral("picture") +
-                         QString::fromLatin1(kExtensions[data[0] % std::size(kExtensions)]));
     {
         QFile file(path);
         Check(file.open(QIODevice::WriteOnly | QIODevice::Truncate), "temporary file");
-        file.write(reinterpret_cast<const char*>(data + 1), static_cast<qint64>(size - 1));
+        file.write(reinterpret_cast<const char*>(bytes), static_cast<qint64>(size));
     }
     QImage picture;
     try {
@@ -59,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     } catch (const PictureError& error) {
         Check(std::strstr(error.what(), "picture") != nullptr, "the message names the picture");
         QFile::remove(path);
-        return 0;
+        return;
     }
     QFile::remove(path);
     Check(!picture.isNull(), "a picture that was read");
@@ -74,5 +70,24 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     }
     const QImage back = PictureFromGray(gray, w, h);
     Check(back.width() == w && back.height() == h, "the gray picture's size");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size)
+{
+    static const char* const kExtensions[] = {"",     ".bmp", ".png", ".jpg", ".tif", ".pgm",
+                                              ".ppm", ".pbm", ".gif", ".xpm", ".ico", ".tga",
+                                              ".webp", ".xbm", ".wbmp", ".icns"};
+    if (size == 0)
+        return 0;
+    const QString path =
+        folder->filePath(QStringLiteral("picture") +
+                         QString::fromLatin1(kExtensions[data[0] % std::size(kExtensions)]));
+    LoadOne(path, data + 1, size - 1);
+    if (size > 3) {  // the same file cut short: its last two bytes pick where
+        const std::size_t cut = (data[size - 2] << 8 | data[size - 1]) % (size - 1);
+        LoadOne(path, data + 1, cut);
+    }
     return 0;
 }

@@ -3,9 +3,11 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QProgressDialog>
 #include <QStringList>
 #include <algorithm>
@@ -13,47 +15,74 @@
 
 namespace {
 
+// Icons and type names by file name only: the type comes from the extension
+// (stat tells pipes and devices apart; nothing is opened).
+class NameOnlyIcons final : public QFileIconProvider {
+public:
+    using QFileIconProvider::icon;
+    QIcon icon(const QFileInfo& info) const override
+    {
+        if (info.isDir())
+            return icon(Folder);
+        return QIcon::fromTheme(MimeType(info).iconName(), icon(File));
+    }
+    QString type(const QFileInfo& info) const override
+    {
+        if (info.isDir())
+            return QStringLiteral("Folder");
+        const QMimeType mime = MimeType(info);
+        return mime.comment().isEmpty() ? mime.name() : mime.comment();
+    }
+
+private:
+    QMimeType MimeType(const QFileInfo& info) const
+    {
+        return mimes_.mimeTypeForFile(info, QMimeDatabase::MatchExtension);
+    }
+    QMimeDatabase mimes_;
+};
+
+std::optional<QString> RunFileDialog(QWidget* parent, bool save, const QString& folder)
+{
+    const std::unique_ptr<QFileDialog> dialog = NewPictureFileDialog(parent, save, folder);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog->selectedFiles().front();
+}
+
 const QString kRecipeFilter = QStringLiteral("Recipe (*.recipe.json *.json);;All files (*)");
 
-std::optional<QString> Chosen(const QString& file)
+// Recipes go through the same safe dialog as pictures, with their own filter.
+std::optional<QString> RunRecipeDialog(QWidget* parent, bool save)
 {
-    if (file.isEmpty())
+    const std::unique_ptr<QFileDialog> dialog = NewPictureFileDialog(parent, save, QString());
+    dialog->setWindowTitle(save ? QStringLiteral("Save Recipe") : QStringLiteral("Run Recipe"));
+    dialog->setNameFilter(kRecipeFilter);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return std::nullopt;
+    QString file = dialog->selectedFiles().front();
+    if (save && !file.endsWith(QStringLiteral(".json")))
+        file += QStringLiteral(".recipe.json");
     return file;
 }
 
 class QtDialogs final : public DialogProvider {
 public:
-    std::optional<QString> OpenPictureFile(QWidget* parent, const QString& preset) override
+    std::optional<QString> OpenPictureFile(QWidget* parent, const QString& folder) override
     {
-        const QString file = QFileDialog::getOpenFileName(parent, QStringLiteral("Load Picture"),
-                                                          preset, PictureFileFilter());
-        if (file.isEmpty())
-            return std::nullopt;
-        return file;
+        return RunFileDialog(parent, false, folder);
     }
-    std::optional<QString> SavePictureFile(QWidget* parent) override
+    std::optional<QString> SavePictureFile(QWidget* parent, const QString& folder) override
     {
-        const QString file = QFileDialog::getSaveFileName(
-            parent, QStringLiteral("Save Picture"), QString(),
-            QStringLiteral("Bitmap (*.bmp);;PNG (*.png);;TIFF (*.tif *.tiff);;PGM (*.pgm);;"
-                           "JPEG (*.jpg *.jpeg);;All files (*)"));
-        if (file.isEmpty())
-            return std::nullopt;
-        return file;
+        return RunFileDialog(parent, true, folder);
     }
     std::optional<QString> OpenRecipeFile(QWidget* parent) override
     {
-        return Chosen(QFileDialog::getOpenFileName(parent, QStringLiteral("Run Recipe"), QString(),
-                                                   kRecipeFilter));
+        return RunRecipeDialog(parent, false);
     }
     std::optional<QString> SaveRecipeFile(QWidget* parent) override
     {
-        QString file = QFileDialog::getSaveFileName(parent, QStringLiteral("Save Recipe"),
-                                                    QString(), kRecipeFilter);
-        if (!file.isEmpty() && !file.endsWith(QStringLiteral(".json")))
-            file += QStringLiteral(".recipe.json");
-        return Chosen(file);
+        return RunRecipeDialog(parent, true);
     }
     void ShowMessage(QWidget* parent, const QString& text) override
     {
@@ -101,6 +130,12 @@ std::unique_ptr<ProgressWindow> DialogProvider::OpenProgress(QWidget* parent, co
     return std::make_unique<QtProgress>(parent, text);
 }
 
+bool DialogProvider::Confirm(QWidget* parent, const QString& text)
+{
+    return QMessageBox::question(parent, QApplication::applicationDisplayName(), text,
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
 DialogProvider& Dialogs()
 {
     static QtDialogs real;
@@ -115,4 +150,21 @@ QString PictureFileFilter()
     for (const QByteArray& format : QImageReader::supportedImageFormats())
         patterns << QStringLiteral("*.") + QString::fromLatin1(format);
     return QStringLiteral("Pictures (%1);;All files (*)").arg(patterns.join(u' '));
+}
+
+std::unique_ptr<QFileDialog> NewPictureFileDialog(QWidget* parent, bool save,
+                                                  const QString& folder)
+{
+    static NameOnlyIcons icons;  // the dialogs' models keep a pointer to it
+    auto dialog = std::make_unique<QFileDialog>(
+        parent, save ? QStringLiteral("Save Picture") : QStringLiteral("Load Picture"), folder,
+        save ? QStringLiteral("Bitmap (*.bmp);;PNG (*.png);;TIFF (*.tif *.tiff);;PGM (*.pgm);;"
+                              "JPEG (*.jpg *.jpeg);;WebP (*.webp);;All files (*)")
+             : PictureFileFilter());
+    // The desktop's own dialog cannot take another icon provider.
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setIconProvider(&icons);
+    dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    return dialog;
 }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+class QFileDialog;
 class QWidget;
 
 // The window of a command that takes a while: how far it has come, and a Cancel
@@ -21,14 +22,17 @@ public:
 class DialogProvider {
 public:
     virtual ~DialogProvider() = default;
-    // The chosen file, or nothing when the user cancels.
-    virtual std::optional<QString> OpenPictureFile(QWidget* parent, const QString& preset) = 0;
-    virtual std::optional<QString> SavePictureFile(QWidget* parent) = 0;
+    // The chosen file, or nothing when the user cancels; the dialog opens in
+    // folder with no file chosen.
+    virtual std::optional<QString> OpenPictureFile(QWidget* parent, const QString& folder) = 0;
+    virtual std::optional<QString> SavePictureFile(QWidget* parent, const QString& folder) = 0;
     // Recipe files (*.recipe.json): the chosen file, or nothing when the user cancels.
     virtual std::optional<QString> OpenRecipeFile(QWidget* parent) = 0;
     virtual std::optional<QString> SaveRecipeFile(QWidget* parent) = 0;
     // Shows a text and waits for the user.
     virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
+    // Asks a yes-or-no question; true for yes.
+    virtual bool Confirm(QWidget* parent, const QString& text);
     // The application's box for an error that ended a command.
     virtual void ShowError(const QString& text) = 0;
     // Opens a progress window over parent saying text; every other window waits.
@@ -42,3 +46,10 @@ void SetDialogs(DialogProvider* provider);
 
 // The picture kinds Qt can read, as a file-dialog filter.
 QString PictureFileFilter();
+
+// The file dialog Load (save false) or Save shows, opening in folder. It is
+// Qt's own dialog, whose icons and type names come from file names alone: the
+// usual ones read a file's first bytes, which never returns for /proc/kmsg
+// and waits for a writer on a named pipe.
+std::unique_ptr<QFileDialog> NewPictureFileDialog(QWidget* parent, bool save,
+                                                  const QString& folder);

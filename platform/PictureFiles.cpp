@@ -8,13 +8,20 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QSaveFile>
+#include <QStringList>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstdint>
+#include <cstring>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -86,6 +93,221 @@ BitmapHeader ReadBitmapHeader(const QString& path)
     return h;
 }
 
+// What stands at path when it is not a regular file ("a named pipe", ...);
+// empty for a regular file or nothing at all. Asked with stat, never open:
+// opening a named pipe waits until someone writes to it.
+QString SpecialFileKind(const QString& path)
+{
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0 || S_ISREG(status.st_mode))
+        return {};
+    if (S_ISDIR(status.st_mode))
+        return QStringLiteral("a folder");
+    if (S_ISFIFO(status.st_mode))
+        return QStringLiteral("a named pipe");
+    if (S_ISCHR(status.st_mode))
+        return QStringLiteral("a character device");
+    if (S_ISBLK(status.st_mode))
+        return QStringLiteral("a block device");
+    if (S_ISSOCK(status.st_mode))
+        return QStringLiteral("a socket");
+    return QStringLiteral("no regular file");
+}
+
+// The first warning the JPEG decoder sends through Qt's message handler while
+// this object lives on this thread. A damaged or cut stream is told of only
+// there: the decoder reads on, invents the missing pixels and returns a
+// picture. It sends only the first warning of a file (it counts the others),
+// so any warning may hide damage and refuses the file. Other messages, and
+// every message of other threads, pass on to the handler installed before.
+class DecoderWarnings {
+public:
+    DecoderWarnings()
+    {
+        sink = &first_;
+        const std::lock_guard lock(mutex);
+        if (users++ == 0)
+            previous.store(qInstallMessageHandler(Collect));
+    }
+    ~DecoderWarnings()
+    {
+        sink = nullptr;
+        const std::lock_guard lock(mutex);
+        if (--users == 0)
+            qInstallMessageHandler(previous.load());
+    }
+    DecoderWarnings(const DecoderWarnings&) = delete;
+    DecoderWarnings& operator=(const DecoderWarnings&) = delete;
+    const QString& First() const { return first_; }
+
+private:
+    static void Collect(QtMsgType type, const QMessageLogContext& context, const QString& text)
+    {
+        if (sink != nullptr && sink->isEmpty() && (type == QtWarningMsg || type == QtCriticalMsg) &&
+            context.category != nullptr && std::strcmp(context.category, "qt.gui.imageio.jpeg") == 0)
+            *sink = text;
+        if (const QtMessageHandler next = previous.load())
+            next(type, context, text);
+        else
+            std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
+    }
+    QString first_;
+    static inline std::mutex mutex;
+    static inline int users = 0;
+    static inline std::atomic<QtMessageHandler> previous{nullptr};
+    static inline thread_local QString* sink = nullptr;
+};
+
+// True when a JPEG stream runs out before its end-of-image marker. Segments are
+// skipped by their lengths (a thumbnail inside one too); the coded data after a
+// start of scan runs to the first 0xFF that is neither a stuffed zero nor a
+// restart marker.
+bool JpegEndsEarly(const uchar* d, qint64 n)
+{
+    if (n < 2 || d[0] != 0xFF || d[1] != 0xD8)
+        return false;
+    qint64 i = 2;
+    for (;;) {
+        while (i < n && d[i] != 0xFF)  // stray bytes: the decoder skips them too
+            ++i;
+        while (i < n && d[i] == 0xFF)  // fill bytes before a marker
+            ++i;
+        if (i >= n)
+            return true;
+        const uchar marker = d[i++];
+        if (marker == 0xD9)
+            return false;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))  // no length
+            continue;
+        if (i + 2 > n)
+            return true;
+        i += d[i] << 8 | d[i + 1];
+        if (i > n)
+            return true;
+        if (marker != 0xDA)
+            continue;
+        for (;;) {
+            const auto* p = static_cast<const uchar*>(std::memchr(d + i, 0xFF, n - i));
+            if (p == nullptr || p + 1 >= d + n)
+                return true;
+            i = p - d;
+            const uchar next = d[i + 1];
+            if (next != 0x00 && next != 0xFF && (next < 0xD0 || next > 0xD7))
+                break;  // a marker: the scan's data ends here
+            i += next == 0xFF ? 1 : 2;
+        }
+    }
+}
+
+// True when a GIF runs out before its trailer (0x3B): every block, the
+// colour tables and each image's data blocks, must be there in full.
+bool GifEndsEarly(const uchar* d, qint64 n)
+{
+    if (n < 13 || std::memcmp(d, "GIF", 3) != 0)
+        return false;
+    qint64 i = 13;
+    if (d[10] & 0x80)
+        i += 3 << ((d[10] & 7) + 1);
+    const auto skipDataBlocks = [&] {
+        while (i < n) {
+            const int size = d[i++];
+            if (size == 0)
+                return true;
+            i += size;
+        }
+        return false;
+    };
+    while (i < n) {
+        const uchar block = d[i++];
+        if (block == 0x3B)
+            return false;
+        if (block == 0x21) {  // extension: its label, then data blocks
+            ++i;
+            if (!skipDataBlocks())
+                return true;
+        } else if (block == 0x2C) {  // image: descriptor, colours, code size, data blocks
+            if (i + 9 > n)
+                return true;
+            const uchar packed = d[i + 8];
+            i += 9;
+            if (packed & 0x80)
+                i += 3 << ((packed & 7) + 1);
+            ++i;
+            if (!skipDataBlocks())
+                return true;
+        } else {
+            return false;  // not a block of a GIF: the decoder's to judge
+        }
+    }
+    return true;
+}
+
+// True when a strip or tile of the first image of a TIFF file lies past its
+// end. The decoder reads what there is and leaves the rest as allocated.
+// BigTIFF (64-bit offsets) is left to the decoder.
+bool TiffEndsEarly(const uchar* d, qint64 n)
+{
+    if (n < 8 || !((d[0] == 'I' && d[1] == 'I') || (d[0] == 'M' && d[1] == 'M')))
+        return false;
+    const bool little = d[0] == 'I';
+    const auto number = [&](qint64 at, int size) {
+        std::uint32_t v = 0;
+        for (int k = 0; k < size; ++k)
+            v |= static_cast<std::uint32_t>(d[at + k]) << 8 * (little ? k : size - 1 - k);
+        return static_cast<qint64>(v);
+    };
+    const qint64 ifd = number(4, 4);
+    if (number(2, 2) != 42 || ifd + 2 > n)
+        return false;
+    const qint64 entries = number(ifd, 2);
+    struct Field { qint64 count = -1, at = 0; int size = 0; };
+    Field offsets, counts;
+    for (qint64 e = 0; e < entries && ifd + 2 + 12 * (e + 1) <= n; ++e) {
+        const qint64 at = ifd + 2 + 12 * e;
+        const qint64 tag = number(at, 2), type = number(at + 2, 2), count = number(at + 4, 4);
+        const int size = type == 3 ? 2 : type == 4 ? 4 : 0;  // SHORT or LONG
+        if (size == 0 || !(tag == 273 || tag == 279 || tag == 324 || tag == 325))
+            continue;
+        Field& field = tag == 273 || tag == 324 ? offsets : counts;
+        field = {count, count * size <= 4 ? at + 8 : number(at + 8, 4), size};
+    }
+    if (offsets.count < 0 || offsets.count != counts.count)
+        return false;
+    if (offsets.at + offsets.count * offsets.size > n || counts.at + counts.count * counts.size > n)
+        return true;
+    for (qint64 k = 0; k < offsets.count; ++k)
+        if (number(offsets.at + k * offsets.size, offsets.size) +
+                number(counts.at + k * counts.size, counts.size) > n)
+            return true;
+    return false;
+}
+
+// True when the file of a picture that decoded ends before its picture data
+// does, for the formats whose decoders fill a cut file without a word.
+// PNG, WebP, PNM, ICO and XPM decoders refuse such files themselves, and a
+// bitmap is measured against its header before it is read.
+bool EndsEarly(const QString& path, const QByteArray& format)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
+        return false;
+    const qint64 n = file.size();
+    const uchar* d = file.map(0, n);
+    if (d == nullptr)
+        return false;
+    if (format == "jpeg" || format == "jpg")
+        return JpegEndsEarly(d, n);
+    if (format == "gif")
+        return GifEndsEarly(d, n);
+    if (format == "tiff" || format == "tif")
+        return TiffEndsEarly(d, n);
+    if (format == "xbm") {  // text: the pixel values close with a brace
+        const auto* open = static_cast<const uchar*>(std::memchr(d, '{', n));
+        return open == nullptr || std::memchr(open, '}', d + n - open) == nullptr;
+    }
+    return false;
+}
+
 std::uint8_t GrayOf(int r, int g, int b) { return static_cast<std::uint8_t>((r + g + b) / 3); }
 
 // (r + g + b) / 3 of a 0xAARRGGBB pixel, as a multiply and shift that the
@@ -139,6 +361,68 @@ void GrayRows(const QImage& picture, int y0, int rows, std::uint8_t* strip)
     }
 }
 
+// Formats whose encoders refuse larger sides, and say only "Unknown error".
+struct SideLimit {
+    const char* format;
+    const char* name;
+    int side;
+    const char* text;
+};
+constexpr SideLimit kSideLimits[] = {{"jpeg", "JPEG", 65500, "65,500"},
+                                     {"jpg", "JPEG", 65500, "65,500"},
+                                     {"webp", "WebP", 16383, "16,383"}};
+
+std::atomic<qint64> diskRoomForTesting{-1};
+
+QString WritableSuffixes()
+{
+    QStringList suffixes;
+    for (const QByteArray& format : QImageWriter::supportedImageFormats())
+        suffixes << QStringLiteral(".") + QString::fromLatin1(format);
+    return suffixes.join(QStringLiteral(", "));
+}
+
+// Passes the encoder's bytes on to the file and keeps the reason of the first
+// write that fails ("No space left on device"): the encoders tell only that
+// they failed, and some not even that.
+class Sink final : public QIODevice {
+public:
+    Sink(QFileDevice& file, qint64 room) : file_(file), room_(room)
+    {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+    const QString& Failure() const { return failure_; }
+    bool seek(qint64 at) override { return QIODevice::seek(at) && file_.seek(at); }
+    qint64 size() const override { return file_.size(); }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 bytes) override
+    {
+        if (!failure_.isEmpty())
+            return -1;
+        if (room_ >= 0 && file_.pos() + bytes > room_) {
+            failure_ = QString::fromLocal8Bit(std::strerror(ENOSPC));
+            return -1;
+        }
+        // A write cut short is no error yet: the next one tells why.
+        for (qint64 done = 0; done < bytes;) {
+            const qint64 written = file_.write(data + done, bytes - done);
+            if (written <= 0) {
+                failure_ = file_.errorString();
+                return -1;
+            }
+            done += written;
+        }
+        return bytes;
+    }
+
+private:
+    QFileDevice& file_;
+    qint64 room_;  // bytes the file may reach; negative: no bound but the disk's
+    QString failure_;
+};
+
 }  // namespace
 
 int PictureMemoryLimit() { return allocationLimitMb.load(); }
@@ -146,15 +430,18 @@ void SetPictureMemoryLimit(int megabytes) { allocationLimitMb.store(megabytes); 
 
 QImage ReadPictureFile(const QString& path)
 {
-    const int limitMb = allocationLimitMb.load();
-    QImageReader::setAllocationLimit(limitMb);
-    QImageReader reader(path);
-    reader.setAutoTransform(false);
     const auto fail = [&](const QString& reason) {
         return PictureError(QStringLiteral("Cannot read the picture \"%1\": %2")
                                 .arg(QFileInfo(path).fileName(), reason)
                                 .toStdString());
     };
+    const QString special = SpecialFileKind(path);
+    if (!special.isEmpty())
+        throw fail(QStringLiteral("it is %1, not a picture file").arg(special));
+    const int limitMb = allocationLimitMb.load();
+    QImageReader::setAllocationLimit(limitMb);
+    QImageReader reader(path);
+    reader.setAutoTransform(false);
     // The size the header claims, asked before the pixels are read (afterwards
     // the reader no longer knows it). Qt's bitmap reader tells none for sizes it
     // refuses, so a bitmap's own header is read too.
@@ -178,33 +465,86 @@ QImage ReadPictureFile(const QString& path)
         throw fail(QStringLiteral("the file ends after %1 of the %2 bytes its pixels need")
                        .arg(bitmap.fileBytes)
                        .arg(bitmap.neededBytes));
-    QImage picture = reader.read();
+    const QByteArray format = reader.format();  // by content; the reader forgets it
+    QImage picture;
+    QString warning;
+    {
+        const DecoderWarnings warnings;
+        picture = reader.read();
+        warning = warnings.First();
+    }
     if (picture.isNull())
         throw fail(reader.errorString());
+    if (EndsEarly(path, format))
+        throw fail(QStringLiteral("the file ends before its picture data does"));
+    if (!warning.isEmpty())
+        throw fail(QStringLiteral("the decoder reports damaged data (%1)").arg(warning));
     return picture;
 }
 
 void WritePictureFile(const QImage& picture, const QString& path)
 {
-    QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
-    if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format))
-        format = "bmp";
+    const auto fail = [&](const QString& reason) {
+        return PictureError(QStringLiteral("Cannot write the picture \"%1\": %2")
+                                .arg(QFileInfo(path).fileName(), reason)
+                                .toStdString());
+    };
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    const QByteArray format = suffix.isEmpty() ? QByteArray("bmp") : suffix.toLatin1();
+    if (!QImageWriter::supportedImageFormats().contains(format))
+        throw fail(QStringLiteral("\".%1\" names no format that can be written; use one of %2")
+                       .arg(suffix, WritableSuffixes()));
+    // Replacing a pipe or a device with a regular file is never what was meant.
+    const QString special = SpecialFileKind(path);
+    if (!special.isEmpty())
+        throw fail(QStringLiteral("it is %1, not a picture file").arg(special));
+    for (const SideLimit& limit : kSideLimits) {
+        if (format != limit.format)
+            continue;
+        if (picture.height() > limit.side || picture.width() > limit.side)
+            throw fail(QStringLiteral("the picture is %1 x %2 pixels; %3 cannot hold more than "
+                                      "%4 %5")
+                           .arg(picture.width())
+                           .arg(picture.height())
+                           .arg(QString::fromLatin1(limit.name), QString::fromLatin1(limit.text),
+                                picture.height() > limit.side ? QStringLiteral("rows")
+                                                              : QStringLiteral("columns")));
+    }
     QSaveFile file(path);
     QString reason;
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered: a buffered file writes part of a block, takes the rest as
+    // written and commits a cut file when the disk fills; the sink retries.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         reason = file.errorString();
     } else {
-        QImageWriter writer(&file, format);
-        if (!writer.write(picture))
+        Sink sink(file, diskRoomForTesting.load());
+        QImageWriter writer(&sink, format);
+        if (format == "jpeg" || format == "jpg" || format == "webp")
+            writer.setQuality(100);  // the closest these keep to the pixels; WebP: lossless
+        const bool written = writer.write(picture);
+        if (!sink.Failure().isEmpty())
+            reason = sink.Failure();
+        else if (!written)
             reason = writer.errorString();
         else if (!file.commit())
             reason = file.errorString();
     }
-    if (!reason.isEmpty())
-        throw PictureError(QStringLiteral("Cannot write the picture \"%1\": %2")
-                               .arg(QFileInfo(path).fileName(), reason)
-                               .toStdString());
+    if (!reason.isEmpty())  // an uncommitted file goes away with its temporary file
+        throw fail(reason);
 }
+
+QString LossySaveWarning(const QString& path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix != QStringLiteral("jpg") && suffix != QStringLiteral("jpeg"))
+        return {};
+    return QStringLiteral("JPEG does not keep every pixel: \"%1\" will differ from the picture "
+                          "on screen (gray levels by up to 1 at the highest quality, which is "
+                          "used; colours by more). Save it anyway?")
+        .arg(QFileInfo(path).fileName());
+}
+
+void SetPictureDiskRoomForTesting(qint64 bytes) { diskRoomForTesting.store(bytes); }
 
 GrayImage GrayFromPicture(const QImage& picture)
 {

@@ -155,7 +155,8 @@ public:
     // Loads a picture file into both views and both images; used by Load and by
     // dropping a file on the window. The workspace is replaced only on success.
     void LoadPicture(const QString& path);
-    QString SamplePicturePath() const;  // preset of the open dialog
+    QString SamplePicturePath() const;  // its folder: the open dialog's first
+    QString LoadFolder, SaveFolder;     // where the file dialogs open next
 
     // ---- Filters: Panel1 (Unit1Filter.cpp) -----------------------------------
     QFrame* Panel1 = nullptr;

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 void TForm1::EXIT1Click() { HideToolPanels(); }
 
@@ -25,9 +26,14 @@ QString TForm1::SamplePicturePath() const
 
 void TForm1::Load1Click()
 {
-    const std::optional<QString> path = Dialogs().OpenPictureFile(this, SamplePicturePath());
+    // The samples' folder the first time, with no file chosen: Enter alone
+    // must not load a sample.
+    if (LoadFolder.isEmpty())
+        LoadFolder = QFileInfo(SamplePicturePath()).absolutePath();
+    const std::optional<QString> path = Dialogs().OpenPictureFile(this, LoadFolder);
     if (!path)
         return;
+    LoadFolder = QFileInfo(*path).absolutePath();
     LoadPicture(*path);
 }
 
@@ -50,8 +56,18 @@ void TForm1::LoadPicture(const QString& path)
 
 void TForm1::Save1Click()
 {
-    const std::optional<QString> path = Dialogs().SavePictureFile(this);
+    // The user's pictures the first time (home without them), never the
+    // samples' folder, where a careless save would overwrite a sample.
+    if (SaveFolder.isEmpty()) {
+        const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+        SaveFolder = !pictures.isEmpty() && QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
+    }
+    const std::optional<QString> path = Dialogs().SavePictureFile(this, SaveFolder);
     if (!path)
+        return;
+    SaveFolder = QFileInfo(*path).absolutePath();
+    const QString warning = LossySaveWarning(*path);
+    if (!warning.isEmpty() && !Dialogs().Confirm(this, warning))
         return;
     Image1->SaveToFile(*path);  // the After view as displayed, overlays included
 }

@@ -22,6 +22,8 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 
+#include <sys/stat.h>
+
 #include <climits>
 #include <functional>
 
@@ -143,6 +145,7 @@ TEST(Load1Click, RefusesPictureFilesItCannotUseByNameAndKeepsTheWorkspace)
     const QByteArray png = Encoded(ColourPicture(40, 30), "PNG"),
                      jpeg = Encoded(ColourPicture(40, 30), "JPEG");
     const QByteArray bmp = Encoded(ColourPicture(40, 30), "BMP");
+    const QByteArray large = Encoded(ColourPicture(512, 512), "JPEG");
     QDir(f.dir.path()).mkdir(QStringLiteral("folder.png"));
     struct Case {
         const char* file;
@@ -155,6 +158,8 @@ TEST(Load1Click, RefusesPictureFilesItCannotUseByNameAndKeepsTheWorkspace)
         {"damaged.png", QByteArray("\x89PNG\r\n\x1a\n this is no picture"), ""},
         {"truncated.png", png.left(png.size() / 2), "Unable to read image data"},
         {"truncated.jpg", jpeg.left(jpeg.size() / 2), "Unable to read image data"},
+        // Cut in its pixels: the decoder would make up gray rows without a word.
+        {"cut.jpg", large.left(large.size() * 3 / 10), "the file ends before its picture data does"},
         // Qt reads a short bitmap without a word and leaves the missing rows as
         // the memory held them: refused before Qt reads it.
         {"truncated.bmp", bmp.left(bmp.size() - 1), "the file ends after 3653 of the 3654 bytes"},
@@ -183,6 +188,22 @@ TEST(Load1Click, RefusesPictureFilesItCannotUseByNameAndKeepsTheWorkspace)
         EXPECT_TRUE(error.contains(QString::fromLatin1(c.reason))) << qPrintable(error);
         EXPECT_TRUE(f.WorkspaceIsFirstPicture()) << c.file;
     }
+}
+
+TEST(Load1Click, RefusesPipesAndDevicesBeforeOpeningThem)
+{
+    LoadedForm f;
+    const QString fifo = f.dir.filePath(QStringLiteral("fifo.png"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    f.dialogs.OpenAnswers = {fifo, QStringLiteral("/dev/zero")};
+    f.form.Load1->trigger();  // opening the pipe would wait for a writer for good
+    f.form.Load1->trigger();
+    EXPECT_EQ(f.dialogs.Errors,
+              (QStringList{QStringLiteral("Cannot read the picture \"fifo.png\": it is a named "
+                                          "pipe, not a picture file"),
+                           QStringLiteral("Cannot read the picture \"zero\": it is a character "
+                                          "device, not a picture file")}));
+    EXPECT_TRUE(f.WorkspaceIsFirstPicture());
 }
 
 TEST(Load1Click, APictureOverTheMemoryLimitIsRefusedBeforeItIsRead)

@@ -14,14 +14,27 @@ public:
     // is running out of answers.
     QStringList OpenAnswers, SaveAnswers;
     QStringList Messages, Errors;
-    QString LastPreset;
+    // The folders the file dialogs were offered, one a call.
+    QStringList OpenFolders, SaveFolders;
+    // Questions asked, and the answer to all of them.
+    QStringList Questions;
+    bool ConfirmAnswer = true;
 
-    std::optional<QString> OpenPictureFile(QWidget*, const QString& preset) override
+    std::optional<QString> OpenPictureFile(QWidget*, const QString& folder) override
     {
-        LastPreset = preset;
+        OpenFolders << folder;
         return Next(OpenAnswers);
     }
-    std::optional<QString> SavePictureFile(QWidget*) override { return Next(SaveAnswers); }
+    std::optional<QString> SavePictureFile(QWidget*, const QString& folder) override
+    {
+        SaveFolders << folder;
+        return Next(SaveAnswers);
+    }
+    bool Confirm(QWidget*, const QString& text) override
+    {
+        Questions << text;
+        return ConfirmAnswer;
+    }
     QStringList RecipeOpenAnswers, RecipeSaveAnswers;
     std::optional<QString> OpenRecipeFile(QWidget*) override { return Next(RecipeOpenAnswers); }
     std::optional<QString> SaveRecipeFile(QWidget*) override { return Next(RecipeSaveAnswers); }

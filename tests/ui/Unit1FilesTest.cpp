@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QTemporaryDir>
 
@@ -106,7 +107,8 @@ TEST(Load1Click, ConvertsTheChosenPictureIntoBothImages)
     EXPECT_EQ(form.Image1->Pixel(10, 20), qRgb(10, 20, 30));
     EXPECT_EQ(form.Image2->Pixel(10, 20), qRgb(10, 20, 30));
     EXPECT_EQ(form.Image2->Picture().format(), QImage::Format_RGB32);
-    EXPECT_TRUE(dialogs.LastPreset.endsWith(QStringLiteral("parts.png")));
+    // The samples' folder, with no file chosen: Enter alone loads nothing.
+    EXPECT_EQ(dialogs.OpenFolders, QStringList{QFileInfo(form.SamplePicturePath()).absolutePath()});
 }
 
 TEST(Load1Click, ACancelledDialogKeepsTheWorkspace)
@@ -288,4 +290,81 @@ TEST(PictureView, ShowingAGrayImageAgainRewritesTheViewAndNoCopyOfIt)
             ASSERT_EQ(qRed(view.Pixel(x, y)), second[x][y]) << x << ", " << y;
             ASSERT_EQ(qRed(kept.pixel(x, y)), first[x][y]) << x << ", " << y;
         }
+}
+
+TEST(Save1Click, AsksBeforeWritingJpegAndWritesNothingWhenDeclined)
+{
+    QTemporaryDir dir;
+    FakeDialogs dialogs;
+    TForm1 form;
+    form.LoadPicture(SavePicture(dir, "in.png", ColourPicture(32, 16)));
+    const QString jpeg = dir.filePath(QStringLiteral("out.jpg"));
+    dialogs.ConfirmAnswer = false;
+    dialogs.SaveAnswers = {jpeg, dir.filePath(QStringLiteral("out.webp")),
+                           dir.filePath(QStringLiteral("out.png"))};
+    for (int k = 0; k < 3; ++k)
+        form.Save1->trigger();
+    ASSERT_EQ(dialogs.Questions,
+              QStringList{QStringLiteral(
+                  "JPEG does not keep every pixel: \"out.jpg\" will differ from the picture on "
+                  "screen (gray levels by up to 1 at the highest quality, which is used; colours "
+                  "by more). Save it anyway?")});
+    EXPECT_FALSE(QFileInfo::exists(jpeg));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("out.webp"))));  // lossless
+    dialogs.ConfirmAnswer = true;
+    dialogs.SaveAnswers = {jpeg};
+    form.Save1->trigger();
+    EXPECT_EQ(Head(jpeg, 2), QByteArray("\xFF\xD8", 2));
+    EXPECT_TRUE(dialogs.Errors.isEmpty());
+}
+
+TEST(Save1Click, RefusesAFormatItCannotWriteInsteadOfWritingABitmap)
+{
+    QTemporaryDir dir;
+    FakeDialogs dialogs;
+    TForm1 form;
+    form.LoadPicture(SavePicture(dir, "in.png", ColourPicture(8, 8)));
+    dialogs.SaveAnswers = {dir.filePath(QStringLiteral("out.gif"))};
+    form.Save1->trigger();
+    ASSERT_EQ(dialogs.Errors.size(), 1);
+    EXPECT_TRUE(dialogs.Errors.front().startsWith(QStringLiteral(
+        "Cannot write the picture \"out.gif\": \".gif\" names no format that can be written; use "
+        "one of .bmp, ")));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("out.gif"))));
+}
+
+TEST(FileDialogs, OpenInTheFolderLastUsedAndNeverOnASample)
+{
+    QTemporaryDir home, pictures, loads, saves;
+    const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
+    const QString samples = QFileInfo(TForm1().SamplePicturePath()).absolutePath();
+    {
+        FakeDialogs dialogs;
+        TForm1 form;
+        const QString picture = SavePicture(loads, "a.png", ColourPicture(8, 8));
+        dialogs.OpenAnswers = {QString(), picture, QString()};
+        dialogs.SaveAnswers = {saves.filePath(QStringLiteral("b.png")), QString()};
+        for (int k = 0; k < 3; ++k)
+            form.Load1->trigger();
+        form.Save1->trigger();
+        form.Save1->trigger();
+        // A cancel keeps the folder; a chosen file moves it to its own folder.
+        EXPECT_EQ(dialogs.OpenFolders, (QStringList{samples, samples, loads.path()}));
+        // No Pictures folder in this home: the home itself.
+        EXPECT_EQ(dialogs.SaveFolders, (QStringList{home.path(), saves.path()}));
+    }
+    QDir(home.path()).mkdir(QStringLiteral("Pictures"));
+    {
+        FakeDialogs dialogs;
+        TForm1 form;  // a new session starts over
+        form.Save1->trigger();
+        EXPECT_EQ(dialogs.SaveFolders, QStringList{home.filePath(QStringLiteral("Pictures"))});
+    }
+    qputenv("HOME", oldHome);
+    if (oldConfig.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", oldConfig);
 }
