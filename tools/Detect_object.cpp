@@ -2,342 +2,18 @@
 #include "Detect_object.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 #include <memory>
-#include <emmintrin.h>  // SSE2, part of every x86-64 processor
 
 namespace {
 
-// The label table: records 0 .. count − 1 are in use. It grows as a picture
-// needs and keeps its capacity from run to run. Records are plain data, so
-// growing copies them as bytes and a fresh slot needs no initialisation. One
-// scratch record sits before record 0, at index kUnlabelled: the dense pass
-// counts background pixels into it, and ResolveLabels folds roots into it,
-// rather than branching around them.
-struct LabelStore {
-    std::unique_ptr<LabelRecord[]> block;
-    LabelRecord* records = nullptr;  // block + 1
-    std::size_t capacity = 0;
-    std::int32_t count = 0;
-
-    // Makes room for extra more records beyond count.
-    void Reserve(std::size_t extra)
-    {
-        const std::size_t needed = static_cast<std::size_t>(count) + extra;
-        if (needed <= capacity)
-            return;
-        const std::size_t grown = std::max(needed, capacity * 2);
-        std::unique_ptr<LabelRecord[]> bigger(new LabelRecord[grown + 1]);
-        if (count > 0)
-            std::memcpy(bigger.get() + 1, records, static_cast<std::size_t>(count) * sizeof(LabelRecord));
-        block = std::move(bigger);
-        block[0] = {};
-        records = block.get() + 1;
-        capacity = grown;
-    }
-};
-LabelStore labelTable;
-
-LabelRecord& Record(std::int32_t label) { return labelTable.records[label]; }
-
-// Object pixel test in one form for all three modes: v <= below or v >= above.
-// below = -1 and above = 256 switch their side off; any threshold outside
-// 0..255 folds into that range without changing which pixels pass.
-struct PixelTest {
-    int below = -1, above = 256;
-    bool operator()(std::uint8_t v) const { return v <= below || v >= above; }
-};
-
-PixelTest DarkTest(int t) { return {std::clamp(t, -1, 255), 256}; }
-PixelTest BrightTest(int t) { return {-1, std::clamp(t, 0, 256)}; }
-PixelTest BandTest(int lower, int upper)
+// The table of every call that hands in no work: one for the whole process.
+DetectWork& Shared()
 {
-    return {std::clamp(lower, -1, 255), std::clamp(upper, 0, 256)};
+    static DetectWork work;
+    return work;
 }
-
-// Both sides of the test for sixteen pixels: 0xFF where a pixel passes.
-struct VectorTest {
-    __m128i below, above, useBelow, useAbove;
-    explicit VectorTest(const PixelTest& test)
-        : below(_mm_set1_epi8(static_cast<char>(std::max(test.below, 0)))),
-          above(_mm_set1_epi8(static_cast<char>(std::min(test.above, 255)))),
-          useBelow(test.below >= 0 ? _mm_set1_epi8(-1) : _mm_setzero_si128()),
-          useAbove(test.above <= 255 ? _mm_set1_epi8(-1) : _mm_setzero_si128())
-    {
-    }
-    __m128i operator()(const std::uint8_t* g) const
-    {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g));
-        // Unsigned v <= below is min(v, below) == v; v >= above is max(v, above) == v.
-        const __m128i low = _mm_and_si128(_mm_cmpeq_epi8(_mm_min_epu8(v, below), v), useBelow);
-        const __m128i high = _mm_and_si128(_mm_cmpeq_epi8(_mm_max_epu8(v, above), v), useAbove);
-        return _mm_or_si128(low, high);
-    }
-};
-
-// One bit per pixel of a column segment: bit i of the bit string is set when
-// pixel i passes the test. Bits past n stay clear, and one spare word follows,
-// so the run search below may look one word past the end.
-void ColumnBits(const std::uint8_t* g, int n, const PixelTest& test,
-                std::vector<std::uint64_t>& bits)
-{
-    bits.assign(static_cast<std::size_t>(n / 64 + 2), 0);
-    const VectorTest passes(test);
-    int i = 0;
-    for (; i + 16 <= n; i += 16) {
-        const auto word = static_cast<std::uint64_t>(
-            static_cast<std::uint32_t>(_mm_movemask_epi8(passes(g + i))));
-        bits[static_cast<std::size_t>(i >> 6)] |= word << (i & 63);
-    }
-    for (; i < n; ++i)
-        if (test(g[i]))
-            bits[static_cast<std::size_t>(i >> 6)] |= std::uint64_t{1} << (i & 63);
-}
-
-// The same test as one byte per pixel, 0xFF for an object pixel and 0 otherwise.
-void ColumnMask(const std::uint8_t* g, int n, const PixelTest& test, std::vector<std::uint8_t>& mask)
-{
-    mask.resize(static_cast<std::size_t>(n));
-    const VectorTest passes(test);
-    int i = 0;
-    for (; i + 16 <= n; i += 16)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(mask.data() + i), passes(g + i));
-    for (; i < n; ++i)
-        mask[static_cast<std::size_t>(i)] = test(g[i]) ? 0xFF : 0;
-}
-
-// First pixel at or after from whose bit is set; n if none.
-inline int NextSet(const std::uint64_t* bits, int from, int n)
-{
-    if (from >= n)
-        return n;
-    std::size_t w = static_cast<std::size_t>(from >> 6);
-    std::uint64_t word = bits[w] & (~std::uint64_t{0} << (from & 63));
-    while (word == 0) {
-        if (static_cast<int>(++w << 6) >= n)
-            return n;
-        word = bits[w];
-    }
-    return std::min(n, static_cast<int>(w << 6) + __builtin_ctzll(word));
-}
-
-// First pixel at or after from whose bit is clear; n at the latest, since the
-// bits past n are clear.
-inline int NextClear(const std::uint64_t* bits, int from, int n)
-{
-    std::size_t w = static_cast<std::size_t>(from >> 6);
-    std::uint64_t word = ~bits[w] & (~std::uint64_t{0} << (from & 63));
-    while (word == 0)
-        word = ~bits[++w];
-    return std::min(n, static_cast<int>(w << 6) + __builtin_ctzll(word));
-}
-
-// Counts count pixels of one column x, the last of them in row lastY, into the
-// record of label: what GrowLabel does pixel by pixel, at once.
-void GrowLabelBy(std::int32_t label, std::int32_t count, int x, int lastY)
-{
-    LabelRecord& r = Record(label);
-    r.area += count;
-    r.maxX = std::max(r.maxX, x);
-    r.maxY = std::max(r.maxY, lastY);
-}
-
-// FindRoot without the root field, which ResolveLabels sets for every label anyway.
-std::int32_t RootOf(std::int32_t a)
-{
-    while (Record(a).parent != a) {
-        LabelRecord& r = Record(a);
-        r.parent = Record(r.parent).parent;
-        a = r.parent;
-    }
-    return a;
-}
-
-// Number of runs of set bits in the bit string of n pixels.
-int CountRuns(const std::vector<std::uint64_t>& bits, int n)
-{
-    int runs = 0;
-    std::uint64_t carry = 0;  // top bit of the word before
-    for (std::size_t w = 0; w <= static_cast<std::size_t>(n >> 6); ++w) {
-        const std::uint64_t word = bits[w];
-        // Bits that start a run, counted without a library call (no popcnt in
-        // the x86-64 baseline).
-        std::uint64_t v = word & ~((word << 1) | carry);
-        v = v - ((v >> 1) & 0x5555555555555555ULL);
-        v = (v & 0x3333333333333333ULL) + ((v >> 2) & 0x3333333333333333ULL);
-        v = (v + (v >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
-        runs += static_cast<int>((v * 0x0101010101010101ULL) >> 56);
-        carry = word >> 63;
-    }
-    return runs;
-}
-
-// One column x > X1 pixel by pixel, for columns so broken up (noise) that the
-// run-wise pass would mispredict at every run. It applies the rules of
-// LabelInnerPixel (and of LabelEdgePixel on row Y1, where the upper neighbour is
-// outside the region) with masks instead of branches on the pixel test and on
-// the neighbours: with the marker -1 read as unsigned, min(L, U) is the smaller
-// label, or the only one, or the marker when neither neighbour is labelled.
-// Only opening a label and joining two stay branches; both are rare next to
-// the coin toss of the pixel test. The label table must have room for n / 2 + 1
-// more records (two new labels are never adjacent in a column).
-void LabelDenseColumn(const std::vector<std::uint8_t>& mask, int n, std::int32_t* column,
-                      const std::int32_t* left, int x, int Y1)
-{
-    LabelRecord* const records = labelTable.records;
-    std::int32_t count = labelTable.count;
-    std::uint32_t up = ~0U;  // label of the upper neighbour; none above row Y1
-    for (int i = 0; i < n; ++i) {
-        const int y = Y1 + i;
-        // All ones for an object pixel, 0 for background.
-        const auto object = static_cast<std::uint32_t>(static_cast<std::int8_t>(mask[static_cast<std::size_t>(i)]));
-        const auto L = static_cast<std::uint32_t>(left[y]);
-        const bool lower = L < up;
-        const std::uint32_t below = lower ? L : up;  // min and max as unsigned
-        const std::uint32_t above = lower ? up : L;
-        // An object pixel opens a label when neither neighbour is labelled, and
-        // joins two when both are, differently. Rare next to the pixel test.
-        const bool open = (below & object) == ~0U;
-        const bool join = ((above | ~object) != ~0U) & (below != above);
-        std::uint32_t label = below | ~object;  // the marker for background
-        if (open | join) {
-            if (open) {
-                // NewLabel.
-                label = static_cast<std::uint32_t>(count);
-                records[count] = {count, 1, x, y, x, y, count};
-                ++count;
-                column[y] = static_cast<std::int32_t>(label);
-                up = label;
-                continue;
-            }
-            // JoinLabels(L, up): the larger root hangs under the smaller.
-            const std::int32_t a = RootOf(static_cast<std::int32_t>(L));
-            const std::int32_t b = RootOf(static_cast<std::int32_t>(up));
-            if (a != b) {
-                LabelRecord& high = records[std::max(a, b)];
-                high.parent = high.root = std::min(a, b);
-            }
-        }
-        // GrowLabel, into the scratch record for background. In scan order x is
-        // the largest column yet, so maxX = x is GrowLabel's max(maxX, x).
-        LabelRecord& grown = records[static_cast<std::int32_t>(label)];
-        grown.area += 1;
-        grown.maxX = x;
-        grown.maxY = std::max(grown.maxY, y);
-        column[y] = static_cast<std::int32_t>(label);
-        up = label;
-    }
-    labelTable.count = count;
-}
-
-// One column of the labelling pass by runs of object pixels (the rules are
-// spelt out at LabelPixels). left is the label column to the left, or null for
-// the region's first column, where only the upper neighbour counts. The label
-// table must have room for n / 2 + 1 more records.
-void LabelSparseColumn(const std::uint64_t* bits, int n, std::int32_t* column,
-                       const std::int32_t* left, int x, int Y1)
-{
-    LabelRecord* const records = labelTable.records;
-    // The slot still holds column x − 2.
-    std::memset(column + Y1, 0xFF, static_cast<std::size_t>(n) * sizeof(std::int32_t));
-    for (int i = NextSet(bits, 0, n); i < n;) {
-        const int end = NextClear(bits, i, n);  // the run is rows i .. end - 1
-        int y = Y1 + i;
-        const int yEnd = Y1 + end;
-        // NewLabel when the left neighbour is unlabelled, written without a
-        // branch: on noise that test is a coin toss. The record is filled
-        // either way and only kept when the count moves past it.
-        const std::int32_t start = left == nullptr ? kUnlabelled : left[y];
-        const std::int32_t fresh = labelTable.count;
-        const bool open = start == kUnlabelled;
-        records[fresh] = {fresh, 1, x, y, x, y, fresh};
-        labelTable.count += open ? 1 : 0;
-        std::int32_t u = open ? fresh : start;  // the label given to the pixels from here on
-        std::int32_t pending = open ? 0 : 1;    // pixels given u and not yet counted into it
-        std::int32_t root = open ? fresh : kUnlabelled;  // root of u once known
-        column[y] = u;
-        if (left != nullptr) {
-            std::int32_t joined = kUnlabelled;  // last larger left label joined with u
-            for (++y; y < yEnd; ++y) {
-                const std::int32_t L = left[y];
-                if (L != kUnlabelled && L != u && L != joined) {
-                    if (root == kUnlabelled)
-                        root = RootOf(u);
-                    const std::int32_t rootL = RootOf(L);
-                    if (rootL != root) {
-                        // JoinLabels: the larger root hangs under the smaller.
-                        LabelRecord& high = records[std::max(root, rootL)];
-                        high.parent = high.root = std::min(root, rootL);
-                        root = high.parent;
-                    }
-                    if (L < u) {
-                        // The pixel takes the smaller label; the run goes on with it.
-                        if (pending > 0)
-                            GrowLabelBy(u, pending, x, y - 1);
-                        pending = 0;
-                        u = L;
-                    } else {
-                        joined = L;
-                    }
-                }
-                column[y] = u;
-                ++pending;
-            }
-        } else {
-            for (++y; y < yEnd; ++y)
-                column[y] = u;
-            pending += end - i - 1;
-        }
-        if (pending > 0)
-            GrowLabelBy(u, pending, x, yEnd - 1);
-        i = NextSet(bits, end, n);
-    }
-}
-
-// The labelling pass. It visits the pixels in the scan order, column by column
-// and down each column, as the object order requires, and gives every pixel the
-// label LabelEdgePixel or LabelInnerPixel would, but a run of object pixels down
-// a column is handled at once:
-// - its first pixel has no labelled upper neighbour (the pixel above is
-//   background or outside the region), so it takes its left neighbour's label,
-//   or opens a new one when that is unlabelled or outside the region;
-// - every further pixel has its upper neighbour labelled u: it takes u unless
-//   its left neighbour L is labelled differently, when it takes min(L, u) and
-//   the two sets are joined.
-// The pixels are counted into their labels' records a stretch at a time, and
-// the root of u is kept while the run lasts, so a join costs one root walk.
-// Background is skipped by the bit string. Columns so broken up that a run
-// costs more than a pixel (noise) go pixel by pixel instead (LabelDenseColumn).
-void LabelPixels(const GrayImage& image, IntImage& labels, const PixelTest& test, int X1, int Y1,
-                 int X2, int Y2)
-{
-    if (X1 <= X2 && Y1 <= Y2) {
-        const long long rows = static_cast<long long>(Y2) - Y1 + 1;
-        // At most INT_MAX pixels are scanned: labels and areas stay within 32 bits.
-        const long long columns =
-            std::min(static_cast<long long>(X2) - X1 + 1, static_cast<long long>(INT_MAX) / rows);
-        const int lastX = static_cast<int>(X1 + columns - 1);
-        const int n = static_cast<int>(rows);
-        std::vector<std::uint64_t> bits;
-        std::vector<std::uint8_t> mask;
-        for (int x = X1; x <= lastX; ++x) {
-            ColumnBits(image[x] + Y1, n, test, bits);
-            std::int32_t* column = LabelColumn(labels, x);
-            // A column opens at most one label per run, and has at most n / 2 + 1 runs.
-            labelTable.Reserve(static_cast<std::size_t>(n / 2 + 1));
-            if (x == X1) {
-                LabelSparseColumn(bits.data(), n, column, nullptr, x, Y1);
-            } else if (CountRuns(bits, n) * 8 > n) {
-                ColumnMask(image[x] + Y1, n, test, mask);
-                LabelDenseColumn(mask, n, column, LabelColumn(labels, x - 1), x, Y1);
-            } else {
-                LabelSparseColumn(bits.data(), n, column, LabelColumn(labels, x - 1), x, Y1);
-            }
-        }
-    }
-    ResolveLabels();
-}
+LabelRecord& Record(std::int32_t label) { return Shared().Records()[label]; }
 
 // The box of an object in gray 128: the pixels DrawLine sets for its sides
 // (minX, minY)-(minX, maxY), (minX, minY)-(maxX, minY), (maxX, minY)-(maxX, maxY)
@@ -378,17 +54,17 @@ void DrawBox(GrayImage& image, const DetectedObject& r)
 // ascending root order, then draws the region's frame in gray 100 over them.
 // A box's sides run down and across, so DrawBox sets their pixels directly:
 // DrawLine's general set-up would cost more than the short sides of small objects.
-int SelectAndDraw(GrayImage& image, ObjectTable& objects, int X1, int Y1, int X2, int Y2,
-                  int width, int height)
+int SelectAndDraw(DetectWork& work, GrayImage& image, ObjectTable& objects, int X1, int Y1, int X2,
+                  int Y2, int width, int height)
 {
     // The roots that touch no side, gathered without a branch per label (on a
     // noisy picture whether a label is such a root is a coin toss): each label
     // is written at the end of the list and kept there only if it qualifies.
-    const int count = LabelCount();
+    const int count = work.count;
     const std::unique_ptr<DetectedObject[]> found(new DetectedObject[static_cast<std::size_t>(count) + 1]);
     std::size_t n = 0;
     for (std::int32_t j = 0; j < count; ++j) {
-        const LabelRecord& r = Record(j);
+        const LabelRecord& r = work.Records()[j];
         found[n] = {r.minX, r.minY, r.maxX, r.maxY, r.area};
         n += static_cast<std::size_t>((r.parent == j) & (r.minX != X1) & (r.minY != Y1) &
                                       (r.maxX != X2) & (r.maxY != Y2));
@@ -420,22 +96,35 @@ void CutToImage(int& X1, int& Y1, int& X2, int& Y2, int width, int height)
 int DetectObjects(GrayImage& image, IntImage& labels, ObjectTable& objects, int mode, int t,
                   int X1, int Y1, int X2, int Y2, int width, int height)
 {
+    return DetectObjects(Shared(), image, labels, objects, mode, t, X1, Y1, X2, Y2, width, height);
+}
+
+int DetectObjects(DetectWork& work, GrayImage& image, IntImage& labels, ObjectTable& objects,
+                  int mode, int t, int X1, int Y1, int X2, int Y2, int width, int height)
+{
     CutToImage(X1, Y1, X2, Y2, width, height);
-    ClearLabels(labels, height);
+    ClearLabels(work, labels, height);
     if (mode == 1)
-        LabelBrightPixels(image, labels, t, X1, Y1, X2, Y2);
+        LabelBrightPixels(work, image, labels, t, X1, Y1, X2, Y2);
     else if (mode == 0)
-        LabelDarkPixels(image, labels, t, X1, Y1, X2, Y2);
-    return SelectAndDraw(image, objects, X1, Y1, X2, Y2, width, height);
+        LabelDarkPixels(work, image, labels, t, X1, Y1, X2, Y2);
+    return SelectAndDraw(work, image, objects, X1, Y1, X2, Y2, width, height);
 }
 
 int DetectBandObjects(GrayImage& image, IntImage& labels, ObjectTable& objects, int lower,
                       int upper, int X1, int Y1, int X2, int Y2, int width, int height)
 {
+    return DetectBandObjects(Shared(), image, labels, objects, lower, upper, X1, Y1, X2, Y2, width,
+                             height);
+}
+
+int DetectBandObjects(DetectWork& work, GrayImage& image, IntImage& labels, ObjectTable& objects,
+                      int lower, int upper, int X1, int Y1, int X2, int Y2, int width, int height)
+{
     CutToImage(X1, Y1, X2, Y2, width, height);
-    ClearLabels(labels, height);
-    LabelBandPixels(image, labels, lower, upper, X1, Y1, X2, Y2);
-    return SelectAndDraw(image, objects, X1, Y1, X2, Y2, width, height);
+    ClearLabels(work, labels, height);
+    LabelBandPixels(work, image, labels, lower, upper, X1, Y1, X2, Y2);
+    return SelectAndDraw(work, image, objects, X1, Y1, X2, Y2, width, height);
 }
 
 namespace {
@@ -459,24 +148,39 @@ int CopyObjects(const ObjectTable& found, IntImage& objects)
 int DetectObjects(GrayImage& image, IntImage& labels, IntImage& objects, int mode, int t, int X1,
                   int Y1, int X2, int Y2, int width, int height)
 {
+    return DetectObjects(Shared(), image, labels, objects, mode, t, X1, Y1, X2, Y2, width, height);
+}
+
+int DetectObjects(DetectWork& work, GrayImage& image, IntImage& labels, IntImage& objects, int mode,
+                  int t, int X1, int Y1, int X2, int Y2, int width, int height)
+{
     ObjectTable found;
-    DetectObjects(image, labels, found, mode, t, X1, Y1, X2, Y2, width, height);
+    DetectObjects(work, image, labels, found, mode, t, X1, Y1, X2, Y2, width, height);
     return CopyObjects(found, objects);
 }
 
 int DetectBandObjects(GrayImage& image, IntImage& labels, IntImage& objects, int lower, int upper,
                       int X1, int Y1, int X2, int Y2, int width, int height)
 {
+    return DetectBandObjects(Shared(), image, labels, objects, lower, upper, X1, Y1, X2, Y2, width,
+                             height);
+}
+
+int DetectBandObjects(DetectWork& work, GrayImage& image, IntImage& labels, IntImage& objects,
+                      int lower, int upper, int X1, int Y1, int X2, int Y2, int width, int height)
+{
     ObjectTable found;
-    DetectBandObjects(image, labels, found, lower, upper, X1, Y1, X2, Y2, width, height);
+    DetectBandObjects(work, image, labels, found, lower, upper, X1, Y1, X2, Y2, width, height);
     return CopyObjects(found, objects);
 }
 
 void ClearLabels(IntImage& labels, int /*width*/, int height) { ClearLabels(labels, height); }
 
-void ClearLabels(IntImage& labels, int height)
+void ClearLabels(IntImage& labels, int height) { ClearLabels(Shared(), labels, height); }
+
+void ClearLabels(DetectWork& work, IntImage& labels, int height)
 {
-    labelTable.count = 0;
+    work.count = 0;
     if (height <= 0)
         return;
     // Every byte 0xFF is kUnlabelled (-1) in each element.
@@ -487,19 +191,19 @@ void ClearLabels(IntImage& labels, int height)
 void LabelDarkPixels(const GrayImage& image, IntImage& labels, int t, int X1, int Y1, int X2,
                      int Y2)
 {
-    LabelPixels(image, labels, DarkTest(t), X1, Y1, X2, Y2);
+    LabelDarkPixels(Shared(), image, labels, t, X1, Y1, X2, Y2);
 }
 
 void LabelBrightPixels(const GrayImage& image, IntImage& labels, int t, int X1, int Y1, int X2,
                        int Y2)
 {
-    LabelPixels(image, labels, BrightTest(t), X1, Y1, X2, Y2);
+    LabelBrightPixels(Shared(), image, labels, t, X1, Y1, X2, Y2);
 }
 
 void LabelBandPixels(const GrayImage& image, IntImage& labels, int lower, int upper, int X1,
                      int Y1, int X2, int Y2)
 {
-    LabelPixels(image, labels, BandTest(lower, upper), X1, Y1, X2, Y2);
+    LabelBandPixels(Shared(), image, labels, lower, upper, X1, Y1, X2, Y2);
 }
 
 void LabelEdgePixel(IntImage& labels, int x, int y, int X1, int Y1)
@@ -542,8 +246,9 @@ void LabelInnerPixel(IntImage& labels, int x, int y)
 
 std::int32_t NewLabel(IntImage& labels, int x, int y)
 {
-    labelTable.Reserve(1);
-    const std::int32_t n = labelTable.count++;
+    DetectWork& work = Shared();
+    work.Reserve(1);
+    const std::int32_t n = work.count++;
     Record(n) = {n, 1, x, y, x, y, n};
     LabelColumn(labels, x)[y] = n;
     return n;
@@ -584,18 +289,23 @@ std::int32_t FindRoot(std::int32_t a, std::int32_t s)
     return p;
 }
 
-void ResolveLabels()
+void ResolveLabels() { ResolveLabels(Shared()); }
+
+void ResolveLabels(DetectWork& work)
 {
-    const int count = LabelCount();
+    const int count = work.count;
+    if (count == 0)
+        return;
+    LabelRecord* const records = work.Records();
     for (std::int32_t i = 0; i < count; ++i) {
-        LabelRecord& r = Record(i);
+        LabelRecord& r = records[i];
         // Ascending order: the parent is smaller and already knows its root.
-        const std::int32_t root = r.parent == i ? i : Record(r.parent).root;
+        const std::int32_t root = r.parent == i ? i : records[r.parent].root;
         r.parent = root;
         r.root = root;
         // A root folds into the scratch record instead: no branch on a test
         // that noise makes a coin toss.
-        LabelRecord& into = Record(root == i ? kUnlabelled : root);
+        LabelRecord& into = records[root == i ? kUnlabelled : root];
         into.area += r.area;
         into.minX = std::min(into.minX, r.minX);
         into.minY = std::min(into.minY, r.minY);
@@ -604,9 +314,30 @@ void ResolveLabels()
     }
 }
 
-int LabelCount() { return labelTable.count; }
+int LabelCount() { return Shared().LabelCount(); }
 
-std::span<const LabelRecord> LabelTable()
+std::span<const LabelRecord> LabelTable() { return Shared().LabelTable(); }
+
+void DetectWork::Reserve(std::size_t extra)
 {
-    return {labelTable.records, static_cast<std::size_t>(labelTable.count)};
+    const std::size_t needed = static_cast<std::size_t>(count) + extra;
+    if (needed <= capacity)
+        return;
+    // Records are plain data: growing copies them as bytes, and a fresh slot
+    // needs no initialisation.
+    const std::size_t grown = std::max(needed, capacity * 2);
+    std::unique_ptr<LabelRecord[]> bigger(new LabelRecord[grown + 1]);
+    if (count > 0)
+        std::memcpy(bigger.get() + 1, Records(),
+                    static_cast<std::size_t>(count) * sizeof(LabelRecord));
+    block = std::move(bigger);
+    block[0] = {};
+    capacity = grown;
+}
+
+std::span<const LabelRecord> DetectWork::LabelTable() const
+{
+    if (count == 0)
+        return {};
+    return {block.get() + 1, static_cast<std::size_t>(count)};
 }

@@ -2,7 +2,9 @@
 #pragma once
 #include "Image.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -47,6 +49,26 @@ struct LabelRecord {
     std::int32_t root;                    // what the latest FindRoot found for it
 };
 
+// The working table of one caller: the label table of its latest run, kept
+// until the next. It grows as a picture needs and keeps its capacity from run to
+// run. Every entry point without one works on a single process-wide instance,
+// which LabelCount() and LabelTable() read; two threads each with their own
+// DetectWork never meet.
+struct DetectWork {
+    // One scratch record, at index kUnlabelled, then records 0 .. count − 1 in
+    // use: the dense pass counts background pixels into the scratch record, and
+    // ResolveLabels folds roots into it, rather than branching around them.
+    std::unique_ptr<LabelRecord[]> block;
+    std::size_t capacity = 0;  // records after the scratch one
+    std::int32_t count = 0;
+
+    LabelRecord* Records() { return block ? block.get() + 1 : nullptr; }
+    // Makes room for extra more records beyond count.
+    void Reserve(std::size_t extra);
+    int LabelCount() const { return count; }
+    std::span<const LabelRecord> LabelTable() const;
+};
+
 // A row of the object table: the box corners, inclusive, and the pixel count.
 struct DetectedObject {
     std::int32_t minX, minY, maxX, maxY, area;
@@ -64,9 +86,13 @@ using ObjectTable = std::vector<DetectedObject>;
 // nothing but still draws the frame.
 int DetectObjects(GrayImage& image, IntImage& labels, ObjectTable& objects, int mode, int t,
                   int X1, int Y1, int X2, int Y2, int width, int height);
+int DetectObjects(DetectWork& work, GrayImage& image, IntImage& labels, ObjectTable& objects,
+                  int mode, int t, int X1, int Y1, int X2, int Y2, int width, int height);
 // The same with the band test.
 int DetectBandObjects(GrayImage& image, IntImage& labels, ObjectTable& objects, int lower,
                       int upper, int X1, int Y1, int X2, int Y2, int width, int height);
+int DetectBandObjects(DetectWork& work, GrayImage& image, IntImage& labels, ObjectTable& objects,
+                      int lower, int upper, int X1, int Y1, int X2, int Y2, int width, int height);
 
 // The same two entry points for callers that hand in the object table as an
 // IntImage of 5 columns (minX, minY, maxX, maxY, area) by kObjectRows rows: at
@@ -74,11 +100,16 @@ int DetectBandObjects(GrayImage& image, IntImage& labels, ObjectTable& objects, 
 constexpr int kObjectRows = 60000;
 int DetectObjects(GrayImage& image, IntImage& labels, IntImage& objects, int mode, int t, int X1,
                   int Y1, int X2, int Y2, int width, int height);
+int DetectObjects(DetectWork& work, GrayImage& image, IntImage& labels, IntImage& objects, int mode,
+                  int t, int X1, int Y1, int X2, int Y2, int width, int height);
 int DetectBandObjects(GrayImage& image, IntImage& labels, IntImage& objects, int lower, int upper,
                       int X1, int Y1, int X2, int Y2, int width, int height);
+int DetectBandObjects(DetectWork& work, GrayImage& image, IntImage& labels, IntImage& objects,
+                      int lower, int upper, int X1, int Y1, int X2, int Y2, int width, int height);
 
 // Both columns of the label image become kUnlabelled; the label table empties.
 void ClearLabels(IntImage& labels, int height);
+void ClearLabels(DetectWork& work, IntImage& labels, int height);
 void ClearLabels(IntImage& labels, int width, int height);  // width plays no part
 
 // Labelling passes: label the object pixels of the region in scan order, then
@@ -93,6 +124,14 @@ void LabelBrightPixels(const GrayImage& image, IntImage& labels, int t, int X1, 
                        int Y2);
 void LabelBandPixels(const GrayImage& image, IntImage& labels, int lower, int upper, int X1,
                      int Y1, int X2, int Y2);
+void LabelDarkPixels(DetectWork& work, const GrayImage& image, IntImage& labels, int t, int X1,
+                     int Y1, int X2, int Y2);
+void LabelBrightPixels(DetectWork& work, const GrayImage& image, IntImage& labels, int t, int X1,
+                       int Y1, int X2, int Y2);
+void LabelBandPixels(DetectWork& work, const GrayImage& image, IntImage& labels, int lower,
+                     int upper, int X1, int Y1, int X2, int Y2);
+
+// The rules pixel by pixel, all on the process-wide table.
 
 // An object pixel in the region's first column (x = X1) or first row (y = Y1):
 // only the neighbour inside the region is looked at.
@@ -113,6 +152,7 @@ void JoinLabels(std::int32_t a, std::int32_t b);
 std::int32_t FindRoot(std::int32_t a, std::int32_t s);
 // Finds every label's root and folds each other record into its root's.
 void ResolveLabels();
+void ResolveLabels(DetectWork& work);
 
 // The label table of the latest run, for the window and the tests.
 int LabelCount();

@@ -3,6 +3,7 @@
 #include "Image.h"
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -37,6 +38,32 @@ struct CircleVote {
     std::int32_t votes;
 };
 
+namespace circular_edge {
+class VoteTable;
+}
+
+// The working tables of one caller, kept after a run until the next. Every entry
+// point without one works on a single process-wide instance, which Spokes(),
+// SpokeHits(), CircleVotes() and ChosenCircle() read; two threads each with their
+// own CircularWork never meet.
+struct CircularWork {
+    CircularWork();
+    ~CircularWork();
+    CircularWork(CircularWork&&) noexcept;
+    CircularWork& operator=(CircularWork&&) noexcept;
+
+    std::vector<Spoke> spokes;   // of the last BuildSpokes
+    std::vector<SpokeHit> hits;  // of the last FindCircularEdge, one per spoke
+    CircleVote chosen{0, 0, 0, 0};  // what the last FindCircularEdge drew; votes 0 when none
+    int centreX = 0, centreY = 0;   // of the last BeginCircleVote
+    std::unique_ptr<circular_edge::VoteTable> accumulator;
+
+    // The accumulator, in the order its entries were first voted for: one entry
+    // per distinct circle.
+    const std::vector<CircleVote>& Votes() const;
+    std::size_t DistinctCircles() const { return Votes().size(); }
+};
+
 // Runs the whole tool on image (a fresh copy of the Before image) and draws into
 // it: the hits (radius-2 circles, gray 255) and the spokes (gray 128) in spoke
 // order; then, with three or more hits, the winning circle in gray 0 and the
@@ -45,6 +72,9 @@ struct CircleVote {
 // (then no winning circle is drawn).
 int FindCircularEdge(GrayImage& image, std::uint8_t threshold, int gap, int direction,
                      int startAngle, int endAngle, int cx, int cy, int insideRadius,
+                     int outsideRadius, int width, int height);
+int FindCircularEdge(CircularWork& work, GrayImage& image, std::uint8_t threshold, int gap,
+                     int direction, int startAngle, int endAngle, int cx, int cy, int insideRadius,
                      int outsideRadius, int width, int height);
 
 // Fills the spoke table and returns the number of spokes. Spoke k lies at
@@ -55,6 +85,8 @@ int FindCircularEdge(GrayImage& image, std::uint8_t threshold, int gap, int dire
 // A gap below 1 gives no spoke; a sweep of more than 360 gives its first 360.
 int BuildSpokes(int gap, int direction, int startAngle, int endAngle, int cx, int cy,
                 int insideRadius, int outsideRadius);
+int BuildSpokes(CircularWork& work, int gap, int direction, int startAngle, int endAngle, int cx,
+                int cy, int insideRadius, int outsideRadius);
 std::span<const Spoke> Spokes();      // of the last BuildSpokes
 std::span<const SpokeHit> SpokeHits();  // of the last FindCircularEdge, one per spoke
 
@@ -65,21 +97,27 @@ SpokeHit FirstEdgeOnSpoke(const GrayImage& image, std::uint8_t threshold, const 
 
 // Remembers the search centre and empties the accumulator.
 void BeginCircleVote(int cx, int cy);
+void BeginCircleVote(CircularWork& work, int cx, int cy);
 // Votes with every triple i < j < k of hits (found 1), in that order, relative
 // to the centre. The result does not depend on the number of worker threads.
 void VoteCircles(std::span<const SpokeHit> hits);
+void VoteCircles(CircularWork& work, std::span<const SpokeHit> hits);
 // The circle through three points relative to the centre; collinear or repeated
 // points give none.
 void CircleThroughThree(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1,
                         std::int64_t x2, std::int64_t y2);
+void CircleThroughThree(CircularWork& work, std::int64_t x0, std::int64_t y0, std::int64_t x1,
+                        std::int64_t y1, std::int64_t x2, std::int64_t y2);
 // Centre (cx + (−D)/2, cy + (−E)/2), halves truncated toward zero; radius
 // trunc(√q · 0.5) with q = D² + E² − 4F rounded to single precision. No vote
 // when q <= 0.
 void AddCircleVote(std::int64_t D, std::int64_t E, std::int64_t F);
+void AddCircleVote(CircularWork& work, std::int64_t D, std::int64_t E, std::int64_t F);
 // The accumulator, in the order its entries were first voted for.
 std::vector<CircleVote> CircleVotes();
 // The winner: the most votes, the last entry among equals; votes 0 when empty.
 CircleVote ChosenCircle();
+CircleVote ChosenCircle(const CircularWork& work);
 
 // DrawCircle for centres and radii beyond the int range: the same pixels,
 // walking only the rows and columns inside the image.

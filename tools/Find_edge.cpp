@@ -9,8 +9,12 @@ namespace {
 
 using i64 = std::int64_t;
 
-// Refilled by every SampleEdgeProfile; holds nothing a later run relies on.
-std::vector<EdgeSample> profile;
+// The tables of every call that hands in no work: one for the whole process.
+EdgeWork& SharedWork()
+{
+    static EdgeWork work;
+    return work;
+}
 
 bool Accepts(int polarityFilter, int polarity)
 {
@@ -102,6 +106,13 @@ bool FirstStepAtLeast(const GrayImage& image, std::uint8_t threshold, int x1, in
 std::int64_t SampleEdgeProfile(const GrayImage& image, int x1, int y1, int x2, int y2, int width,
                                int height)
 {
+    return SampleEdgeProfile(SharedWork(), image, x1, y1, x2, y2, width, height);
+}
+
+std::int64_t SampleEdgeProfile(EdgeWork& work, const GrayImage& image, int x1, int y1, int x2,
+                               int y2, int width, int height)
+{
+    std::vector<EdgeSample>& profile = work.profile;
     profile.clear();
     LineWalker walk(x1, y1, x2, y2, width, height);
     int x, y;
@@ -120,31 +131,41 @@ std::int64_t SampleEdgeProfile(const GrayImage& image, int x1, int y1, int x2, i
     return walk.Length();
 }
 
-std::span<const EdgeSample> EdgeProfile() { return profile; }
+std::span<const EdgeSample> EdgeProfile() { return SharedWork().profile; }
 
 int FindEdgesOnLine(GrayImage& image, std::uint8_t threshold, int polarityFilter, int lookFor,
                     int x1, int y1, int x2, int y2, int width, int height)
 {
+    return FindEdgesOnLine(SharedWork(), image, threshold, polarityFilter, lookFor, x1, y1, x2, y2,
+                           width, height);
+}
+
+int FindEdgesOnLine(EdgeWork& work, GrayImage& image, std::uint8_t threshold, int polarityFilter,
+                    int lookFor, int x1, int y1, int x2, int y2, int width, int height)
+{
     // Sampled before anything is drawn, so the line never disturbs the samples.
-    SampleEdgeProfile(image, x1, y1, x2, y2, width, height);
+    SampleEdgeProfile(work, image, x1, y1, x2, y2, width, height);
     DrawLine(image, 128, x1, y1, x2, y2, width, height);
+    const std::vector<EdgeSample>& profile = work.profile;
+    work.marks.clear();
+    work.count = 0;
     auto isEdge = [&](const EdgeSample& s) {
         return s.strength >= threshold && Accepts(polarityFilter, s.polarity);
     };
     auto mark = [&](const EdgeSample& s) {
         DrawCircle(image, 5, s.polarity == +1 ? 255 : 128, s.x, s.y, width, height);
+        const std::int64_t index = &s - profile.data();
+        work.marks.push_back({s.x, s.y, s.polarity, s.strength, index});
     };
     const auto forward = std::find_if(profile.begin(), profile.end(), isEdge);
     switch (lookFor) {
-    case kAllEdges: {
-        int count = 0;
+    case kAllEdges:
         for (const EdgeSample& s : profile)
             if (isEdge(s)) {
                 mark(s);
-                ++count;
+                ++work.count;
             }
-        return count;
-    }
+        return work.count;
     case kFirstEdgeOnly:
         if (forward != profile.end())
             mark(*forward);

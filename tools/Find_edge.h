@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 // Gray-level edges along one straight line. The points of a line from (x1, y1)
 // to (x2, y2) are the ones DrawLine visits, in its order: L = max(|dx|, |dy|)
@@ -43,6 +44,25 @@ struct EdgeSample {
     std::int32_t polarity;  // +1 when the gray value falls (bright to dark), −1 otherwise
 };
 
+// An edge FindEdgesOnLine marked: the sample and its index in the profile.
+struct EdgeMark {
+    std::int32_t x;
+    std::int32_t y;
+    std::int32_t polarity;  // +1 bright to dark, −1 dark to bright
+    std::uint8_t strength;
+    std::int64_t index;  // in the profile, whose samples are in line order
+    friend bool operator==(const EdgeMark&, const EdgeMark&) = default;
+};
+
+// The working tables of one caller, kept after a run until the next. Every
+// entry point without one works on a single process-wide instance, which
+// EdgeProfile() reads; two threads each with their own EdgeWork never meet.
+struct EdgeWork {
+    std::vector<EdgeSample> profile;  // of the last SampleEdgeProfile
+    std::vector<EdgeMark> marks;      // the circles of the last FindEdgesOnLine, in drawing order
+    int count = 0;                    // what the last FindEdgesOnLine returned
+};
+
 // The first sample of the line whose step from the previous sample reaches the
 // threshold, in (x, y); false when there is none. The search stops there.
 bool FirstStepAtLeast(const GrayImage& image, std::uint8_t threshold, int x1, int y1, int x2,
@@ -53,6 +73,8 @@ bool FirstStepAtLeast(const GrayImage& image, std::uint8_t threshold, int x1, in
 // order; it grows as needed, so a line of any length is sampled whole.
 std::int64_t SampleEdgeProfile(const GrayImage& image, int x1, int y1, int x2, int y2, int width,
                                int height);
+std::int64_t SampleEdgeProfile(EdgeWork& work, const GrayImage& image, int x1, int y1, int x2,
+                               int y2, int width, int height);
 // The samples of the last SampleEdgeProfile.
 std::span<const EdgeSample> EdgeProfile();
 
@@ -68,3 +90,5 @@ enum EdgeLookFor { kAllEdges = 0, kFirstEdgeOnly = 1, kFirstAndLastEdge = 2 };
 // last (one edge is marked twice), and both return 0, as does an unknown mode.
 int FindEdgesOnLine(GrayImage& image, std::uint8_t threshold, int polarityFilter, int lookFor,
                     int x1, int y1, int x2, int y2, int width, int height);
+int FindEdgesOnLine(EdgeWork& work, GrayImage& image, std::uint8_t threshold, int polarityFilter,
+                    int lookFor, int x1, int y1, int x2, int y2, int width, int height);

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -18,9 +17,12 @@ using i64 = std::int64_t;
 // region (the ends of the int range) would need billions.
 constexpr i64 kMaxScanLines = 1'000'000;
 
-// Refilled by every run; hold nothing a later run relies on.
-std::vector<ScanSample> profile;
-std::vector<ScanHit> hits;
+// The tables of every call that hands in no work: one for the whole process.
+StraightWork& SharedWork()
+{
+    static StraightWork work;
+    return work;
+}
 
 struct ScanLine {
     int startX, startY, endX, endY;
@@ -60,11 +62,61 @@ void FirstAtLeastTwoAbove(const std::vector<i64>& value, std::vector<std::size_t
     }
 }
 
+// LineThroughPoints of the image unit, arithmetic and lines alike, with the
+// lines written to trace instead of standard output.
+void TracedLineThroughPoints(int x1, int y1, int x2, int y2, float& a, float& b,
+                             const TraceSink* trace)
+{
+    const float fx1 = static_cast<float>(x1), fy1 = static_cast<float>(y1);
+    const float fx2 = static_cast<float>(x2), fy2 = static_cast<float>(y2);
+    const float det = fx1 - fx2;
+    float slope, intercept;
+    if (det == 0.0f) {  // vertical: the slope 10000 is the marker, b the column
+        slope = 10000.0f;
+        intercept = fx1;
+    } else {
+        slope = (fy1 - fy2) / det;
+        const float p = fx1 * fy2;  // each product rounded to single precision on its own
+        const float q = fx2 * fy1;
+        intercept = (p - q) / det;
+    }
+    TraceLine(trace, "#############\n");
+    TraceLine(trace, "x1 = %d y1 = %d x2 = %d y2 = %d\n", x1, y1, x2, y2);
+    TraceLine(trace, "a = %f b = %f\n", static_cast<double>(slope), static_cast<double>(intercept));
+    a = slope;
+    b = intercept;
+}
+
+bool Fit(std::span<const ScanHit> scan, const TraceSink* trace, StepRun& chosen, float& a,
+         float& b)
+{
+    const std::vector<StepRun> runs = GroupStepRuns(scan);
+    if (runs.empty())
+        return false;
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < runs.size(); ++i) {
+        TraceLine(trace, "### A= %d B = %d COUNT = %d \n", runs[i].a, runs[i].b, runs[i].count);
+        if (runs[i].count > runs[best].count)  // strictly: the earliest of equal runs wins
+            best = i;
+    }
+    chosen = runs[best];
+    TraceLine(trace, "### A= %d B = %d COUNT = %d \n", chosen.a, chosen.b, chosen.count);
+    TracedLineThroughPoints(chosen.firstX, chosen.firstY, chosen.lastX, chosen.lastY, a, b, trace);
+    return true;
+}
+
 }  // namespace
 
 std::int64_t SampleScanProfile(const GrayImage& image, int x1, int y1, int x2, int y2, int width,
                                int height)
 {
+    return SampleScanProfile(SharedWork(), image, x1, y1, x2, y2, width, height);
+}
+
+std::int64_t SampleScanProfile(StraightWork& work, const GrayImage& image, int x1, int y1, int x2,
+                               int y2, int width, int height)
+{
+    std::vector<ScanSample>& profile = work.profile;
     profile.clear();
     LineWalker walk(x1, y1, x2, y2, width, height);
     int x, y;
@@ -82,8 +134,8 @@ std::int64_t SampleScanProfile(const GrayImage& image, int x1, int y1, int x2, i
     return walk.Length();
 }
 
-std::span<const ScanSample> ScanProfile() { return profile; }
-std::span<const ScanHit> ScanHits() { return hits; }
+std::span<const ScanSample> ScanProfile() { return SharedWork().profile; }
+std::span<const ScanHit> ScanHits() { return SharedWork().hits; }
 
 std::vector<StepRun> GroupStepRuns(std::span<const ScanHit> scan)
 {
@@ -120,19 +172,14 @@ std::vector<StepRun> GroupStepRuns(std::span<const ScanHit> scan)
 
 bool FitStraightEdge(std::span<const ScanHit> scan, float& a, float& b)
 {
-    const std::vector<StepRun> runs = GroupStepRuns(scan);
-    if (runs.empty())
-        return false;
-    std::size_t best = 0;
-    for (std::size_t i = 1; i < runs.size(); ++i) {
-        std::printf("### A= %d B = %d COUNT = %d \n", runs[i].a, runs[i].b, runs[i].count);
-        if (runs[i].count > runs[best].count)  // strictly: the earliest of equal runs wins
-            best = i;
-    }
-    const StepRun& r = runs[best];
-    std::printf("### A= %d B = %d COUNT = %d \n", r.a, r.b, r.count);
-    LineThroughPoints(r.firstX, r.firstY, r.lastX, r.lastY, a, b);
-    return true;
+    StepRun chosen{};
+    return Fit(scan, SharedWork().trace, chosen, a, b);
+}
+
+bool FitStraightEdge(StraightWork& work, std::span<const ScanHit> scan)
+{
+    work.fitted = Fit(scan, work.trace, work.run, work.a, work.b);
+    return work.fitted;
 }
 
 void DrawFittedLine(GrayImage& image, float a, float b, int width, int height)
@@ -162,7 +209,19 @@ void DrawFittedLine(GrayImage& image, float a, float b, int width, int height)
 void FindStraightEdge(GrayImage& image, std::uint8_t threshold, int gap, int direction,
                       float angle, int X1, int Y1, int X2, int Y2, int width, int height)
 {
+    FindStraightEdge(SharedWork(), image, threshold, gap, direction, angle, X1, Y1, X2, Y2, width,
+                     height);
+}
+
+void FindStraightEdge(StraightWork& work, GrayImage& image, std::uint8_t threshold, int gap,
+                      int direction, float angle, int X1, int Y1, int X2, int Y2, int width,
+                      int height)
+{
+    std::vector<ScanHit>& hits = work.hits;
     hits.clear();
+    work.fitted = false;
+    work.a = work.b = 0.0f;
+    work.run = {};
     if (gap < 1 || direction < kScanUp || direction > kScanRight)
         return;
     // A region dragged from any corner gives the same rake.
@@ -221,7 +280,6 @@ void FindStraightEdge(GrayImage& image, std::uint8_t threshold, int gap, int dir
         if (hit.found == 1)
             DrawCircle(image, 5, 200, hit.x, hit.y, width, height);
     }
-    float a, b;
-    if (FitStraightEdge(hits, a, b))
-        DrawFittedLine(image, a, b, width, height);
+    if (FitStraightEdge(work, hits))
+        DrawFittedLine(image, work.a, work.b, width, height);
 }

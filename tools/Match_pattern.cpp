@@ -10,16 +10,6 @@
 
 namespace {
 
-TemplateModel model;
-RotationModel rotation;
-std::vector<Candidate> table;
-FineStageCounts lastCounts;
-// Constant-initialised, so that a choice made before this unit's dynamic
-// initialisers ran is not undone by them.
-bool traceChosen = false;
-std::FILE* traceChoice = nullptr;
-std::FILE* Trace() { return traceChosen ? traceChoice : stdout; }
-
 // The number of values k · step below size: 0, step, 2 · step, ...
 int LatticeCount(int size, int step) { return size <= 0 ? 0 : (size - 1) / step + 1; }
 
@@ -34,19 +24,10 @@ TemplateFit CheckTemplateSize(int tw, int th, float angle)
     return tw < 8 || th < 8 ? TemplateFit::TooSmallForRotation : TemplateFit::Usable;
 }
 
-const TemplateModel& CurrentTemplateModel() { return model; }
-const RotationModel& CurrentRotationModel() { return rotation; }
-const std::vector<Candidate>& CandidateTable() { return table; }
-FineStageCounts LastFineStageCounts() { return lastCounts; }
-void SetMatchTrace(std::FILE* out)
+void MeasureTemplate(PatternWork& work, const GrayImage& T, int x1, int y1, int x2, int y2, int W,
+                     int H, int& nx, int& ny)
 {
-    traceChoice = out;
-    traceChosen = true;
-}
-
-void MeasureTemplate(const GrayImage& T, int x1, int y1, int x2, int y2, int W, int H, int& nx,
-                     int& ny)
-{
+    TemplateModel& model = work.model;
     model.tw = x2 - x1;
     model.th = y2 - y1;
     if (model.tw <= 0 || model.th <= 0) {  // nothing to measure, no block to cut
@@ -62,8 +43,10 @@ void MeasureTemplate(const GrayImage& T, int x1, int y1, int x2, int y2, int W, 
     ny = H / model.th + (H % model.th != 0 ? 1 : 0);
 }
 
-int FindCandidateBlocks(const GrayImage& I, int nx, int ny, int W, int H)
+int FindCandidateBlocks(PatternWork& work, const GrayImage& I, int nx, int ny, int W, int H)
 {
+    const TemplateModel& model = work.model;
+    std::vector<Candidate>& table = work.candidates;
     table.clear();
     const int tw = model.tw, th = model.th;
     if (tw <= 0 || th <= 0 || nx <= 0 || ny <= 0)
@@ -118,8 +101,10 @@ int FindCandidateBlocks(const GrayImage& I, int nx, int ny, int W, int H)
     return static_cast<int>(table.size());
 }
 
-float SampledDifference(const GrayImage& I, const GrayImage& T, int px, int py, int W, int H)
+float SampledDifference(const PatternWork& work, const GrayImage& I, const GrayImage& T, int px,
+                        int py, int W, int H)
 {
+    const TemplateModel& model = work.model;
     int sum = 0;
     for (int i = 0; i < model.tw; i += 5) {
         if (px + i >= W)
@@ -133,7 +118,7 @@ float SampledDifference(const GrayImage& I, const GrayImage& T, int px, int py, 
     return static_cast<float>(sum / 255);  // integer division: d is a whole number
 }
 
-void PrepareRotationModel(const GrayImage& T, int tw, int th)
+void PrepareRotationModel(PatternWork& work, const GrayImage& T, int tw, int th)
 {
     RotationModel m;
     m.cx = tw / 2;
@@ -153,17 +138,19 @@ void PrepareRotationModel(const GrayImage& T, int tw, int th)
     m.ringProfile.assign(1, 0.0f);
     if (m.step >= 1)  // a step of 0 (R under 4) would never leave the first ring
         for (int r = m.step; r < m.R; r += m.step)
-            m.ringProfile.push_back(RingFraction(T, r, m.cx, m.cy, tw, th));
-    rotation = std::move(m);
+            m.ringProfile.push_back(RingFraction(work, T, r, m.cx, m.cy, tw, th));
+    work.rotation = std::move(m);
 }
 
-float RingFraction(const GrayImage& image, int r, int cx, int cy, int W, int H)
+float RingFraction(const PatternWork& work, const GrayImage& image, int r, int cx, int cy, int W,
+                   int H)
 {
+    const int threshold = work.model.threshold;
     int hits = 0, visited = 0;
     auto visit = [&](long long px, long long py) {
         if (px >= 0 && px < W && py >= 0 && py < H) {
             ++visited;
-            hits += image[static_cast<int>(px)][static_cast<int>(py)] >= model.threshold ? 1 : 0;
+            hits += image[static_cast<int>(px)][static_cast<int>(py)] >= threshold ? 1 : 0;
         }
     };
     // The walk of DrawCircle: a quarter as a 4-connected path with the exact error
@@ -191,8 +178,10 @@ float RingFraction(const GrayImage& image, int r, int cx, int cy, int W, int H)
     return static_cast<float>(hits) / static_cast<float>(visited);
 }
 
-float RingProfileDistance(const GrayImage& I, int px, int py, int W, int H)
+float RingProfileDistance(const PatternWork& work, const GrayImage& I, int px, int py, int W, int H)
 {
+    const TemplateModel& model = work.model;
+    const RotationModel& rotation = work.rotation;
     const int cx = px + model.tw / 2, cy = py + model.th / 2;
     if (cx + rotation.R >= W || cy + rotation.R >= H)
         return -1.0f;
@@ -200,14 +189,17 @@ float RingProfileDistance(const GrayImage& I, int px, int py, int W, int H)
     int m = 0;
     for (std::size_t k = 1; k < rotation.ringProfile.size(); ++k) {
         const int r = static_cast<int>(k) * rotation.step;
-        sum += std::fabs(rotation.ringProfile[k] - RingFraction(I, r, cx, cy, W, H));
+        sum += std::fabs(rotation.ringProfile[k] - RingFraction(work, I, r, cx, cy, W, H));
         ++m;
     }
     return m == 0 ? sum : sum / static_cast<float>(m);
 }
 
-float RotatedSampleDistance(const GrayImage& I, int cx, int cy, float angle, int W, int H)
+float RotatedSampleDistance(const PatternWork& work, const GrayImage& I, int cx, int cy,
+                            float angle, int W, int H)
 {
+    const TemplateModel& model = work.model;
+    const RotationModel& rotation = work.rotation;
     const int hx = model.tw / 2, hy = model.th / 2;
     float sum = 0.0f;
     int m = 0;
@@ -228,25 +220,31 @@ float RotatedSampleDistance(const GrayImage& I, int cx, int cy, float angle, int
     return m == 0 ? 0.0f : sum / static_cast<float>(m);
 }
 
-bool RefineByDifference(GrayImage& I, const GrayImage& T, int n, float /*angle: always 0*/,
-                        int W, int H, const SearchProgress& progress)
+bool RefineByDifference(PatternWork& work, GrayImage& I, const GrayImage& T, int n,
+                        float /*angle: always 0*/, int W, int H, const SearchProgress& progress)
 {
-    n = std::min(n, static_cast<int>(table.size()));
-    lastCounts = {};
+    const TemplateModel& model = work.model;
+    n = std::min(n, static_cast<int>(work.candidates.size()));
+    work.counts = {};
     if (CheckTemplateSize(model.tw, model.th, 0.0f) != TemplateFit::Usable)
         return true;
     const auto kernel = match_pattern::MakeDifferenceKernel(T, model.tw, model.th, W, H);
     match_pattern::StageOptions options;
-    options.scoreTrace = Trace();
-    return match_pattern::RunFineStage(I, table, n, model.tw, model.th, W, H, *kernel, options,
-                                       progress, lastCounts);
+    options.traceScores = true;
+    options.trace = work.trace;
+    return match_pattern::RunFineStage(I, work.candidates, n, model.tw, model.th, W, H, *kernel,
+                                       options, progress, work.counts);
 }
 
-bool RefineByRotation(GrayImage& I, const GrayImage& /*T: read through the model*/, int n,
-                      float maxAngle, int W, int H, const SearchProgress& progress)
+bool RefineByRotation(PatternWork& work, GrayImage& I,
+                      const GrayImage& /*T: read through the model*/, int n, float maxAngle, int W,
+                      int H, const SearchProgress& progress)
 {
+    const TemplateModel& model = work.model;
+    const RotationModel& rotation = work.rotation;
+    std::vector<Candidate>& table = work.candidates;
     n = std::min(n, static_cast<int>(table.size()));
-    lastCounts = {};
+    work.counts = {};
     // Without a rotation model of this template nothing can be scored (and the
     // rings of another template's model could reach past the image's left edge).
     if (rotation.grid.empty() || rotation.step < 1 || rotation.cx != model.tw / 2 ||
@@ -261,29 +259,30 @@ bool RefineByRotation(GrayImage& I, const GrayImage& /*T: read through the model
     match_pattern::StageOptions options;
     options.centreCircle = true;
     return match_pattern::RunFineStage(I, table, n, model.tw, model.th, W, H, *kernel, options,
-                                       progress, lastCounts);
+                                       progress, work.counts);
 }
 
-int MatchPattern(GrayImage& I, const GrayImage& T, FloatImage& results, int x1, int y1, int x2,
-                 int y2, float angle, int W, int H, const SearchProgress& progress)
+int MatchPattern(PatternWork& work, GrayImage& I, const GrayImage& T, FloatImage& results, int x1,
+                 int y1, int x2, int y2, float angle, int W, int H, const SearchProgress& progress)
 {
     const int tw = x2 - x1, th = y2 - y1;
     if (CheckTemplateSize(tw, th, angle) != TemplateFit::Usable)
         return 0;
     int nx = 0, ny = 0;
-    MeasureTemplate(T, x1, y1, x2, y2, W, H, nx, ny);
+    MeasureTemplate(work, T, x1, y1, x2, y2, W, H, nx, ny);
     if (angle != 0.0f)
-        PrepareRotationModel(T, tw, th);
-    const int n = FindCandidateBlocks(I, nx, ny, W, H);
-    const bool finished = angle == 0.0f ? RefineByDifference(I, T, n, angle, W, H, progress)
-                                        : RefineByRotation(I, T, n, angle, W, H, progress);
+        PrepareRotationModel(work, T, tw, th);
+    const int n = FindCandidateBlocks(work, I, nx, ny, W, H);
+    const bool finished = angle == 0.0f
+                              ? RefineByDifference(work, I, T, n, angle, W, H, progress)
+                              : RefineByRotation(work, I, T, n, angle, W, H, progress);
     if (!finished)
         return -1;
     results = NewFloatImage(6, n);
     if (!results)
         return n;
     for (int i = 0; i < n; ++i) {
-        const Candidate& c = table[static_cast<std::size_t>(i)];
+        const Candidate& c = work.candidates[static_cast<std::size_t>(i)];
         results[0][i] = static_cast<float>(c.x);
         results[1][i] = static_cast<float>(c.y);
         results[2][i] = static_cast<float>(c.x + tw);

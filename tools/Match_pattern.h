@@ -1,6 +1,7 @@
 // tools/Match_pattern.h
 #pragma once
 #include "Image.h"
+#include "Trace.h"
 
 #include <cstdio>
 #include <functional>
@@ -19,9 +20,11 @@
 // precision. A candidate scoring above 0.9 is outlined in gray 128 in I at once,
 // so the candidates after it are scored on an image that holds its outline.
 //
-// The unit keeps process-wide state, rewritten by every search: the template
-// model, the rotation model (rotated searches only) and the candidate table.
-// The table and the block grid grow as needed; nothing is capped.
+// A search keeps its state in a PatternWork, rewritten by every search: the
+// template model, the rotation model (rotated searches only) and the candidate
+// table. The table and the block grid grow as needed; nothing is capped. Every
+// entry point without a work uses one process-wide instance, which the read
+// access functions below read; two threads each with their own work never meet.
 
 struct Candidate {
     int x = 0, y = 0;    // top-left corner: first the block's, then the best placement's
@@ -46,6 +49,22 @@ struct RotationModel {
     std::vector<float> ringProfile;  // [k] = share of bright pixels at radius k · step; [0] unused
 };
 
+// How the last fine stage spent its work: columns of placements scored ahead on
+// an image without the outlines drawn meanwhile, and those scored again because
+// an earlier candidate's outline touched what they read.
+struct FineStageCounts {
+    long long columns = 0, rescored = 0;
+};
+
+// The state of one caller's searches, kept after a search until the next.
+struct PatternWork {
+    TemplateModel model;
+    RotationModel rotation;
+    std::vector<Candidate> candidates;  // the candidate table, row i = candidate i
+    FineStageCounts counts;             // of the last fine stage
+    const TraceSink* trace = nullptr;   // where the score lines go; null: the process-wide sink
+};
+
 // Called on the searching thread now and then with the share of the fine
 // stage done (0 to 1); returning false cancels the search.
 using SearchProgress = std::function<bool(double done)>;
@@ -64,43 +83,60 @@ TemplateFit CheckTemplateSize(int tw, int th, float angle);
 // results is left alone. angle is the Angle bar's 0..360.
 int MatchPattern(GrayImage& I, const GrayImage& T, FloatImage& results, int x1, int y1, int x2,
                  int y2, float angle, int W, int H, const SearchProgress& progress = {});
+int MatchPattern(PatternWork& work, GrayImage& I, const GrayImage& T, FloatImage& results, int x1,
+                 int y1, int x2, int y2, float angle, int W, int H,
+                 const SearchProgress& progress = {});
 
 // Sets the template model from T (threshold and counts by AutoThreshold and
 // CountAtOrAbove of the Threshold unit) and gives the block grid: nx = W / tw and ny =
 // H / th, each rounded up (0 for an empty template).
 void MeasureTemplate(const GrayImage& T, int x1, int y1, int x2, int y2, int W, int H, int& nx,
                      int& ny);
+void MeasureTemplate(PatternWork& work, const GrayImage& T, int x1, int y1, int x2, int y2, int W,
+                     int H, int& nx, int& ny);
 
 // The block filter: fills the candidate table in block order (bx outer, by
 // inner) and returns its count. The image's last column and row never count.
 int FindCandidateBlocks(const GrayImage& I, int nx, int ny, int W, int H);
+int FindCandidateBlocks(PatternWork& work, const GrayImage& I, int nx, int ny, int W, int H);
 
 // Zero-angle distance of T placed at (px, py): the sum of |I − T| on a 5-pixel
 // lattice, divided by 255 in integers; −1 when a sample leaves the image.
 float SampledDifference(const GrayImage& I, const GrayImage& T, int px, int py, int W, int H);
+float SampledDifference(const PatternWork& work, const GrayImage& I, const GrayImage& T, int px,
+                        int py, int W, int H);
 
 // Zero-angle refinement of the first n candidates; score = 1 − d / N with N =
 // (tw / 5) · (th / 5). Writes "=====> score = %f" for each candidate to the
 // trace. False when cancelled.
 bool RefineByDifference(GrayImage& I, const GrayImage& T, int n, float angle, int W, int H,
                         const SearchProgress& progress = {});
+bool RefineByDifference(PatternWork& work, GrayImage& I, const GrayImage& T, int n, float angle,
+                        int W, int H, const SearchProgress& progress = {});
 
 // The rotation model of T; needs a template of at least 8 x 8.
 void PrepareRotationModel(const GrayImage& T, int tw, int th);
+void PrepareRotationModel(PatternWork& work, const GrayImage& T, int tw, int th);
 
 // Share of the points of the rasterised circle of radius r about (cx, cy) (the
 // points DrawCircle sets, each axis point on the vertical counted twice) whose
 // value is >= the template threshold; points outside the image are not
 // counted, and a circle wholly outside gives 0.
 float RingFraction(const GrayImage& image, int r, int cx, int cy, int W, int H);
+float RingFraction(const PatternWork& work, const GrayImage& image, int r, int cx, int cy, int W,
+                   int H);
 
 // Mean |template ring profile − image ring profile| for the template placed at
 // (px, py); −1 when the rings would pass the right or bottom edge.
 float RingProfileDistance(const GrayImage& I, int px, int py, int W, int H);
+float RingProfileDistance(const PatternWork& work, const GrayImage& I, int px, int py, int W,
+                          int H);
 
 // Mean |I − sample grid| / 255 with the grid turned by angle about (cx, cy);
 // −1 when a sample falls outside the image.
 float RotatedSampleDistance(const GrayImage& I, int cx, int cy, float angle, int W, int H);
+float RotatedSampleDistance(const PatternWork& work, const GrayImage& I, int cx, int cy,
+                            float angle, int W, int H);
 
 // Rotated refinement of the first n candidates over the angles 0, 1, ... <=
 // maxAngle (at most 360: later angles would only repeat turns): positions whose
@@ -110,18 +146,14 @@ float RotatedSampleDistance(const GrayImage& I, int cx, int cy, float angle, int
 // scores 0. False when cancelled.
 bool RefineByRotation(GrayImage& I, const GrayImage& T, int n, float maxAngle, int W, int H,
                       const SearchProgress& progress = {});
+bool RefineByRotation(PatternWork& work, GrayImage& I, const GrayImage& T, int n, float maxAngle,
+                      int W, int H, const SearchProgress& progress = {});
 
-// Read access to the state of the last search.
+// Read access to the state of the last search of the process-wide work.
 const TemplateModel& CurrentTemplateModel();
 const RotationModel& CurrentRotationModel();
 const std::vector<Candidate>& CandidateTable();
 
-// How the last fine stage spent its work: columns of placements scored ahead on
-// an image without the outlines drawn meanwhile, and those scored again because
-// an earlier candidate's outline touched what they read.
-struct FineStageCounts {
-    long long columns = 0, rescored = 0;
-};
 FineStageCounts LastFineStageCounts();
 
 // Lets the search use AVX2 where the processor has it (the default), or keeps it
@@ -129,5 +161,6 @@ FineStageCounts LastFineStageCounts();
 // tests and benchmarks.
 void AllowWideVectors(bool allowed);
 
-// Where the diagnostic lines go: standard output unless set; nullptr for none.
+// Where the process-wide work's score lines go: the process-wide sink (standard
+// output) unless set; nullptr for none.
 void SetMatchTrace(std::FILE* out);

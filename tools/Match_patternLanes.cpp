@@ -1,10 +1,13 @@
 // tools/Match_patternLanes.cpp
 #include "Match_patternLanes.h"
 
+#include <atomic>
+
 namespace match_pattern {
 namespace {
 
-bool wideAllowed = true;
+// Searches on other threads read it while a test or benchmark may set it.
+std::atomic<bool> wideAllowed{true};
 
 }  // namespace
 

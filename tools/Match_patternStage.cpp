@@ -230,8 +230,8 @@ private:
             }
         }
         table_[static_cast<std::size_t>(c)] = best;
-        if (options_.scoreTrace != nullptr)
-            std::fprintf(options_.scoreTrace, "=====> score = %f\n", static_cast<double>(best.score));
+        if (options_.traceScores)
+            TraceLine(options_.trace, "=====> score = %f\n", static_cast<double>(best.score));
         if (best.score > 0.9f) {
             Outline outline = DrawOutline(I_, best, tw_, th_, options_.centreCircle, W_, H_);
             if (!outline.xs.empty())

@@ -2,9 +2,9 @@
 // of the search, split into columns of placements that run on several threads.
 #pragma once
 #include "Match_pattern.h"
+#include "Trace.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -37,8 +37,9 @@ std::unique_ptr<ColumnKernel> MakeRotationKernel(const GrayImage& I, const Templ
                                                  int W, int H);
 
 struct StageOptions {
-    bool centreCircle = false;     // rotated mode marks the centre too
-    std::FILE* scoreTrace = nullptr;  // zero-angle mode writes each final score
+    bool centreCircle = false;  // rotated mode marks the centre too
+    bool traceScores = false;   // zero-angle mode writes each final score
+    const TraceSink* trace = nullptr;  // where; null: the process-wide sink
 };
 
 // Refines table[0 .. n) in table order with kernel, as if one candidate after
