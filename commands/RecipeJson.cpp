@@ -577,6 +577,9 @@ Json ParseDocument(std::string_view text)
         return Json::parse(text.begin(), text.end(), refuseRepeats);
     } catch (const Json::parse_error& e) {
         throw RecipeError("the recipe is not valid JSON " + ParsePosition(e));
+    } catch (const Json::out_of_range& e) {  // a number past a double: "1e400"
+        const std::string what = e.what();
+        throw RecipeError("the recipe is not valid JSON: " + what.substr(what.find(']') + 2));
     }
 }
 

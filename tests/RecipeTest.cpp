@@ -282,6 +282,8 @@ TEST(ParseRecipe, RefusesWhatItCannotUseWholeNamingStepAndSetting)
          "step 1 (brightness): \"gamma\" must be a number above 0 that a float holds, not 0"},
         {Document(brightness + R"("gamma": 1e39})"),
          "step 1 (brightness): \"gamma\" must be a number above 0 that a float holds, not 1e+39"},
+        {Document(brightness + R"("gamma": 1e400})"),
+         "the recipe is not valid JSON: number overflow parsing '1e400'"},
         {Document(brightness + R"("gamma": "1"})"),
          "step 1 (brightness): \"gamma\" must be a number above 0 that a float holds, not \"1\""},
         {Document(R"({"command": "brightness", "brightness": 256, "contrast": 45, "gamma": 1})"),
