@@ -47,10 +47,7 @@ std::optional<std::vector<std::uint8_t>> DecodeBase64(std::string_view text)
     for (std::size_t i = 0; i < text.size(); i += 4) {
         const bool last = i + 4 == text.size();
         // Padding: none, or one or two '=' closing the last group.
-        const std::size_t pad = !last                 ? 0
-                                : text[i + 3] != '='  ? 0
-                                : text[i + 2] != '='  ? 1
-                                                      : 2;
+        const std::size_t pad = !last ? 0 : text[i + 3] != '=' ? 0 : text[i + 2] != '=' ? 1 : 2;
         std::uint32_t group = 0;
         for (std::size_t k = 0; k < 4; ++k) {
             const int value = k < 4 - pad ? kValues[static_cast<unsigned char>(text[i + k])] : 0;

@@ -42,7 +42,10 @@ constexpr std::array<std::string_view, 4> kStraightTexts = {"UP", "LEFT", "DOWN"
 constexpr std::array<std::string_view, 2> kCircularTexts = {"INWARD", "OUTWARD"};
 constexpr std::array<std::string_view, 4> kCornerNames = {"X1", "Y1", "X2", "Y2"};
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string Quoted(std::string_view text)
+{
+    return "\"" + std::string(text) + "\"";
+}
 
 // A value as the message shows it: its JSON text, cut short when long.
 std::string Shown(const Json& value)
@@ -87,15 +90,16 @@ std::optional<std::string> TemplateFault(int tw, int th, int angle)
 {
     const std::string size = std::to_string(tw) + " x " + std::to_string(th);
     switch (CheckTemplateSize(tw, th, static_cast<float>(angle))) {
-    case TemplateFit::Usable:
-        return std::nullopt;
-    case TemplateFit::Empty:
-        return "\"template\" has no pixels (" + size + ")";
-    case TemplateFit::TooSmallForZeroAngle:
-        return "\"template\" is " + size + " pixels; a search with \"angle\" 0 needs at least 5 x 5";
-    case TemplateFit::TooSmallForRotation:
-        return "\"template\" is " + size +
-               " pixels; a search with \"angle\" above 0 needs at least 8 x 8";
+        case TemplateFit::Usable:
+            return std::nullopt;
+        case TemplateFit::Empty:
+            return "\"template\" has no pixels (" + size + ")";
+        case TemplateFit::TooSmallForZeroAngle:
+            return "\"template\" is " + size +
+                   " pixels; a search with \"angle\" 0 needs at least 5 x 5";
+        case TemplateFit::TooSmallForRotation:
+            return "\"template\" is " + size +
+                   " pixels; a search with \"angle\" above 0 needs at least 8 x 8";
     }
     return std::nullopt;
 }
@@ -220,9 +224,9 @@ public:
     void Choice(std::string_view name, int& value, Texts texts)
     {
         const Json& v = Get(step_, name);
-        const auto it = v.is_string() ? std::find(texts.begin(), texts.end(),
-                                                  v.get_ref<const std::string&>())
-                                      : texts.end();
+        const auto it = v.is_string()
+                            ? std::find(texts.begin(), texts.end(), v.get_ref<const std::string&>())
+                            : texts.end();
         if (it == texts.end())
             Fail(name, "must be one of " + Listed(texts), v);
         value = static_cast<int>(it - texts.begin());
@@ -277,15 +281,16 @@ public:
     void Element(std::string_view name, StructuringElement& value)
     {
         const Json& v = Get(step_, name);
-        const std::string rule = "must be 7 texts of 7 characters, '#' for a cell in the "
-                                 "element and '.' for one out";
+        const std::string rule =
+            "must be 7 texts of 7 characters, '#' for a cell in the "
+            "element and '.' for one out";
         if (!v.is_array() || v.size() != 7)
             Fail(name, rule, v);
         for (std::size_t row = 0; row < 7; ++row) {
             const Json& line = v[row];
-            const bool good = line.is_string() && line.get_ref<const std::string&>().size() == 7 &&
-                              line.get_ref<const std::string&>().find_first_not_of("#.") ==
-                                  std::string::npos;
+            const bool good =
+                line.is_string() && line.get_ref<const std::string&>().size() == 7 &&
+                line.get_ref<const std::string&>().find_first_not_of("#.") == std::string::npos;
             if (!good)
                 Fail(std::string(name) + " row " + std::to_string(row + 1),
                      "must be 7 characters '#' or '.'", line);
@@ -310,8 +315,8 @@ public:
         if (bytes->size() != needed)
             throw RecipeError(where_ + Quoted(grayName) + " holds " +
                               std::to_string(bytes->size()) + " bytes, but a " +
-                              std::to_string(tw) + " x " + std::to_string(th) +
-                              " template needs " + std::to_string(needed));
+                              std::to_string(tw) + " x " + std::to_string(th) + " template needs " +
+                              std::to_string(needed));
         if (const std::optional<std::string> fault = TemplateFault(tw, th, angle))
             throw RecipeError(where_ + *fault);
         auto templ = std::make_shared<SizedImage>();
@@ -356,8 +361,7 @@ private:
             Fail(name, "must be an object with " + Listed(names, " and "), v);
         for (const auto& member : v.items())
             if (std::find(names.begin(), names.end(), member.key()) == names.end())
-                throw RecipeError(where_ + "unknown setting " +
-                                  Quoted(Dotted(name, member.key())));
+                throw RecipeError(where_ + "unknown setting " + Quoted(Dotted(name, member.key())));
         return v;
     }
     static std::string Dotted(std::string_view prefix, std::string_view name)
@@ -481,7 +485,9 @@ std::string CommandList()
 {
     if constexpr (I < std::variant_size_v<CommandSettings>) {
         const std::string name(CommandName(CommandSettings{std::in_place_index<I>}));
-        return (I == 0 ? "" : I + 1 == std::variant_size_v<CommandSettings> ? " or " : ", ") +
+        return (I == 0                                          ? ""
+                : I + 1 == std::variant_size_v<CommandSettings> ? " or "
+                                                                : ", ") +
                Quoted(name) + CommandList<I + 1>();
     } else {
         return {};
@@ -601,7 +607,8 @@ Recipe ParseRecipe(std::string_view text)
     if (version == doc.end())
         throw RecipeError("\"version\" is missing");
     const bool newer = version->is_number_unsigned() ? version->get<std::uint64_t>() > kVersion
-                       : version->is_number_integer() && version->get<std::int64_t>() > kVersion;
+                                                     : version->is_number_integer() &&
+                                                           version->get<std::int64_t>() > kVersion;
     if (newer)
         throw RecipeError("the recipe is of version " + Shown(*version) +
                           ", newer than this program reads (" + std::to_string(kVersion) + ")");

@@ -8,14 +8,14 @@ std::string Reason(const CommandReport& report)
     if (!report.message.empty())
         return report.message;
     switch (report.outcome) {
-    case Outcome::Ran:
-        break;
-    case Outcome::NoPicture:
-        return "there is no picture to run on";
-    case Outcome::Refused:
-        return "the command refused its settings";
-    case Outcome::Cancelled:
-        return "cancelled";
+        case Outcome::Ran:
+            break;
+        case Outcome::NoPicture:
+            return "there is no picture to run on";
+        case Outcome::Refused:
+            return "the command refused its settings";
+        case Outcome::Cancelled:
+            return "cancelled";
     }
     return {};
 }

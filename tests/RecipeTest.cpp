@@ -59,40 +59,43 @@ CommandSettings RandomCommand(std::mt19937& rng, std::size_t command, int width,
                                  rng() % 2 == 0, Between(rng, -1, 255)};
     };
     switch (command) {
-    case 0:
-        return FilterSettings{Between(rng, 0, 7), 3 + 2 * Between(rng, 0, 2),
-                              RandomCorners(rng, width, height)};
-    case 1: {
-        MorphologySettings s{Between(rng, 0, 6), 3 + 2 * Between(rng, 0, 2), {},
-                             rng() % 4 == 0 ? 1000000000 : Between(rng, 1, 4)};
-        for (auto& column : s.element)
-            for (auto& cell : column)
-                cell = static_cast<std::uint8_t>(rng() % 2);
-        return s;
-    }
-    case 2:
-        return BrightnessSettings{Between(rng, 0, 255), Between(rng, 1, 89), RandomGamma(rng)};
-    case 3:
-        return threshold();
-    case 4:
-        return DetectSettings{threshold(), RandomCorners(rng, width, height)};
-    case 5: {
-        const int angle = rng() % 2 == 0 ? 0 : Between(rng, 1, 360);
-        const int least = angle == 0 ? 5 : 8;
-        return PatternStep{{angle}, RandomTemplate(rng, Between(rng, least, least + 4),
-                                                   Between(rng, least, least + 4))};
-    }
-    case 6:
-        return EdgeSettings{Between(rng, 0, 2), Between(rng, 0, 2), Between(rng, 0, 255),
-                            RandomCorners(rng, width, height)};
-    case 7:
-        return StraightSettings{Between(rng, 0, 3), Between(rng, 1, 100), Between(rng, 0, 255),
-                                Between(rng, 0, 360), RandomCorners(rng, width, height)};
-    default:
-        return CircularSettings{Between(rng, 0, 1),   Between(rng, 1, 100), Between(rng, 0, 255),
-                                Between(rng, 0, 360), Between(rng, 0, 360), Between(rng, 0, 100),
-                                Between(rng, 0, 250), Between(rng, -3, width + 3),
-                                Between(rng, -3, height + 3)};
+        case 0:
+            return FilterSettings{Between(rng, 0, 7), 3 + 2 * Between(rng, 0, 2),
+                                  RandomCorners(rng, width, height)};
+        case 1: {
+            MorphologySettings s{Between(rng, 0, 6),
+                                 3 + 2 * Between(rng, 0, 2),
+                                 {},
+                                 rng() % 4 == 0 ? 1000000000 : Between(rng, 1, 4)};
+            for (auto& column : s.element)
+                for (auto& cell : column)
+                    cell = static_cast<std::uint8_t>(rng() % 2);
+            return s;
+        }
+        case 2:
+            return BrightnessSettings{Between(rng, 0, 255), Between(rng, 1, 89), RandomGamma(rng)};
+        case 3:
+            return threshold();
+        case 4:
+            return DetectSettings{threshold(), RandomCorners(rng, width, height)};
+        case 5: {
+            const int angle = rng() % 2 == 0 ? 0 : Between(rng, 1, 360);
+            const int least = angle == 0 ? 5 : 8;
+            return PatternStep{{angle},
+                               RandomTemplate(rng, Between(rng, least, least + 4),
+                                              Between(rng, least, least + 4))};
+        }
+        case 6:
+            return EdgeSettings{Between(rng, 0, 2), Between(rng, 0, 2), Between(rng, 0, 255),
+                                RandomCorners(rng, width, height)};
+        case 7:
+            return StraightSettings{Between(rng, 0, 3), Between(rng, 1, 100), Between(rng, 0, 255),
+                                    Between(rng, 0, 360), RandomCorners(rng, width, height)};
+        default:
+            return CircularSettings{
+                Between(rng, 0, 1),   Between(rng, 1, 100),        Between(rng, 0, 255),
+                Between(rng, 0, 360), Between(rng, 0, 360),        Between(rng, 0, 100),
+                Between(rng, 0, 250), Between(rng, -3, width + 3), Between(rng, -3, height + 3)};
     }
 }
 
@@ -222,7 +225,8 @@ TEST(ParseRecipe, RefusesWhatItCannotUseWholeNamingStepAndSetting)
         {R"({"format": "graybench-recipe", "version": 1, "steps": [}])",
          "the recipe is not valid JSON at line 1, column 56: syntax error while parsing value - "
          "unexpected '}'; expected '[', '{', or a literal"},
-        {"[1]", "the recipe must be a JSON object with \"format\", \"version\" and \"steps\", not [1]"},
+        {"[1]",
+         "the recipe must be a JSON object with \"format\", \"version\" and \"steps\", not [1]"},
         {R"({"version": 1, "steps": []})", "\"format\" is missing: this is not a recipe"},
         {R"({"format": "graybench", "version": 1, "steps": []})",
          "\"format\" must be \"graybench-recipe\", not \"graybench\""},
@@ -436,8 +440,8 @@ TEST(RunRecipe, GivesThePixelsAndNumbersOfTheCommandsRunByHand)
         ASSERT_EQ(FirstDifference(run.after, after, width, height), "") << "round " << round;
         ASSERT_EQ(run.results.size(), byHand.size());
         for (std::size_t i = 0; i < byHand.size(); ++i)
-            EXPECT_TRUE(SameResult(run.results[i], byHand[i])) << "round " << round << " step "
-                                                               << i + 1;
+            EXPECT_TRUE(SameResult(run.results[i], byHand[i]))
+                << "round " << round << " step " << i + 1;
         ASSERT_TRUE(SameImage(picture, untouched, width, height));
         for (const RecipeStep& step : recipe.steps)
             ++ran[step.command.index()];
@@ -449,10 +453,10 @@ TEST(RunRecipe, GivesThePixelsAndNumbersOfTheCommandsRunByHand)
 
 TEST(RunRecipe, StopsAtTheFirstStepThatDoesNotRun)
 {
-    const Recipe tiny{{{FilterSettings{}, true},
-                       {PatternStep{{0}, std::make_shared<SizedImage>(
-                                             SizedImage{Filled(3, 4, 9), 3, 4})}},
-                       {FilterSettings{}}}};
+    const Recipe tiny{
+        {{FilterSettings{}, true},
+         {PatternStep{{0}, std::make_shared<SizedImage>(SizedImage{Filled(3, 4, 9), 3, 4})}},
+         {FilterSettings{}}}};
     const GrayImage picture = Filled(20, 10, 50);
     try {
         RunRecipe(tiny, picture, 20, 10);
@@ -476,16 +480,18 @@ TEST(RunRecipe, StopsAtTheFirstStepThatDoesNotRun)
 
 TEST(Base64, RoundTripsAndRefusesEveryOtherSpelling)
 {
-    const auto bytes = [](std::string_view s) { return std::vector<std::uint8_t>(s.begin(), s.end()); };
+    const auto bytes = [](std::string_view s) {
+        return std::vector<std::uint8_t>(s.begin(), s.end());
+    };
     const std::pair<std::string_view, std::string_view> known[] = {
-        {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="},
-        {"\xff\xfe\x80", "//6A"}};
+        {"", ""},        {"f", "Zg=="},        {"fo", "Zm8="},
+        {"foo", "Zm9v"}, {"foob", "Zm9vYg=="}, {"\xff\xfe\x80", "//6A"}};
     for (const auto& [plain, coded] : known) {
         EXPECT_EQ(EncodeBase64(bytes(plain)), coded);
         EXPECT_EQ(DecodeBase64(coded), bytes(plain)) << coded;
     }
-    for (std::string_view bad : {"Zg=", "Zh==", "Zm9=", "Z===", "====", "Zm=v", "Zm9v\n", "Zg==Zg==",
-                                 "Zm 9"})
+    for (std::string_view bad :
+         {"Zg=", "Zh==", "Zm9=", "Z===", "====", "Zm=v", "Zm9v\n", "Zg==Zg==", "Zm 9"})
         EXPECT_EQ(DecodeBase64(bad), std::nullopt) << bad;
     std::mt19937 rng(99);
     for (int round = 0; round < 200; ++round) {
