@@ -3,6 +3,8 @@
 #pragma once
 #include "Command.h"
 
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -47,3 +49,9 @@ struct RecipeRun {
 // and its reason; the caller's images are never touched.
 RecipeRun RunRecipe(const Recipe& recipe, const GrayImage& before, int width, int height,
                     const SearchProgress& progress = {});
+
+// Base64 with '=' padding, as a recipe carries a template's gray bytes.
+std::string EncodeBase64(const std::vector<std::uint8_t>& bytes);
+// The bytes of canonical base64 text (the only spelling EncodeBase64 gives: no
+// line breaks, padding only at the end, unused bits zero); nothing otherwise.
+std::optional<std::vector<std::uint8_t>> DecodeBase64(std::string_view text);
