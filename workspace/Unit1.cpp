@@ -108,6 +108,7 @@ void TForm1::BuildWorkspace()
         label->setMinimumWidth(24);
 
     Shape3 = Place<RegionFrame>(Client, "Shape3", 16, 48, 113, 113);
+    Shape3->ClipTo(Image2);  // the frame belongs to the Before view alone
 
     Button6 = PlaceButton(Client, "Button6", QStringLiteral("Copy After to Before"), 8, 648, 113, 33);
     Button15 = PlaceButton(Client, "Button15", QStringLiteral("Clear Before"), 8, 688, 113, 33);

@@ -3,6 +3,7 @@
 #include "Unit1.h"
 
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QUrl>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -230,4 +231,67 @@ TEST(TForm1, APictureFileDroppedOnAViewIsLoaded)
     EXPECT_EQ(f.form.ImageWidth(), 7);
     EXPECT_EQ(f.form.BeforeImage[6][4], 60);
     EXPECT_EQ(f.form.windowTitle(), QStringLiteral("dropped.bmp"));
+}
+
+TEST(RegionOfInterest, AFrameDroppedNearTheLowerRightLeavesThePanelsAndTheAfterViewWorking)
+{
+    LoadedForm f(512, 512);
+    TForm1& form = f.form;
+    form.show();  // hit tests and painting as on screen
+    emit form.DetectObject1->aboutToShow();
+    form.DetectObjectSetup1->trigger();
+    form.Image2MouseDown(100, 100);
+    form.Image2MouseUp(400, 400);
+    form.Image2DragDrop(450, 450);
+    // Corners and frame are placed as ever: the frame's bounds reach over Button8.
+    EXPECT_EQ(Corners(form), (QStringList{"450", "450", "750", "750"}));
+    ASSERT_EQ(form.Shape3->geometry(), QRect(16 + 450, 48 + 450, 300, 300));
+    const QRect button(form.Button8->mapTo(form.Client, QPoint(0, 0)), form.Button8->size());
+    ASSERT_TRUE(form.Shape3->geometry().contains(button));
+
+    struct Case {
+        QPoint at;  // in the client area
+        QWidget* expected;
+    };
+    const Case cases[] = {
+        {button.center(), form.Button8},
+        {button.topLeft() + QPoint(3, 3), form.Button8},  // its upper half
+        {QPoint(600, 520), form.Image1},                  // After view under the frame
+        {QPoint(765, 520), form.Image1},                  // under the outline, past the Before view
+        {QPoint(500, 520), form.Image2},                  // inside the outline: draw a new region
+        {QPoint(466, 520), form.Shape3},                  // the outline drags the frame
+        {QPoint(466 + RegionFrame::kGrabWidth - 1, 520), form.Shape3},
+        {QPoint(466 + RegionFrame::kGrabWidth, 520), form.Image2},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(form.Client->childAt(c.at), c.expected)
+            << c.at.x() << "," << c.at.y() << " reaches "
+            << (form.Client->childAt(c.at) ? form.Client->childAt(c.at)->objectName().toStdString()
+                                           : "nothing");
+
+    // Nothing green is painted outside the Before view, and the frame's left
+    // and top sides still show inside it.
+    const QImage shot = form.Client->grab().toImage();
+    int inside = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            if (shot.pixel(x, y) == qRgb(0, 128, 0)) {
+                ASSERT_TRUE(form.Image2->geometry().contains(x, y)) << x << "," << y;
+                ++inside;
+            }
+    EXPECT_EQ(inside, (529 - 466) + (561 - 498) - 1);  // to the view's right and bottom edges
+
+    // A real press and release where the button shows clicks it.
+    int clicks = 0;
+    QObject::connect(form.Button8, &QPushButton::clicked, [&] { ++clicks; });
+    QWidget* target = form.Client->childAt(button.center());
+    ASSERT_EQ(target, form.Button8);  // a press on the frame would start a drag
+    const QPointF local = target->mapFrom(form.Client, button.center());
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent event(type, local, target->mapToGlobal(local), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(target, &event);
+    }
+    EXPECT_EQ(clicks, 1);
 }
