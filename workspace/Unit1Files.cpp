@@ -28,6 +28,7 @@ void TForm1::Load1Click()
     const std::optional<QString> path = Dialogs().OpenPictureFile(this, SamplePicturePath());
     if (!path)
         return;
+    StartCommandClock();
     LoadPicture(*path);
 }
 
@@ -60,6 +61,7 @@ void TForm1::Save1Click()
     const std::optional<QString> path = Dialogs().SavePictureFile(this);
     if (!path)
         return;
+    StartCommandClock();
     Image1->SaveToFile(*path);  // the After view as displayed, overlays included
 }
 

@@ -2,11 +2,16 @@
 #include "FakeDialogs.h"
 #include "Unit1.h"
 
+#include <QFileInfo>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QRegularExpression>
+#include <QThread>
 #include <QUrl>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <optional>
 
 namespace {
 
@@ -294,4 +299,133 @@ TEST(RegionOfInterest, AFrameDroppedNearTheLowerRightLeavesThePanelsAndTheAfterV
         QApplication::sendEvent(target, &event);
     }
     EXPECT_EQ(clicks, 1);
+}
+
+namespace {
+
+// File dialogs that keep the user 300 ms before answering.
+struct SlowDialogs : FakeDialogs {
+    static constexpr int kMs = 300;
+    std::optional<QString> OpenPictureFile(QWidget* parent, const QString& preset) override
+    {
+        QThread::msleep(kMs);
+        return FakeDialogs::OpenPictureFile(parent, preset);
+    }
+    std::optional<QString> SavePictureFile(QWidget* parent) override
+    {
+        QThread::msleep(kMs);
+        return FakeDialogs::SavePictureFile(parent);
+    }
+};
+
+// The time of a "<name>: <ms> ms" message, or nothing when the message is not one.
+std::optional<double> ReportedMs(const QString& message, const QString& name)
+{
+    const QRegularExpression timed(QStringLiteral("^%1: (\\d+\\.\\d) ms$")
+                                       .arg(QRegularExpression::escape(name)));
+    const QRegularExpressionMatch match = timed.match(message);
+    if (!match.hasMatch())
+        return std::nullopt;
+    return match.captured(1).toDouble();
+}
+
+}  // namespace
+
+TEST(TimeCommand, NamesTheToolOfEveryRunButtonAndTimesOnlyWithAPicture)
+{
+    struct Case {
+        QMenu* menu;
+        QAction* setup;
+        QPushButton* button;
+        const char* name;
+        bool needsPicture;
+    };
+    for (const bool loaded : {true, false}) {
+        std::optional<LoadedForm> f;
+        std::optional<FakeDialogs> dialogs;
+        std::optional<TForm1> bare;
+        if (loaded) {
+            f.emplace(64, 48);
+        } else {
+            dialogs.emplace();
+            bare.emplace();
+        }
+        TForm1& form = loaded ? f->form : *bare;
+        const std::vector<Case> cases = {
+            {form.Fiter1, form.Sobel1, form.Button1, "Sobel", true},
+            {form.Mophology1, form.Dilation1, form.Button2, "Dilation", true},
+            {form.Brightness1, form.BrightnessSetup1, form.Button4, "Brightness", true},
+            {form.Brightness1, form.BrightnessSetup1, form.Button3, "Brightness Reset", false},
+            {form.Threshold1, form.ThresholdSetup1, form.Button5, "Threshold", true},
+            {form.DetectObject1, form.DetectObjectSetup1, form.Button8, "Detect Object", true},
+            {form.FindEdge1, form.FindEdgeSetup1, form.Button11, "Find Edge", true},
+            {form.EXIT1, nullptr, form.Button6, "Copy After to Before", true},
+            {form.EXIT1, nullptr, form.Button15, "Clear Before", true},
+            {form.EXIT1, nullptr, form.Button16, "Video", false},
+        };
+        for (const Case& c : cases) {
+            emit c.menu->aboutToShow();
+            if (c.setup != nullptr)
+                c.setup->trigger();
+            form.statusBar()->clearMessage();
+            c.button->click();
+            const QString message = form.statusBar()->currentMessage();
+            if (loaded || !c.needsPicture)
+                EXPECT_TRUE(ReportedMs(message, QString::fromLatin1(c.name)))
+                    << c.name << ": " << message.toStdString();
+            else
+                EXPECT_EQ(message.toStdString(), "No picture: load one first") << c.name;
+        }
+    }
+}
+
+TEST(TimeCommand, ACommandThatFailsReportsNoTime)
+{
+    LoadedForm f(64, 48);
+    emit f.form.Fiter1->aboutToShow();
+    f.form.Sobel1->trigger();
+    f.form.Label11->setText(QStringLiteral("abc"));
+    f.form.Button1->click();
+    EXPECT_EQ(f.dialogs.Errors.size(), 1);
+    EXPECT_EQ(f.form.statusBar()->currentMessage().toStdString(), "Sobel: failed");
+}
+
+TEST(TimeCommand, LoadAndSaveLeaveTheDialogOutOfTheirTime)
+{
+    QTemporaryDir dir;
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(qRgb(10, 20, 30));
+    const QString in = dir.filePath(QStringLiteral("in.png"));
+    ASSERT_TRUE(picture.save(in));
+    SlowDialogs dialogs;
+    TForm1 form;
+    struct Case {
+        QAction* action;
+        QStringList* answers;
+        QString answer;
+        QString expected;  // empty: a time of less than the dialog's
+    };
+    const std::vector<Case> cases = {
+        {form.Load1, &dialogs.OpenAnswers, QString(), QStringLiteral("Load: cancelled")},
+        {form.Load1, &dialogs.OpenAnswers, in, QString()},
+        {form.Load1, &dialogs.OpenAnswers, dir.filePath(QStringLiteral("missing.png")),
+         QStringLiteral("Load: failed")},
+        {form.Save1, &dialogs.SaveAnswers, dir.filePath(QStringLiteral("out.png")), QString()},
+        {form.Save1, &dialogs.SaveAnswers, QString(), QStringLiteral("Save: cancelled")},
+    };
+    for (const Case& c : cases) {
+        *c.answers = QStringList{c.answer};
+        form.statusBar()->clearMessage();
+        c.action->trigger();
+        const QString message = form.statusBar()->currentMessage();
+        if (!c.expected.isEmpty()) {
+            EXPECT_EQ(message.toStdString(), c.expected.toStdString()) << c.answer.toStdString();
+            continue;
+        }
+        const std::optional<double> ms = ReportedMs(message, c.action->text());
+        ASSERT_TRUE(ms) << message.toStdString();
+        EXPECT_LT(*ms, SlowDialogs::kMs) << message.toStdString();
+    }
+    EXPECT_EQ(dialogs.Errors.size(), 1);  // the missing file
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("out.png"))));
 }
