@@ -36,7 +36,8 @@ void TForm4::FormCreate()
                                     kFrameHeight, Panel1, 1);
     SendCapture(WM_CAP_SET_PREVIEW, 0);
     SendCapture(WM_CAP_DRIVER_CONNECT, 0);  // the first attempt may fail on a waking device
-    if (SendCapture(WM_CAP_DRIVER_CONNECT, 0) == 0) {
+    connected_ = SendCapture(WM_CAP_DRIVER_CONNECT, 0) != 0;
+    if (!connected_) {
         Dialogs().ShowMessage(this, QStringLiteral("視訊無法"));
         return;
     }
@@ -67,7 +68,10 @@ void TForm4::Button1Click()
     main_.Image1->SetPixelFormat24();
     main_.Image2->SetPicture(PictureFromGray(before, kFrameWidth, kFrameHeight));
     main_.Image2->SetPixelFormat24();
-    // The old images go with their own sizes; nothing else of the main window changes.
+    // The old images go with their own sizes. The title no longer names the old
+    // file: it says where the pictures came from, and when they are only black.
     main_.BeforeImage = std::move(before);
     main_.AfterImage = std::move(after);
+    main_.setWindowTitle(connected_ ? QStringLiteral("Camera grab")
+                                    : QStringLiteral("Camera grab (no video)"));
 }
