@@ -36,7 +36,8 @@ void TForm4::FormCreate()
                                     kFrameHeight, Panel1, 1);
     SendCapture(WM_CAP_SET_PREVIEW, 0);
     SendCapture(WM_CAP_DRIVER_CONNECT, 0);  // the first attempt may fail on a waking device
-    if (SendCapture(WM_CAP_DRIVER_CONNECT, 0) == 0) {
+    connected_ = SendCapture(WM_CAP_DRIVER_CONNECT, 0) != 0;
+    if (!connected_) {
         Dialogs().ShowMessage(this, QStringLiteral("視訊無法"));
         return;
     }
@@ -61,6 +62,10 @@ void TForm4::Button1Click()
     if (!before)
         throw PictureError("Not enough memory for the grabbed frame");
     // The frame is handed over: the main window replaces its workspace itself.
+    // The title no longer names the old file: it says where the pictures came
+    // from, and when they are only black.
     main_.ReplaceWorkspace(TForm1::WorkspaceChange::Grab, frame, std::move(before), kFrameWidth,
-                           kFrameHeight, main_.windowTitle());
+                           kFrameHeight,
+                           connected_ ? QStringLiteral("Camera grab")
+                                      : QStringLiteral("Camera grab (no video)"));
 }

@@ -9,7 +9,8 @@ class TForm1;
 
 // The video window: a live preview from capture driver 0 inside Panel1, and
 // Button1 "擷取", which takes the frame the panel shows as the main window's new
-// picture: Before and After become 320 x 240 gray images of it.
+// picture: Before and After become 320 x 240 gray images of it, and the main
+// window's title says "Camera grab" ("Camera grab (no video)" without a driver).
 class TForm4 : public QWidget {
     Q_OBJECT
 public:
@@ -29,4 +30,5 @@ private:
     // A capture message, sent only while the capture window exists; 0 otherwise.
     std::intptr_t SendCapture(std::uint32_t message, std::intptr_t wParam);
     TForm1& main_;
+    bool connected_ = false;  // the driver connected at start-up; the grab's title says so
 };

@@ -12,6 +12,7 @@
 #include <QMimeData>
 #include <QUrl>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -20,6 +21,50 @@ constexpr int kClientWidth = 1123;
 constexpr int kClientHeight = 842;
 // Where every tool panel sits.
 constexpr int kPanelLeft = 136, kPanelTop = 576;
+
+// How the status bar names a command and what it needs. A command is named by
+// its control's text ("Sobel" on the filter button) unless a name is given here:
+// "Run", "Reset" and "Detect Start" do not say which tool ran. A command that
+// works on the picture reports no time while none is loaded; one that starts
+// with a file dialog times only what follows StartCommandClock.
+struct CommandTraits {
+    const char* control;
+    const char* name;  // nullptr: the control's text
+    bool needsPicture;
+    bool startsWithDialog;
+};
+constexpr CommandTraits kCommandTraits[] = {
+    {"Load1", nullptr, false, true},
+    {"Save1", nullptr, true, true},
+    {"Button1", nullptr, true, false},
+    {"Button2", nullptr, true, false},
+    {"Button3", "Brightness Reset", false, false},
+    {"Button4", "Brightness", true, false},
+    {"Button5", "Threshold", true, false},
+    {"Button6", nullptr, true, false},
+    {"Button8", "Detect Object", true, false},
+    {"Button9", nullptr, true, false},
+    {"Button10", nullptr, true, false},
+    {"Button11", nullptr, true, false},
+    {"Button12", nullptr, true, false},
+    {"Button13", nullptr, true, false},
+    {"Button14", nullptr, true, false},
+    {"Button15", nullptr, true, false},
+    {"Button16", "Video", false, false},
+};
+
+CommandTraits TraitsOf(const QObject* control)
+{
+    for (const CommandTraits& traits : kCommandTraits)
+        if (control->objectName() == QLatin1String(traits.control))
+            return traits;
+    return {nullptr, nullptr, false, false};
+}
+
+QString Milliseconds(const QElapsedTimer& clock)
+{
+    return QString::number(static_cast<double>(clock.nsecsElapsed()) / 1e6, 'f', 1);
+}
 
 int ClampToImage(int v, int size)
 {
@@ -109,6 +154,7 @@ void TForm1::BuildWorkspace()
         label->setMinimumWidth(24);
 
     Shape3 = Place<RegionFrame>(Client, "Shape3", 16, 48, 113, 113);
+    Shape3->ClipTo(Image2);  // the frame belongs to the Before view alone
 
     Button6 = PlaceButton(Client, "Button6", QStringLiteral("Copy After to Before"), 8, 648, 113, 33);
     Button15 = PlaceButton(Client, "Button15", QStringLiteral("Clear Before"), 8, 688, 113, 33);
@@ -278,22 +324,58 @@ void TForm1::OpenToolPanel(QFrame* panel)
 void TForm1::BindCommand(QAbstractButton* button, void (TForm1::*handler)())
 {
     connect(button, &QAbstractButton::clicked, this,
-            [this, button, handler] { TimeCommand(button->text(), handler); });
+            [this, button, handler] { TimeCommand(button, button->text(), handler); });
 }
 
 void TForm1::BindCommand(QAction* action, void (TForm1::*handler)())
 {
     connect(action, &QAction::triggered, this,
-            [this, action, handler] { TimeCommand(action->text(), handler); });
+            [this, action, handler] { TimeCommand(action, action->text(), handler); });
 }
 
-void TForm1::TimeCommand(const QString& name, void (TForm1::*handler)())
+void TForm1::CommandOutcome(Outcome outcome)
 {
-    QElapsedTimer timer;
-    timer.start();
-    RunGuarded([&] { (this->*handler)(); });
-    const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-    statusBar()->showMessage(QStringLiteral("%1: %2 ms").arg(name).arg(ms, 0, 'f', 1));
+    if (runningCommand_ != nullptr)
+        runningCommand_->outcome = outcome;
+}
+
+void TForm1::StartCommandClock()
+{
+    if (runningCommand_ == nullptr)
+        return;
+    runningCommand_->clock.start();
+    runningCommand_->clockRestarted = true;
+}
+
+void TForm1::TimeCommand(const QObject* control, const QString& text, void (TForm1::*handler)())
+{
+    const CommandTraits traits = TraitsOf(control);
+    const QString name = traits.name != nullptr ? QString::fromLatin1(traits.name) : text;
+    // A command may start another (a dialog's event loop runs); each keeps its own.
+    RunningCommand command;
+    RunningCommand* const outer = std::exchange(runningCommand_, &command);
+    command.clock.start();
+    bool failed = true;
+    RunGuarded([&] {
+        (this->*handler)();
+        failed = false;
+    });
+    runningCommand_ = outer;
+
+    QString message;
+    if (failed)  // the error box has the story; a time would suggest it ran
+        message = QStringLiteral("%1: failed").arg(name);
+    else if (command.outcome == Outcome::NoPicture || (traits.needsPicture && !BeforeImage))
+        message = QStringLiteral("No picture: load one first");
+    else if (traits.startsWithDialog && !command.clockRestarted)
+        message = QStringLiteral("%1: cancelled").arg(name);
+    else if (command.outcome == Outcome::Cancelled)
+        message = QStringLiteral("%1: cancelled after %2 ms").arg(name, Milliseconds(command.clock));
+    else if (command.outcome == Outcome::NothingDone)
+        message = QStringLiteral("%1: nothing done").arg(name);
+    else
+        message = QStringLiteral("%1: %2 ms").arg(name, Milliseconds(command.clock));
+    statusBar()->showMessage(message);
 }
 
 // ---- Region of interest ----------------------------------------------------

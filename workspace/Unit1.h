@@ -460,6 +460,20 @@ public:
     void BindCommand(QAbstractButton* button, void (TForm1::*handler)());
     void BindCommand(QAction* action, void (TForm1::*handler)());
 
+    // What a command tells the status bar. A handler that did not simply run
+    // says so before it returns; outside a command these calls do nothing.
+    enum class Outcome {
+        Ran,          // "Sobel: 3.2 ms" (the default)
+        Cancelled,    // the user stopped the work: "Find Pattern: cancelled after 812.0 ms"
+        NothingDone,  // "Find Pattern: nothing done", no time
+        NoPicture,    // "No picture: load one first", no time
+    };
+    void CommandOutcome(Outcome outcome);
+    // Restarts the command's clock: a handler calls it when its dialog returns,
+    // so that the time shown is the work's alone. Load and Save show a time only
+    // once they have called it; returning before means the dialog was cancelled.
+    void StartCommandClock();
+
     // Creates a control of type T as a child of parent, named name, at (left, top)
     // with the given size (a size of 0 keeps the control's own).
     template <class T>
@@ -488,6 +502,12 @@ protected:
 private:
     void BuildWorkspace();
     void BuildMenu();
-    void TimeCommand(const QString& name, void (TForm1::*handler)());
+    void TimeCommand(const QObject* control, const QString& text, void (TForm1::*handler)());
+    struct RunningCommand {
+        QElapsedTimer clock;
+        Outcome outcome = Outcome::Ran;
+        bool clockRestarted = false;
+    };
+    RunningCommand* runningCommand_ = nullptr;  // the innermost command running
     void ShowPixelUnder(const char* view, const GrayImage& image, int x, int y);
 };

@@ -34,6 +34,7 @@ void TForm1::Load1Click()
     if (!path)
         return;
     LoadFolder = QFileInfo(*path).absolutePath();
+    StartCommandClock();
     LoadPicture(*path);
 }
 
@@ -69,6 +70,7 @@ void TForm1::Save1Click()
     const QString warning = LossySaveWarning(*path);
     if (!warning.isEmpty() && !Dialogs().Confirm(this, warning))
         return;
+    StartCommandClock();
     Image1->SaveToFile(*path);  // the After view as displayed, overlays included
 }
 

@@ -2,10 +2,16 @@
 #include "FakeDialogs.h"
 #include "Unit1.h"
 
+#include <QFileInfo>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QRegularExpression>
+#include <QThread>
 #include <QUrl>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <optional>
 
 namespace {
 
@@ -230,4 +236,196 @@ TEST(TForm1, APictureFileDroppedOnAViewIsLoaded)
     EXPECT_EQ(f.form.ImageWidth(), 7);
     EXPECT_EQ(f.form.BeforeImage[6][4], 60);
     EXPECT_EQ(f.form.windowTitle(), QStringLiteral("dropped.bmp"));
+}
+
+TEST(RegionOfInterest, AFrameDroppedNearTheLowerRightLeavesThePanelsAndTheAfterViewWorking)
+{
+    LoadedForm f(512, 512);
+    TForm1& form = f.form;
+    form.show();  // hit tests and painting as on screen
+    emit form.DetectObject1->aboutToShow();
+    form.DetectObjectSetup1->trigger();
+    form.Image2MouseDown(100, 100);
+    form.Image2MouseUp(400, 400);
+    form.Image2DragDrop(450, 450);
+    // Corners and frame are placed as ever: the frame's bounds reach over Button8.
+    EXPECT_EQ(Corners(form), (QStringList{"450", "450", "750", "750"}));
+    ASSERT_EQ(form.Shape3->geometry(), QRect(16 + 450, 48 + 450, 300, 300));
+    const QRect button(form.Button8->mapTo(form.Client, QPoint(0, 0)), form.Button8->size());
+    ASSERT_TRUE(form.Shape3->geometry().contains(button));
+
+    struct Case {
+        QPoint at;  // in the client area
+        QWidget* expected;
+    };
+    const Case cases[] = {
+        {button.center(), form.Button8},
+        {button.topLeft() + QPoint(3, 3), form.Button8},  // its upper half
+        {QPoint(600, 520), form.Image1},                  // After view under the frame
+        {QPoint(765, 520), form.Image1},                  // under the outline, past the Before view
+        {QPoint(500, 520), form.Image2},                  // inside the outline: draw a new region
+        {QPoint(466, 520), form.Shape3},                  // the outline drags the frame
+        {QPoint(466 + RegionFrame::kGrabWidth - 1, 520), form.Shape3},
+        {QPoint(466 + RegionFrame::kGrabWidth, 520), form.Image2},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(form.Client->childAt(c.at), c.expected)
+            << c.at.x() << "," << c.at.y() << " reaches "
+            << (form.Client->childAt(c.at) ? form.Client->childAt(c.at)->objectName().toStdString()
+                                           : "nothing");
+
+    // Nothing green is painted outside the Before view, and the frame's left
+    // and top sides still show inside it.
+    const QImage shot = form.Client->grab().toImage();
+    int inside = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            if (shot.pixel(x, y) == qRgb(0, 128, 0)) {
+                ASSERT_TRUE(form.Image2->geometry().contains(x, y)) << x << "," << y;
+                ++inside;
+            }
+    EXPECT_EQ(inside, (529 - 466) + (561 - 498) - 1);  // to the view's right and bottom edges
+
+    // A real press and release where the button shows clicks it.
+    int clicks = 0;
+    QObject::connect(form.Button8, &QPushButton::clicked, [&] { ++clicks; });
+    QWidget* target = form.Client->childAt(button.center());
+    ASSERT_EQ(target, form.Button8);  // a press on the frame would start a drag
+    const QPointF local = target->mapFrom(form.Client, button.center());
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent event(type, local, target->mapToGlobal(local), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(target, &event);
+    }
+    EXPECT_EQ(clicks, 1);
+}
+
+namespace {
+
+// File dialogs that keep the user 300 ms before answering.
+struct SlowDialogs : FakeDialogs {
+    static constexpr int kMs = 300;
+    std::optional<QString> OpenPictureFile(QWidget* parent, const QString& preset) override
+    {
+        QThread::msleep(kMs);
+        return FakeDialogs::OpenPictureFile(parent, preset);
+    }
+    std::optional<QString> SavePictureFile(QWidget* parent) override
+    {
+        QThread::msleep(kMs);
+        return FakeDialogs::SavePictureFile(parent);
+    }
+};
+
+// The time of a "<name>: <ms> ms" message, or nothing when the message is not one.
+std::optional<double> ReportedMs(const QString& message, const QString& name)
+{
+    const QRegularExpression timed(QStringLiteral("^%1: (\\d+\\.\\d) ms$")
+                                       .arg(QRegularExpression::escape(name)));
+    const QRegularExpressionMatch match = timed.match(message);
+    if (!match.hasMatch())
+        return std::nullopt;
+    return match.captured(1).toDouble();
+}
+
+}  // namespace
+
+TEST(TimeCommand, NamesTheToolOfEveryRunButtonAndTimesOnlyWithAPicture)
+{
+    struct Case {
+        QMenu* menu;
+        QAction* setup;
+        QPushButton* button;
+        const char* name;
+        bool needsPicture;
+    };
+    for (const bool loaded : {true, false}) {
+        std::optional<LoadedForm> f;
+        std::optional<FakeDialogs> dialogs;
+        std::optional<TForm1> bare;
+        if (loaded) {
+            f.emplace(64, 48);
+        } else {
+            dialogs.emplace();
+            bare.emplace();
+        }
+        TForm1& form = loaded ? f->form : *bare;
+        const std::vector<Case> cases = {
+            {form.Fiter1, form.Sobel1, form.Button1, "Sobel", true},
+            {form.Mophology1, form.Dilation1, form.Button2, "Dilation", true},
+            {form.Brightness1, form.BrightnessSetup1, form.Button4, "Brightness", true},
+            {form.Brightness1, form.BrightnessSetup1, form.Button3, "Brightness Reset", false},
+            {form.Threshold1, form.ThresholdSetup1, form.Button5, "Threshold", true},
+            {form.DetectObject1, form.DetectObjectSetup1, form.Button8, "Detect Object", true},
+            {form.FindEdge1, form.FindEdgeSetup1, form.Button11, "Find Edge", true},
+            {form.EXIT1, nullptr, form.Button6, "Copy After to Before", true},
+            {form.EXIT1, nullptr, form.Button15, "Clear Before", true},
+            {form.EXIT1, nullptr, form.Button16, "Video", false},
+        };
+        for (const Case& c : cases) {
+            emit c.menu->aboutToShow();
+            if (c.setup != nullptr)
+                c.setup->trigger();
+            form.statusBar()->clearMessage();
+            c.button->click();
+            const QString message = form.statusBar()->currentMessage();
+            if (loaded || !c.needsPicture)
+                EXPECT_TRUE(ReportedMs(message, QString::fromLatin1(c.name)))
+                    << c.name << ": " << message.toStdString();
+            else
+                EXPECT_EQ(message.toStdString(), "No picture: load one first") << c.name;
+        }
+    }
+}
+
+TEST(TimeCommand, ACommandThatFailsReportsNoTime)
+{
+    LoadedForm f(64, 48);
+    emit f.form.Fiter1->aboutToShow();
+    f.form.Sobel1->trigger();
+    f.form.Label11->setText(QStringLiteral("abc"));
+    f.form.Button1->click();
+    EXPECT_EQ(f.dialogs.Errors.size(), 1);
+    EXPECT_EQ(f.form.statusBar()->currentMessage().toStdString(), "Sobel: failed");
+}
+
+TEST(TimeCommand, LoadAndSaveLeaveTheDialogOutOfTheirTime)
+{
+    QTemporaryDir dir;
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(qRgb(10, 20, 30));
+    const QString in = dir.filePath(QStringLiteral("in.png"));
+    ASSERT_TRUE(picture.save(in));
+    SlowDialogs dialogs;
+    TForm1 form;
+    struct Case {
+        QAction* action;
+        QStringList* answers;
+        QString answer;
+        QString expected;  // empty: a time of less than the dialog's
+    };
+    const std::vector<Case> cases = {
+        {form.Load1, &dialogs.OpenAnswers, QString(), QStringLiteral("Load: cancelled")},
+        {form.Load1, &dialogs.OpenAnswers, in, QString()},
+        {form.Load1, &dialogs.OpenAnswers, dir.filePath(QStringLiteral("missing.png")),
+         QStringLiteral("Load: failed")},
+        {form.Save1, &dialogs.SaveAnswers, dir.filePath(QStringLiteral("out.png")), QString()},
+        {form.Save1, &dialogs.SaveAnswers, QString(), QStringLiteral("Save: cancelled")},
+    };
+    for (const Case& c : cases) {
+        *c.answers = QStringList{c.answer};
+        form.statusBar()->clearMessage();
+        c.action->trigger();
+        const QString message = form.statusBar()->currentMessage();
+        if (!c.expected.isEmpty()) {
+            EXPECT_EQ(message.toStdString(), c.expected.toStdString()) << c.answer.toStdString();
+            continue;
+        }
+        const std::optional<double> ms = ReportedMs(message, c.action->text());
+        ASSERT_TRUE(ms) << message.toStdString();
+        EXPECT_LT(*ms, SlowDialogs::kMs) << message.toStdString();
+    }
+    EXPECT_EQ(dialogs.Errors.size(), 1);  // the missing file
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("out.png"))));
 }

@@ -118,6 +118,8 @@ TEST(TForm4, SaysVideoIsUnavailableOnceWhenNoDriverConnects)
     EXPECT_EQ(form.ImageHeight(), 240);
     EXPECT_TRUE(SameImage(form.BeforeImage, Filled(320, 240, 0), 320, 240));
     EXPECT_EQ(dialogs.Messages.size(), 1);
+    // The black picture is not passed off as a file or as a camera's frame.
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Camera grab (no video)"));
 }
 
 TEST(TForm4, GrabReplacesA512PictureWith320By240ImagesOfTheFrame)
@@ -130,7 +132,7 @@ TEST(TForm4, GrabReplacesA512PictureWith320By240ImagesOfTheFrame)
     f.form.Label12->setText(QStringLiteral("200"));
     f.form.Label13->setText(QStringLiteral("400"));
     f.form.Label14->setText(QStringLiteral("300"));
-    const QString caption = f.form.windowTitle();
+    ASSERT_EQ(f.form.windowTitle(), QStringLiteral("picture.png"));
 
     f.video.Button1->click();
     ASSERT_TRUE(f.dialogs.Errors.isEmpty()) << f.dialogs.Errors.join(u'\n').toStdString();
@@ -152,10 +154,10 @@ TEST(TForm4, GrabReplacesA512PictureWith320By240ImagesOfTheFrame)
             EXPECT_TRUE(gray) << x << "," << y;
         }
     EXPECT_NE(expected[0][0], expected[0][239]);  // the frame is not flat
-    // Region, caption and the other controls are left as they were.
+    // The title no longer names the file; region and other controls stay as they were.
+    EXPECT_EQ(f.form.windowTitle(), QStringLiteral("Camera grab"));
     EXPECT_EQ(f.form.Label11->text(), QStringLiteral("300"));
     EXPECT_EQ(f.form.Label14->text(), QStringLiteral("300"));
-    EXPECT_EQ(f.form.windowTitle(), caption);
     EXPECT_TRUE(f.form.Button14->isEnabled());
 
     // Later commands work on 320 x 240: the region is clamped to it.
@@ -196,7 +198,7 @@ TEST(TForm4, GrabBeforeAnyPictureMakesTheImagesAndLeavesToolButtonAlone)
     EXPECT_EQ(f.form.ImageWidth(), 320);
     EXPECT_EQ(FirstDifference(f.form.AfterImage, ExpectedGray(PatternDriver::Frame(4)), 320, 240),
               "");
-    EXPECT_EQ(f.form.windowTitle(), QStringLiteral("Form1"));
+    EXPECT_EQ(f.form.windowTitle(), QStringLiteral("Camera grab"));
     EXPECT_FALSE(f.form.Button14->isEnabled());  // only Load enables "Tool Button"
 }
 
