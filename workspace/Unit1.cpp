@@ -333,7 +333,7 @@ void TForm1::BindCommand(QAction* action, void (TForm1::*handler)())
             [this, action, handler] { TimeCommand(action, action->text(), handler); });
 }
 
-void TForm1::CommandOutcome(Outcome outcome)
+void TForm1::CommandOutcome(StatusOutcome outcome)
 {
     if (runningCommand_ != nullptr)
         runningCommand_->outcome = outcome;
@@ -365,13 +365,13 @@ void TForm1::TimeCommand(const QObject* control, const QString& text, void (TFor
     QString message;
     if (failed)  // the error box has the story; a time would suggest it ran
         message = QStringLiteral("%1: failed").arg(name);
-    else if (command.outcome == Outcome::NoPicture || (traits.needsPicture && !BeforeImage))
+    else if (command.outcome == StatusOutcome::NoPicture || (traits.needsPicture && !BeforeImage))
         message = QStringLiteral("No picture: load one first");
     else if (traits.startsWithDialog && !command.clockRestarted)
         message = QStringLiteral("%1: cancelled").arg(name);
-    else if (command.outcome == Outcome::Cancelled)
+    else if (command.outcome == StatusOutcome::Cancelled)
         message = QStringLiteral("%1: cancelled after %2 ms").arg(name, Milliseconds(command.clock));
-    else if (command.outcome == Outcome::NothingDone)
+    else if (command.outcome == StatusOutcome::NothingDone)
         message = QStringLiteral("%1: nothing done").arg(name);
     else
         message = QStringLiteral("%1: %2 ms").arg(name, Milliseconds(command.clock));
@@ -402,11 +402,14 @@ bool TForm1::ShowOutcome(const CommandSettings& settings, const CommandReport& r
         return true;
     case Outcome::Cancelled:
         ShowAfter();
+        CommandOutcome(StatusOutcome::Cancelled);
         return false;
     case Outcome::Refused:
+        CommandOutcome(StatusOutcome::NothingDone);
         Dialogs().ShowMessage(this, QString::fromStdString(report.message));
         return false;
     case Outcome::NoPicture:
+        CommandOutcome(StatusOutcome::NoPicture);
         return false;
     }
     return false;

@@ -462,13 +462,13 @@ public:
 
     // What a command tells the status bar. A handler that did not simply run
     // says so before it returns; outside a command these calls do nothing.
-    enum class Outcome {
+    enum class StatusOutcome {
         Ran,          // "Sobel: 3.2 ms" (the default)
         Cancelled,    // the user stopped the work: "Find Pattern: cancelled after 812.0 ms"
         NothingDone,  // "Find Pattern: nothing done", no time
         NoPicture,    // "No picture: load one first", no time
     };
-    void CommandOutcome(Outcome outcome);
+    void CommandOutcome(StatusOutcome outcome);
     // Restarts the command's clock: a handler calls it when its dialog returns,
     // so that the time shown is the work's alone. Load and Save show a time only
     // once they have called it; returning before means the dialog was cancelled.
@@ -505,7 +505,7 @@ private:
     void TimeCommand(const QObject* control, const QString& text, void (TForm1::*handler)());
     struct RunningCommand {
         QElapsedTimer clock;
-        Outcome outcome = Outcome::Ran;
+        StatusOutcome outcome = StatusOutcome::Ran;
         bool clockRestarted = false;
     };
     RunningCommand* runningCommand_ = nullptr;  // the innermost command running

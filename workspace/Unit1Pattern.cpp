@@ -120,8 +120,10 @@ void TForm1::Button7Click()
 void TForm1::Button10Click()
 {
     const QString path = TemplateFilePath();
-    if (!BeforeImage || !QFileInfo::exists(path))  // silently, as there is nothing to search for
+    if (!BeforeImage || !QFileInfo::exists(path)) {  // silently: there is nothing to search for
+        CommandOutcome(BeforeImage ? StatusOutcome::NothingDone : StatusOutcome::NoPicture);
         return;
+    }
     const QImage picture = ReadPictureFile(path);
     const PatternStep step{{ScrollBar6->value()},
                            std::make_shared<const SizedImage>(SizedImage{
