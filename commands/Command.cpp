@@ -9,6 +9,8 @@ template <class... F>
 struct Overloaded : F... {
     using F::operator()...;
 };
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
 
 bool SamePixels(const SizedImage& a, const SizedImage& b)
 {

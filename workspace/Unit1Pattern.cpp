@@ -96,8 +96,10 @@ void TForm1::Button9Click()
 {
     const TemplateResult r = RunCreateTemplate(BeforeImage, ImageWidth(), ImageHeight(),
                                                ReadCorners());
-    if (r.outcome == Outcome::Refused)
+    if (r.outcome == Outcome::Refused) {
+        CommandOutcome(StatusOutcome::NothingDone);
         Dialogs().ShowMessage(this, QString::fromStdString(r.message));
+    }
     if (!r.Ran())
         return;
     WritePictureFile(PictureOfRegion(r.templ.pixels, {0, 0, r.templ.width, r.templ.height}),

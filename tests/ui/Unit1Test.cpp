@@ -249,7 +249,7 @@ TEST(RegionOfInterest, AFrameDroppedNearTheLowerRightLeavesThePanelsAndTheAfterV
     form.Image2MouseUp(400, 400);
     form.Image2DragDrop(450, 450);
     // Corners and frame are placed as ever: the frame's bounds reach over Button8.
-    EXPECT_EQ(Corners(form), (QStringList{"450", "450", "750", "750"}));
+    EXPECT_EQ(CornerTexts(form), (QStringList{"450", "450", "750", "750"}));
     ASSERT_EQ(form.Shape3->geometry(), QRect(16 + 450, 48 + 450, 300, 300));
     const QRect button(form.Button8->mapTo(form.Client, QPoint(0, 0)), form.Button8->size());
     ASSERT_TRUE(form.Shape3->geometry().contains(button));
@@ -311,10 +311,10 @@ struct SlowDialogs : FakeDialogs {
         QThread::msleep(kMs);
         return FakeDialogs::OpenPictureFile(parent, preset);
     }
-    std::optional<QString> SavePictureFile(QWidget* parent) override
+    std::optional<QString> SavePictureFile(QWidget* parent, const QString& folder) override
     {
         QThread::msleep(kMs);
-        return FakeDialogs::SavePictureFile(parent);
+        return FakeDialogs::SavePictureFile(parent, folder);
     }
 };
 
