@@ -1,25 +1,29 @@
 // commands/CircularCommand.cpp
 #include "CircularCommand.h"
 
-#include "Find_circular_edge.h"
+#include <algorithm>
 
 CircularResult RunFindCircular(const GrayImage& before, GrayImage& after, int width, int height,
-                               const CircularSettings& settings)
+                               const CircularSettings& settings, CircularWork* work)
 {
     if (!HasPicture(before, after, width, height))
         return NotRun<CircularResult>(Outcome::NoPicture);
     CircularResult result;
     CopyGrayImage(before, after, width, height);
     const CircularSettings& s = settings;
-    result.votes = FindCircularEdge(after, static_cast<std::uint8_t>(s.strength), s.gap,
+    CircularWork& w = work != nullptr ? *work : ProcessCircularWork();
+    result.votes = FindCircularEdge(w, after, static_cast<std::uint8_t>(s.strength), s.gap,
                                     s.direction, s.startAngle, s.endAngle, s.cx, s.cy,
                                     s.insideRadius, s.outsideRadius, width, height);
     result.ok = result.votes != 0;
     if (result.ok) {
-        const CircleVote winner = ChosenCircle();
-        result.centreX = winner.centreX;
-        result.centreY = winner.centreY;
-        result.radius = winner.radius;
+        result.centreX = w.chosen.centreX;
+        result.centreY = w.chosen.centreY;
+        result.radius = w.chosen.radius;
     }
+    result.spokes = static_cast<int>(w.spokes.size());
+    result.hits = static_cast<int>(
+        std::count_if(w.hits.begin(), w.hits.end(), [](const SpokeHit& h) { return h.found == 1; }));
+    result.circles = w.DistinctCircles();
     return result;
 }

@@ -49,7 +49,8 @@ std::string_view CommandName(const CommandSettings& settings)
 }
 
 CommandResult RunCommand(const GrayImage& before, GrayImage& after, int width, int height,
-                         const CommandSettings& settings, const SearchProgress& progress)
+                         const CommandSettings& settings, const SearchProgress& progress,
+                         CommandWork* work)
 {
     return std::visit(
         Overloaded{
@@ -66,21 +67,23 @@ CommandResult RunCommand(const GrayImage& before, GrayImage& after, int width, i
                 return RunThreshold(before, after, width, height, s);
             },
             [&](const DetectSettings& s) -> CommandResult {
-                return RunDetect(before, after, width, height, s);
+                return RunDetect(before, after, width, height, s, work ? &work->detect : nullptr);
             },
             [&](const PatternStep& s) -> CommandResult {
                 static const SizedImage kNoTemplate;
                 return RunFindPattern(before, after, width, height, s.templ ? *s.templ : kNoTemplate,
-                                      s.settings, progress);
+                                      s.settings, progress, work ? &work->pattern : nullptr);
             },
             [&](const EdgeSettings& s) -> CommandResult {
-                return RunFindEdge(before, after, width, height, s);
+                return RunFindEdge(before, after, width, height, s, work ? &work->edge : nullptr);
             },
             [&](const StraightSettings& s) -> CommandResult {
-                return RunFindStraight(before, after, width, height, s);
+                return RunFindStraight(before, after, width, height, s,
+                                       work ? &work->straight : nullptr);
             },
             [&](const CircularSettings& s) -> CommandResult {
-                return RunFindCircular(before, after, width, height, s);
+                return RunFindCircular(before, after, width, height, s,
+                                       work ? &work->circular : nullptr);
             }},
         settings);
 }

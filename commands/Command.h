@@ -31,14 +31,33 @@ using CommandResult =
     std::variant<FilterResult, MorphologyResult, BrightnessResult, ThresholdResult, DetectResult,
                  PatternResult, EdgeResult, StraightResult, CircularResult>;
 
+// The working tables of every tool, for a caller that runs commands on several
+// threads at once: each thread hands in its own, and the results are those of
+// one command after another. trace, when set, takes the diagnostic lines of
+// the pattern search and the straight-edge fit (null: the process-wide sink).
+struct CommandWork {
+    explicit CommandWork(const TraceSink* trace = nullptr)
+    {
+        pattern.trace = trace;
+        straight.trace = trace;
+    }
+    EdgeWork edge;
+    StraightWork straight;
+    CircularWork circular;
+    DetectWork detect;
+    PatternWork pattern;
+};
+
 // The command's name as recipes write it: "filter", "morphology", "brightness",
 // "threshold", "detect", "pattern", "edge", "straight", "circular".
 std::string_view CommandName(const CommandSettings& settings);
 
 // Runs the command the settings name on the workspace. The result holds the
-// alternative that matches the settings.
+// alternative that matches the settings. Without work the tools use their
+// process-wide tables, as the window does.
 CommandResult RunCommand(const GrayImage& before, GrayImage& after, int width, int height,
-                         const CommandSettings& settings, const SearchProgress& progress = {});
+                         const CommandSettings& settings, const SearchProgress& progress = {},
+                         CommandWork* work = nullptr);
 
 // The report part of any result.
 const CommandReport& ReportOf(const CommandResult& result);

@@ -32,7 +32,7 @@ std::string Refusal(TemplateFit fit, int tw, int th)
 
 PatternResult RunFindPattern(const GrayImage& before, GrayImage& after, int width, int height,
                              const SizedImage& templ, const PatternSettings& settings,
-                             const SearchProgress& progress)
+                             const SearchProgress& progress, PatternWork* work)
 {
     if (!HasPicture(before, after, width, height))
         return NotRun<PatternResult>(Outcome::NoPicture);
@@ -45,7 +45,8 @@ PatternResult RunFindPattern(const GrayImage& before, GrayImage& after, int widt
 
     CopyGrayImage(before, after, width, height);
     FloatImage results;
-    const int n = MatchPattern(after, templ.pixels, results, 0, 0, tw, th, angle, width, height,
+    PatternWork& w = work != nullptr ? *work : ProcessPatternWork();
+    const int n = MatchPattern(w, after, templ.pixels, results, 0, 0, tw, th, angle, width, height,
                                progress);
     if (n < 0) {  // cancelled: no outline stays
         CopyGrayImage(before, after, width, height);

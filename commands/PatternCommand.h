@@ -24,9 +24,10 @@ struct PatternResult : CommandReport {
 // candidate scoring above 0.9; the region of interest plays no part. A template
 // the search cannot use is refused with the reason and changes nothing. A
 // search cancelled through progress leaves After a plain copy of Before.
+// work holds the search's state; without one, the process-wide state is used.
 PatternResult RunFindPattern(const GrayImage& before, GrayImage& after, int width, int height,
                              const SizedImage& templ, const PatternSettings& settings,
-                             const SearchProgress& progress = {});
+                             const SearchProgress& progress = {}, PatternWork* work = nullptr);
 
 // The pixels [X1, X2) x [Y1, Y2) of Before, the corners ordered and cut to the
 // image: the template Create Template writes. Refused when the region covers

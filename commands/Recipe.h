@@ -47,8 +47,9 @@ struct RecipeRun {
 // Runs the steps in order on a copy of before. A step that does not run (a
 // refusal, a cancelled search) stops the run with RecipeError naming the step
 // and its reason; the caller's images are never touched.
+// work: the tools' tables for a run on its own thread (see CommandWork).
 RecipeRun RunRecipe(const Recipe& recipe, const GrayImage& before, int width, int height,
-                    const SearchProgress& progress = {});
+                    const SearchProgress& progress = {}, CommandWork* work = nullptr);
 
 // Base64 with '=' padding, as a recipe carries a template's gray bytes.
 std::string EncodeBase64(const std::vector<std::uint8_t>& bytes);

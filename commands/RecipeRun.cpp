@@ -23,7 +23,7 @@ std::string Reason(const CommandReport& report)
 }  // namespace
 
 RecipeRun RunRecipe(const Recipe& recipe, const GrayImage& before, int width, int height,
-                    const SearchProgress& progress)
+                    const SearchProgress& progress, CommandWork* work)
 {
     RecipeRun run;
     if (HasPicture(before, before, width, height)) {
@@ -38,7 +38,7 @@ RecipeRun RunRecipe(const Recipe& recipe, const GrayImage& before, int width, in
     for (std::size_t i = 0; i < recipe.steps.size(); ++i) {
         const RecipeStep& step = recipe.steps[i];
         CommandResult result =
-            RunCommand(run.before, run.after, width, height, step.command, progress);
+            RunCommand(run.before, run.after, width, height, step.command, progress, work);
         if (const CommandReport& report = ReportOf(result); !report.Ran())
             throw RecipeError("step " + std::to_string(i + 1) + " (" +
                               std::string(CommandName(step.command)) + "): " + Reason(report));

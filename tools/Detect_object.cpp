@@ -93,6 +93,8 @@ void CutToImage(int& X1, int& Y1, int& X2, int& Y2, int width, int height)
 
 }  // namespace
 
+DetectWork& ProcessDetectWork() { return Shared(); }
+
 int DetectObjects(GrayImage& image, IntImage& labels, ObjectTable& objects, int mode, int t,
                   int X1, int Y1, int X2, int Y2, int width, int height)
 {

@@ -68,6 +68,8 @@ struct DetectWork {
     int LabelCount() const { return count; }
     std::span<const LabelRecord> LabelTable() const;
 };
+// The table of every call that hands in no work of its own.
+DetectWork& ProcessDetectWork();
 
 // A row of the object table: the box corners, inclusive, and the pixel count.
 struct DetectedObject {

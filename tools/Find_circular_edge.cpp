@@ -37,6 +37,8 @@ bool FitsInt(i64 v) { return v >= INT_MIN && v <= INT_MAX; }
 
 }  // namespace
 
+CircularWork& ProcessCircularWork() { return SharedWork(); }
+
 CircularWork::CircularWork() : accumulator(std::make_unique<circular_edge::VoteTable>()) {}
 CircularWork::~CircularWork() = default;
 CircularWork::CircularWork(CircularWork&&) noexcept = default;

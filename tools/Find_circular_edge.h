@@ -63,6 +63,8 @@ struct CircularWork {
     const std::vector<CircleVote>& Votes() const;
     std::size_t DistinctCircles() const { return Votes().size(); }
 };
+// The tables of every call that hands in no work of its own.
+CircularWork& ProcessCircularWork();
 
 // Runs the whole tool on image (a fresh copy of the Before image) and draws into
 // it: the hits (radius-2 circles, gray 255) and the spokes (gray 128) in spoke

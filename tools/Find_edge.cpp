@@ -28,6 +28,8 @@ bool Accepts(int polarityFilter, int polarity)
 
 }  // namespace
 
+EdgeWork& ProcessEdgeWork() { return SharedWork(); }
+
 LineWalker::LineWalker(int x1, int y1, int x2, int y2, int width, int height)
 {
     // Visit t (0 <= t < L) lies at major = M0 + sM·t and minor = m0 + sm·k(t) with

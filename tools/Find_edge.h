@@ -62,6 +62,8 @@ struct EdgeWork {
     std::vector<EdgeMark> marks;      // the circles of the last FindEdgesOnLine, in drawing order
     int count = 0;                    // what the last FindEdgesOnLine returned
 };
+// The tables of every call that hands in no work of its own.
+EdgeWork& ProcessEdgeWork();
 
 // The first sample of the line whose step from the previous sample reaches the
 // threshold, in (x, y); false when there is none. The search stops there.

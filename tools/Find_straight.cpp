@@ -62,31 +62,6 @@ void FirstAtLeastTwoAbove(const std::vector<i64>& value, std::vector<std::size_t
     }
 }
 
-// LineThroughPoints of the image unit, arithmetic and lines alike, with the
-// lines written to trace instead of standard output.
-void TracedLineThroughPoints(int x1, int y1, int x2, int y2, float& a, float& b,
-                             const TraceSink* trace)
-{
-    const float fx1 = static_cast<float>(x1), fy1 = static_cast<float>(y1);
-    const float fx2 = static_cast<float>(x2), fy2 = static_cast<float>(y2);
-    const float det = fx1 - fx2;
-    float slope, intercept;
-    if (det == 0.0f) {  // vertical: the slope 10000 is the marker, b the column
-        slope = 10000.0f;
-        intercept = fx1;
-    } else {
-        slope = (fy1 - fy2) / det;
-        const float p = fx1 * fy2;  // each product rounded to single precision on its own
-        const float q = fx2 * fy1;
-        intercept = (p - q) / det;
-    }
-    TraceLine(trace, "#############\n");
-    TraceLine(trace, "x1 = %d y1 = %d x2 = %d y2 = %d\n", x1, y1, x2, y2);
-    TraceLine(trace, "a = %f b = %f\n", static_cast<double>(slope), static_cast<double>(intercept));
-    a = slope;
-    b = intercept;
-}
-
 bool Fit(std::span<const ScanHit> scan, const TraceSink* trace, StepRun& chosen, float& a,
          float& b)
 {
@@ -101,11 +76,13 @@ bool Fit(std::span<const ScanHit> scan, const TraceSink* trace, StepRun& chosen,
     }
     chosen = runs[best];
     TraceLine(trace, "### A= %d B = %d COUNT = %d \n", chosen.a, chosen.b, chosen.count);
-    TracedLineThroughPoints(chosen.firstX, chosen.firstY, chosen.lastX, chosen.lastY, a, b, trace);
+    LineThroughPoints(chosen.firstX, chosen.firstY, chosen.lastX, chosen.lastY, a, b, trace);
     return true;
 }
 
 }  // namespace
+
+StraightWork& ProcessStraightWork() { return SharedWork(); }
 
 std::int64_t SampleScanProfile(const GrayImage& image, int x1, int y1, int x2, int y2, int width,
                                int height)

@@ -48,6 +48,8 @@ struct StraightWork {
     StepRun run{};                    // the chosen run: its first and last point and count
     const TraceSink* trace = nullptr;  // where the fit's lines go; null: the process-wide sink
 };
+// The tables of every call that hands in no work of its own.
+StraightWork& ProcessStraightWork();
 
 // Runs the whole tool on image (a fresh copy of the Before image) and draws into
 // it: every scan line in gray 200, a radius-5 circle at its end and at its hit,

@@ -64,6 +64,8 @@ struct PatternWork {
     FineStageCounts counts;             // of the last fine stage
     const TraceSink* trace = nullptr;   // where the score lines go; null: the process-wide sink
 };
+// The state of every call that hands in no work of its own.
+PatternWork& ProcessPatternWork();
 
 // Called on the searching thread now and then with the share of the fine
 // stage done (0 to 1); returning false cancels the search.

@@ -14,6 +14,8 @@ PatternWork& Shared()
 
 }  // namespace
 
+PatternWork& ProcessPatternWork() { return Shared(); }
+
 int MatchPattern(GrayImage& I, const GrayImage& T, FloatImage& results, int x1, int y1, int x2,
                  int y2, float angle, int W, int H, const SearchProgress& progress)
 {

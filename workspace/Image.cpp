@@ -1,5 +1,6 @@
 // workspace/Image.cpp
 #include "Image.h"
+#include "Trace.h"
 
 #include <algorithm>
 #include <climits>
@@ -95,7 +96,7 @@ void SortAscending(double* a, int count)
     }
 }
 
-void LineThroughPoints(int x1, int y1, int x2, int y2, float& a, float& b)
+void LineThroughPoints(int x1, int y1, int x2, int y2, float& a, float& b, const TraceSink* trace)
 {
     const float fx1 = static_cast<float>(x1), fy1 = static_cast<float>(y1);
     const float fx2 = static_cast<float>(x2), fy2 = static_cast<float>(y2);
@@ -110,9 +111,9 @@ void LineThroughPoints(int x1, int y1, int x2, int y2, float& a, float& b)
         const float q = fx2 * fy1;
         intercept = (p - q) / det;
     }
-    std::printf("#############\n");
-    std::printf("x1 = %d y1 = %d x2 = %d y2 = %d\n", x1, y1, x2, y2);
-    std::printf("a = %f b = %f\n", static_cast<double>(slope), static_cast<double>(intercept));
+    TraceLine(trace, "#############\n");
+    TraceLine(trace, "x1 = %d y1 = %d x2 = %d y2 = %d\n", x1, y1, x2, y2);
+    TraceLine(trace, "a = %f b = %f\n", static_cast<double>(slope), static_cast<double>(intercept));
     a = slope;
     b = intercept;
 }

@@ -1,5 +1,7 @@
 // workspace/Image.h
 #pragma once
+
+class TraceSink;
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -114,8 +116,10 @@ void FreeIntMatrix(IntMatrix& matrix, int columns, int rows);
 void SortAscending(double* a, int count);
 
 // y = a·x + b through two points, in single precision. A vertical line gives
-// a = 10000 and b = its x position. Writes a three-line trace to standard output.
-void LineThroughPoints(int x1, int y1, int x2, int y2, float& a, float& b);
+// a = 10000 and b = its x position. Writes a three-line trace to trace, or to
+// the process-wide trace sink (standard output unless set) when it is null.
+void LineThroughPoints(int x1, int y1, int x2, int y2, float& a, float& b,
+                       const TraceSink* trace = nullptr);
 
 // Determinant of a 3 x 3 matrix in 32-bit arithmetic that wraps on overflow.
 std::int32_t Determinant3(const IntMatrix& m);

@@ -400,7 +400,7 @@ public:
 
     // ---- The workspace's one door, undo and recipes (Unit1History.cpp) -------
     // What changed the workspace: a command changes After; the others change Before.
-    enum class WorkspaceChange { Command, Load, Grab, CopyAfterToBefore, Recipe };
+    enum class WorkspaceChange { Command, Load, Grab, CopyAfterToBefore, ClearBefore, Recipe };
     struct HistoryEntry {
         WorkspaceChange kind = WorkspaceChange::Command;
         QString label;  // "Undo <label>"
@@ -409,7 +409,7 @@ public:
         std::optional<CommandSettings> command;
         std::shared_ptr<const Recipe> recipe;  // Recipe entries
         QImage picture;     // Load and Grab: the picture the views showed
-        GrayImage before;   // every entry but a Command: the Before image it left
+        GrayImage before;   // Load, Grab, CopyAfterToBefore, Recipe: the Before image it left
         int width = 0, height = 0;
         Corners region;     // the region of interest when the entry was made
         QString title;      // the window's title after it
@@ -424,6 +424,7 @@ public:
     void ReplaceWorkspace(WorkspaceChange change, QImage picture, GrayImage before, int width,
                           int height, const QString& title);
     void CopyAfterToBefore();  // "Copy After to Before", recorded for undo
+    void ClearBefore();        // "Clear Before", recorded for undo
     void RecordCommand(const CommandSettings& settings);
     void Record(HistoryEntry entry);
     void RestoreHistory(int position);

@@ -85,8 +85,4 @@ void TForm1::Exit2Click()
 
 void TForm1::Button6Click() { CopyAfterToBefore(); }
 
-void TForm1::Button15Click()
-{
-    if (BeforeImage)
-        ShowBefore();
-}
+void TForm1::Button15Click() { ClearBefore(); }

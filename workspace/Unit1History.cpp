@@ -22,6 +22,13 @@ namespace {
 
 constexpr Corners kStartRegion{0, 0, 100, 100};
 
+// The entries that keep the Before image they left; the state after any entry
+// is made again from the last of these before it.
+bool KeepsBefore(TForm1::WorkspaceChange kind)
+{
+    return kind != TForm1::WorkspaceChange::Command && kind != TForm1::WorkspaceChange::ClearBefore;
+}
+
 std::size_t PictureBytes(const QImage& picture)
 {
     return picture.isNull() ? 0 : static_cast<std::size_t>(picture.sizeInBytes());
@@ -127,6 +134,23 @@ void TForm1::CopyAfterToBefore()
     Record(std::move(entry));
 }
 
+// "Clear Before" shows the Before image as the tools see it, in gray, in place
+// of the picture it was loaded from (and of any mark on the view).
+void TForm1::ClearBefore()
+{
+    if (!BeforeImage)
+        return;
+    ShowBefore();
+    HistoryEntry entry;
+    entry.kind = WorkspaceChange::ClearBefore;
+    entry.label = QStringLiteral("Clear Before");
+    entry.width = ImageWidth();
+    entry.height = ImageHeight();
+    entry.title = windowTitle();
+    entry.region = CornersAsShown();
+    Record(std::move(entry));
+}
+
 // ---- The history -----------------------------------------------------------
 
 void TForm1::Record(HistoryEntry entry)
@@ -136,9 +160,8 @@ void TForm1::Record(HistoryEntry entry)
     // Over the limit, the oldest entries go, down to an entry that changed
     // Before: the states after it can still be made again.
     while (HistoryBytes() > HistoryLimitBytes && History.size() > 1) {
-        auto next = std::find_if(History.begin() + 1, History.end(), [](const HistoryEntry& e) {
-            return e.kind != WorkspaceChange::Command;
-        });
+        auto next = std::find_if(History.begin() + 1, History.end(),
+                                 [](const HistoryEntry& e) { return KeepsBefore(e.kind); });
         if (next == History.end() || next == History.end() - 1)
             break;  // the latest picture stays, whatever it costs
         History.erase(History.begin(), next);
@@ -203,7 +226,7 @@ QImage TForm1::AfterPictureAt(int position) const
         const HistoryEntry& e = History[static_cast<std::size_t>(i)];
         if (e.kind == WorkspaceChange::Command || e.kind == WorkspaceChange::Recipe)
             return {};
-        if (e.kind != WorkspaceChange::CopyAfterToBefore)
+        if (e.kind == WorkspaceChange::Load || e.kind == WorkspaceChange::Grab)
             return e.picture;
     }
     return {};
@@ -212,7 +235,7 @@ QImage TForm1::AfterPictureAt(int position) const
 void TForm1::RestoreHistory(int position)
 {
     int keyframe = position - 1;
-    while (keyframe >= 0 && History[static_cast<std::size_t>(keyframe)].kind == WorkspaceChange::Command)
+    while (keyframe >= 0 && !KeepsBefore(History[static_cast<std::size_t>(keyframe)].kind))
         --keyframe;
     const Corners region = position > 0 ? History[static_cast<std::size_t>(position - 1)].region
                                         : kStartRegion;
@@ -231,14 +254,20 @@ void TForm1::RestoreHistory(int position)
             throw PictureError("Not enough memory to undo");
         // The last command since the keyframe made the After image; a recipe
         // keeps its own last command.
-        const HistoryEntry* made = position - 1 > keyframe ? &History[static_cast<std::size_t>(position - 1)]
-                                   : key.command ? &key : nullptr;
+        const HistoryEntry* made = key.command ? &key : nullptr;
+        bool cleared = false;  // "Clear Before" showed the Before image in gray
+        for (int i = keyframe + 1; i < position; ++i) {
+            const HistoryEntry& e = History[static_cast<std::size_t>(i)];
+            if (e.kind == WorkspaceChange::Command)
+                made = &e;
+            cleared = cleared || e.kind == WorkspaceChange::ClearBefore;
+        }
         if (made != nullptr)
             RunCommand(before, after, width, height, *made->command);
         BeforeImage = std::move(before);
         AfterImage = std::move(after);
         setWindowTitle(key.title);
-        if (key.kind == WorkspaceChange::Load)
+        if (key.kind == WorkspaceChange::Load && !cleared)
             Image2->SetPicture(key.picture);
         else
             Image2->SetPicture(PictureFromGray(BeforeImage, width, height));
@@ -272,8 +301,8 @@ Recipe TForm1::RecipeFromHistory() const
             recipe.steps.push_back({*e.command, false});
         else if (e.kind == WorkspaceChange::Recipe)
             recipe.steps.insert(recipe.steps.end(), e.recipe->steps.begin(), e.recipe->steps.end());
-        else if (!recipe.steps.empty())  // a copy with no command before it changes nothing
-            recipe.steps.back().copyAfterToBefore = true;
+        else if (e.kind == WorkspaceChange::CopyAfterToBefore && !recipe.steps.empty())
+            recipe.steps.back().copyAfterToBefore = true;  // a copy with no command before it changes nothing
     }
     return recipe;
 }

@@ -70,6 +70,7 @@ std::vector<std::function<void(Bench&)>> MixedSession()
         [](Bench& b) { b.Region(10, 10, 500, 470), b.form.Button8Click(); },
         [](Bench& b) { b.form.ChooseMorphology(kOpening), b.form.Button2Click(); },
         [](Bench& b) { b.form.LoadPicture(kGauge); },
+        [](Bench& b) { b.form.Button15Click(); },  // Clear Before: the view turns gray
         [](Bench& b) { b.Region(250, 240, 260, 250), b.form.Button13Click(); },
         [](Bench& b) { b.form.Button6Click(); },
         [](Bench& b) { b.form.ScrollBar1->setValue(90), b.form.Button4Click(); },
