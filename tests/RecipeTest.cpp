@@ -388,8 +388,9 @@ bool SameResult(const CommandResult& a, const CommandResult& b)
                        x.objects == y.objects;
             else if constexpr (std::is_same_v<R, PatternResult>)  // floats compared bit for bit
                 return x.rows.size() == y.rows.size() &&
-                       std::memcmp(x.rows.data(), y.rows.data(),
-                                   x.rows.size() * sizeof(MatchRow)) == 0;
+                       (x.rows.empty() ||  // memcmp must not see the null data() of no rows
+                        std::memcmp(x.rows.data(), y.rows.data(),
+                                    x.rows.size() * sizeof(MatchRow)) == 0);
             else if constexpr (std::is_same_v<R, EdgeResult>)
                 return x.count == y.count;
             else if constexpr (std::is_same_v<R, CircularResult>)
