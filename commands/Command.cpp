@@ -48,6 +48,21 @@ std::string_view CommandName(const CommandSettings& settings)
         settings);
 }
 
+std::string CommandTitle(const CommandSettings& settings)
+{
+    return std::visit(
+        Overloaded{[](const FilterSettings& s) { return std::string(FilterCaption(s.kind)); },
+                   [](const MorphologySettings& s) { return std::string(MorphologyCaption(s.kind)); },
+                   [](const BrightnessSettings&) { return std::string("Brightness"); },
+                   [](const ThresholdSettings&) { return std::string("Threshold"); },
+                   [](const DetectSettings&) { return std::string("Detect Object"); },
+                   [](const PatternStep&) { return std::string("Find Pattern"); },
+                   [](const EdgeSettings&) { return std::string("Find Edge"); },
+                   [](const StraightSettings&) { return std::string("Find Straight"); },
+                   [](const CircularSettings&) { return std::string("Find Circular"); }},
+        settings);
+}
+
 CommandResult RunCommand(const GrayImage& before, GrayImage& after, int width, int height,
                          const CommandSettings& settings, const SearchProgress& progress,
                          CommandWork* work)

@@ -12,6 +12,7 @@
 #include "ThresholdCommand.h"
 
 #include <memory>
+#include <string>
 #include <string_view>
 #include <variant>
 
@@ -51,6 +52,10 @@ struct CommandWork {
 // The command's name as recipes write it: "filter", "morphology", "brightness",
 // "threshold", "detect", "pattern", "edge", "straight", "circular".
 std::string_view CommandName(const CommandSettings& settings);
+
+// What the user calls the command: the filter or operator chosen ("Sobel",
+// "Proper Opening"), else the tool ("Threshold", "Detect Object", "Find Edge").
+std::string CommandTitle(const CommandSettings& settings);
 
 // Runs the command the settings name on the workspace. The result holds the
 // alternative that matches the settings. Without work the tools use their

@@ -24,16 +24,17 @@ win=$(xdotool search --sync --name '^Form1' | head -1)
 xdotool windowmove "$win" 0 0 windowfocus --sync "$win"
 xdotool key ctrl+l
 sleep 1.5
-xdotool key Return          # the open dialog is preset to samples/parts.png
+xdotool type parts.png      # the open dialog starts in samples/ with nothing chosen
+xdotool key Return
 sleep 1
 # Drag a region around the row of washers on the Before view (the view's corner is
 # at 16, 48 below the menu bar of 18 pixels): picture (20, 290) to (500, 365).
 xdotool mousemove 36 356 mousedown 1 mousemove 200 400 mousemove 516 431 mouseup 1
 sleep 0.3
 # Detect Object > Detect Object Setup, AUTO threshold, Detect Start.
-xdotool mousemove 337 10 click 1
+xdotool mousemove 374 8 click 1
 sleep 0.5
-xdotool mousemove 380 30 click 1
+xdotool mousemove 420 28 click 1
 sleep 0.3
 xdotool mousemove 170 786 click 1
 sleep 0.3

@@ -427,7 +427,8 @@ public:
     void ClearBefore();        // "Clear Before", recorded for undo
     void RecordCommand(const CommandSettings& settings);
     void Record(HistoryEntry entry);
-    void RestoreHistory(int position);
+    // The state after the first position entries, with the region given.
+    void RestoreHistory(int position, const Corners& region);
     QImage AfterPictureAt(int position) const;
     void UpdateUndoActions();
     QMenu* Edit1Menu = nullptr;  // "Edit"

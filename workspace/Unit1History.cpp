@@ -20,8 +20,6 @@
 
 namespace {
 
-constexpr Corners kStartRegion{0, 0, 100, 100};
-
 // The entries that keep the Before image they left; the state after any entry
 // is made again from the last of these before it.
 bool KeepsBefore(TForm1::WorkspaceChange kind)
@@ -174,8 +172,7 @@ void TForm1::RecordCommand(const CommandSettings& settings)
 {
     HistoryEntry entry;
     entry.kind = WorkspaceChange::Command;
-    entry.label = QString::fromLatin1(CommandName(settings).data(),
-                                      static_cast<int>(CommandName(settings).size()));
+    entry.label = QString::fromStdString(CommandTitle(settings));
     entry.command = settings;
     entry.width = ImageWidth();
     entry.height = ImageHeight();
@@ -207,14 +204,18 @@ void TForm1::UpdateUndoActions()
 
 void TForm1::Undo1Click()
 {
+    // The region stays the one the undone change was made with: commands do
+    // not move it, so it is also the region of the state before.
     if (HistoryPosition > 0)
-        RestoreHistory(HistoryPosition - 1);
+        RestoreHistory(HistoryPosition - 1,
+                       History[static_cast<std::size_t>(HistoryPosition - 1)].region);
 }
 
 void TForm1::Redo1Click()
 {
     if (HistoryPosition < static_cast<int>(History.size()))
-        RestoreHistory(HistoryPosition + 1);
+        RestoreHistory(HistoryPosition + 1,
+                       History[static_cast<std::size_t>(HistoryPosition)].region);
 }
 
 // The After view of the state after the first `position` entries, when it
@@ -232,13 +233,11 @@ QImage TForm1::AfterPictureAt(int position) const
     return {};
 }
 
-void TForm1::RestoreHistory(int position)
+void TForm1::RestoreHistory(int position, const Corners& region)
 {
     int keyframe = position - 1;
     while (keyframe >= 0 && !KeepsBefore(History[static_cast<std::size_t>(keyframe)].kind))
         --keyframe;
-    const Corners region = position > 0 ? History[static_cast<std::size_t>(position - 1)].region
-                                        : kStartRegion;
     if (keyframe < 0) {  // back before the first picture
         BeforeImage = {};
         AfterImage = {};

@@ -17,12 +17,18 @@
 
 namespace {
 
-// Everything undo must bring back.
+// Everything undo must bring back, and the region apart: undo keeps the region
+// the undone change was made with.
 struct State {
     std::vector<std::vector<int>> before, after;
     QImage beforeView, afterView;
-    QString title, X1, Y1, X2, Y2;
-    bool operator==(const State&) const = default;
+    QString title;
+    QStringList region;
+    bool operator==(const State& other) const
+    {
+        return before == other.before && after == other.after && beforeView == other.beforeView &&
+               afterView == other.afterView && title == other.title;
+    }
 };
 
 State StateOf(const TForm1& form)
@@ -32,8 +38,8 @@ State StateOf(const TForm1& form)
             form.AfterImage ? ToRows(form.AfterImage, w, h) : std::vector<std::vector<int>>{},
             form.Image2->Picture().convertToFormat(QImage::Format_RGB32),
             form.Image1->Picture().convertToFormat(QImage::Format_RGB32),
-            form.windowTitle(), form.Label11->text(), form.Label12->text(), form.Label13->text(),
-            form.Label14->text()};
+            form.windowTitle(),
+            {form.Label11->text(), form.Label12->text(), form.Label13->text(), form.Label14->text()}};
 }
 
 struct Bench {
@@ -91,11 +97,13 @@ TEST(History, UndoAndRedoOverAMixedSessionRestoreEveryStateExactly)
     for (int i = static_cast<int>(states.size()) - 2; i >= 0; --i) {
         b.form.Undo1->trigger();
         ASSERT_TRUE(StateOf(b.form) == states[static_cast<std::size_t>(i)]) << "undo to " << i;
+        EXPECT_EQ(StateOf(b.form).region, states[static_cast<std::size_t>(i) + 1].region) << i;
     }
     EXPECT_FALSE(b.form.Undo1->isEnabled());
     for (std::size_t i = 1; i < states.size(); ++i) {
         b.form.Redo1->trigger();
         ASSERT_TRUE(StateOf(b.form) == states[i]) << "redo to " << i;
+        EXPECT_EQ(StateOf(b.form).region, states[i].region) << i;
     }
     EXPECT_FALSE(b.form.Redo1->isEnabled());
     // A new change after some undos drops what could be redone.
