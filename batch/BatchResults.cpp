@@ -1,0 +1,194 @@
+// batch/BatchResults.cpp
+#include "BatchResults.h"
+
+#include <cmath>
+#include <cstdio>
+#include <string_view>
+#include <type_traits>
+
+namespace {
+
+// Nine significant digits read back to the same float, bit for bit.
+std::string FloatText(float v)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(v));
+    return text;
+}
+
+// A field as named, with its CSV text and its JSON text.
+struct Field {
+    const char* name;
+    std::string csv, json;
+};
+
+template <class T>
+Field Number(const char* name, T v)
+{
+    std::string text;
+    if constexpr (std::is_floating_point_v<T>)
+        text = FloatText(v);
+    else
+        text = std::to_string(v);
+    return {name, text, text};
+}
+
+std::string JsonFloat(float v)
+{
+    return std::isfinite(v) ? FloatText(v) : "null";  // JSON has no inf or nan
+}
+
+template <class... Args>
+std::string Format(const char* format, Args... args)
+{
+    char text[160];
+    std::snprintf(text, sizeof text, format, args...);
+    return text;
+}
+
+void AddItem(std::string& list, const char* separator, const std::string& item)
+{
+    if (!list.empty())
+        list += separator;
+    list += item;
+}
+
+std::vector<Field> Numbers(const CommandResult& result)
+{
+    std::vector<Field> fields;
+    if (const auto* r = std::get_if<ThresholdResult>(&result)) {
+        fields.push_back(Number("threshold", r->threshold));
+    } else if (const auto* r = std::get_if<DetectResult>(&result)) {
+        fields.push_back(Number("threshold", r->threshold));
+        fields.push_back(Number("objectCount", r->Count()));
+        Field objects{"objects", "", ""};
+        for (const DetectedObject& o : r->objects) {
+            AddItem(objects.csv, ";", Format("%d %d %d %d %d", o.minX, o.minY, o.maxX, o.maxY,
+                                             o.area));
+            AddItem(objects.json, ",",
+                    Format(R"({"minX":%d,"minY":%d,"maxX":%d,"maxY":%d,"area":%d})", o.minX,
+                           o.minY, o.maxX, o.maxY, o.area));
+        }
+        objects.json = "[" + objects.json + "]";
+        fields.push_back(std::move(objects));
+    } else if (const auto* r = std::get_if<PatternResult>(&result)) {
+        Field matches{"matches", "", ""};
+        for (const MatchRow& m : r->rows) {
+            const float values[] = {m.x1, m.y1, m.x2, m.y2, m.angle, m.score};
+            static constexpr const char* kNames[] = {"x1", "y1", "x2", "y2", "angle", "score"};
+            std::string csv, json;
+            for (int k = 0; k < 6; ++k) {
+                AddItem(csv, " ", FloatText(values[k]));
+                AddItem(json, ",", Format("\"%s\":%s", kNames[k], JsonFloat(values[k]).c_str()));
+            }
+            AddItem(matches.csv, ";", csv);
+            AddItem(matches.json, ",", "{" + json + "}");
+        }
+        matches.json = "[" + matches.json + "]";
+        fields.push_back(std::move(matches));
+    } else if (const auto* r = std::get_if<EdgeResult>(&result)) {
+        fields.push_back(Number("edgeCount", r->count));
+        Field edges{"edges", "", ""};
+        for (const EdgeMark& e : r->marks) {
+            AddItem(edges.csv, ";", Format("%d %d %d %d", e.x, e.y, e.polarity, e.strength));
+            AddItem(edges.json, ",", Format(R"({"x":%d,"y":%d,"polarity":%d,"strength":%d})",
+                                            e.x, e.y, e.polarity, e.strength));
+        }
+        edges.json = "[" + edges.json + "]";
+        fields.push_back(std::move(edges));
+    } else if (const auto* r = std::get_if<StraightResult>(&result)) {
+        fields.push_back({"fitted", r->fitted ? "1" : "0", r->fitted ? "true" : "false"});
+        fields.push_back({"a", FloatText(r->a), JsonFloat(r->a)});
+        fields.push_back({"b", FloatText(r->b), JsonFloat(r->b)});
+        fields.push_back(Number("runCount", r->run.count));
+    } else if (const auto* r = std::get_if<CircularResult>(&result)) {
+        fields.push_back(Number("votes", r->votes));
+        fields.push_back(Number("centreX", r->centreX));
+        fields.push_back(Number("centreY", r->centreY));
+        fields.push_back(Number("radius", r->radius));
+        fields.push_back(Number("spokes", r->spokes));
+        fields.push_back(Number("hits", r->hits));
+        fields.push_back({"verdict", r->ok ? "OK" : "NG", r->ok ? "\"OK\"" : "\"NG\""});
+    }
+    return fields;
+}
+
+constexpr const char* kNumberColumns[] = {
+    "threshold", "objectCount", "objects", "matches", "edgeCount", "edges", "fitted", "a", "b",
+    "runCount", "votes", "centreX", "centreY", "radius", "spokes", "hits", "verdict"};
+
+// Quoted only when it must be: a comma, quote or line break inside.
+std::string CsvText(const std::string& text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (char c : text)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
+std::string JsonText(std::string_view text)
+{
+    std::string quoted = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+            quoted += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            quoted += escape;
+        } else {
+            quoted += static_cast<char>(c);
+        }
+    }
+    return quoted + "\"";
+}
+
+}  // namespace
+
+std::string ResultsCsv(const std::vector<PictureOutcome>& pictures)
+{
+    std::string text = "picture,step,command,status,message";
+    for (const char* column : kNumberColumns)
+        text += std::string(",") + column;
+    text += "\n";
+    for (const PictureOutcome& picture : pictures)
+        for (const BatchRow& row : picture.rows) {
+            text += CsvText(row.picture) + "," + (row.step ? std::to_string(row.step) : "") +
+                    "," + row.command + "," + (row.ok ? "ok" : "error") + "," +
+                    CsvText(row.message);
+            const std::vector<Field> fields =
+                row.result ? Numbers(*row.result) : std::vector<Field>{};
+            for (const char* column : kNumberColumns) {
+                text += ",";
+                for (const Field& field : fields)
+                    if (std::string_view(field.name) == column)
+                        text += CsvText(field.csv);
+            }
+            text += "\n";
+        }
+    return text;
+}
+
+std::string ResultsJson(const std::vector<PictureOutcome>& pictures)
+{
+    std::string text = "[";
+    bool first = true;
+    for (const PictureOutcome& picture : pictures)
+        for (const BatchRow& row : picture.rows) {
+            text += first ? "\n  {" : ",\n  {";
+            first = false;
+            text += "\"picture\": " + JsonText(row.picture) +
+                    ", \"step\": " + std::to_string(row.step) +
+                    ", \"command\": " + JsonText(row.command) +
+                    ", \"status\": " + (row.ok ? "\"ok\"" : "\"error\"") +
+                    ", \"message\": " + JsonText(row.message);
+            if (row.result)
+                for (const Field& field : Numbers(*row.result))
+                    text += std::string(", \"") + field.name + "\": " + field.json;
+            text += "}";
+        }
+    return text + "\n]\n";
+}

@@ -1,0 +1,152 @@
+// batch/BatchRun.cpp
+#include "BatchRun.h"
+
+#include "BatchOptions.h"
+#include "PictureFiles.h"
+
+#include <QFile>
+
+#include <filesystem>
+
+namespace {
+
+// RunRecipe's words for a step that did not run, so both paths say the same.
+std::string Reason(const CommandReport& report)
+{
+    if (!report.message.empty())
+        return report.message;
+    switch (report.outcome) {
+        case Outcome::Ran:
+            break;
+        case Outcome::NoPicture:
+            return "there is no picture to run on";
+        case Outcome::Refused:
+            return "the command refused its settings";
+        case Outcome::Cancelled:
+            return "cancelled";
+    }
+    return {};
+}
+
+BatchRow ErrorRow(const std::string& picture, std::string message)
+{
+    BatchRow row;
+    row.picture = picture;
+    row.ok = false;
+    row.message = std::move(message);
+    return row;
+}
+
+BatchRow StepRow(const std::string& picture, int step, const RecipeStep& recipeStep,
+                 CommandResult result)
+{
+    BatchRow row;
+    row.picture = picture;
+    row.step = step;
+    row.command = std::string(CommandName(recipeStep.command));
+    row.result = std::move(result);
+    return row;
+}
+
+void WriteGray(const GrayImage& image, int width, int height, const std::string& path)
+{
+    WritePictureFile(PictureFromGray(image, width, height), QFile::decodeName(path.c_str()));
+}
+
+}  // namespace
+
+bool PictureOutcome::Failed() const
+{
+    for (const BatchRow& row : rows)
+        if (!row.ok)
+            return true;
+    return false;
+}
+
+std::vector<BatchRow> RunSteps(const Recipe& recipe, const std::string& picture,
+                               const GrayImage& before, int width, int height,
+                               CommandWork& work, GrayImage& after, const StepDone& stepDone)
+{
+    std::vector<BatchRow> rows;
+    GrayImage stepBefore = NewGrayImage(width, height);
+    after = NewGrayImage(width, height);
+    if (!stepBefore || !after) {
+        rows.push_back(ErrorRow(picture, "not enough memory for the Before and After images"));
+        return rows;
+    }
+    CopyGrayImage(before, stepBefore, width, height);
+    CopyGrayImage(before, after, width, height);
+    for (std::size_t i = 0; i < recipe.steps.size(); ++i) {
+        const RecipeStep& step = recipe.steps[i];
+        CommandResult result =
+            RunCommand(stepBefore, after, width, height, step.command, {}, &work);
+        const int number = static_cast<int>(i) + 1;
+        if (const CommandReport& report = ReportOf(result); !report.Ran()) {
+            BatchRow row = StepRow(picture, number, step, std::move(result));
+            row.ok = false;
+            row.message = "step " + std::to_string(number) + " (" + row.command +
+                          "): " + Reason(ReportOf(*row.result));
+            row.result.reset();  // it measured nothing
+            rows.push_back(std::move(row));
+            return rows;
+        }
+        rows.push_back(StepRow(picture, number, step, std::move(result)));
+        if (stepDone)
+            stepDone(number, after);
+        if (step.copyAfterToBefore)
+            CopyGrayImage(after, stepBefore, width, height);
+    }
+    return rows;
+}
+
+PictureOutcome RunPicture(const Recipe& recipe, const std::string& path,
+                          const BatchPictureOptions& options, CommandWork& work)
+{
+    PictureOutcome outcome;
+    GrayImage gray;
+    int width = 0, height = 0;
+    try {
+        const QImage picture = ReadPictureFile(QFile::decodeName(path.c_str()));
+        width = picture.width();
+        height = picture.height();
+        gray = GrayFromPicture(picture);
+        if (!gray)
+            throw PictureError(path + ": not enough memory for its gray image");
+    } catch (const PictureError& e) {
+        outcome.rows.push_back(ErrorRow(path, e.what()));
+        return outcome;
+    }
+
+    const std::filesystem::path dir(options.outDir);
+    try {
+        if (options.steps) {
+            GrayImage after;
+            outcome.rows = RunSteps(recipe, path, gray, width, height, work, after,
+                                    [&](int step, const GrayImage& image) {
+                                        WriteGray(image, width, height,
+                                                  dir / OutputName(path, ".step" +
+                                                                   std::to_string(step) + ".png"));
+                                    });
+            if (!outcome.Failed())
+                WriteGray(after, width, height, dir / OutputName(path, ".after.png"));
+            return outcome;
+        }
+        try {
+            const RecipeRun run = RunRecipe(recipe, gray, width, height, {}, &work);
+            for (std::size_t i = 0; i < run.results.size(); ++i)
+                outcome.rows.push_back(
+                    StepRow(path, static_cast<int>(i) + 1, recipe.steps[i], run.results[i]));
+            if (!options.outDir.empty())
+                WriteGray(run.after, width, height, dir / OutputName(path, ".after.png"));
+        } catch (const RecipeError&) {
+            // RunRecipe keeps the results of the steps before the one that
+            // stopped it to itself; running the steps again gives them, and the
+            // same refusal, since every step depends only on its input.
+            GrayImage after;
+            outcome.rows = RunSteps(recipe, path, gray, width, height, work, after);
+        }
+    } catch (const PictureError& e) {
+        outcome.rows.push_back(ErrorRow(path, e.what()));
+    }
+    return outcome;
+}

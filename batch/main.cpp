@@ -1,0 +1,169 @@
+// batch/main.cpp: graybench-batch runs a recipe over many pictures, with no
+// window and no display.
+#include "BatchOptions.h"
+#include "BatchResults.h"
+#include "BatchRun.h"
+#include "TextFiles.h"
+
+#include <QFile>
+
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#ifndef GRAYBENCH_VERSION
+#error "GRAYBENCH_VERSION comes from the build"
+#endif
+
+namespace {
+
+// Progress and error lines share stderr; one writer at a time.
+std::mutex stderrMutex;
+bool progressBar = false;  // a bar redrawn in place on a terminal
+
+void ReportLine(const std::string& line)
+{
+    const std::lock_guard lock(stderrMutex);
+    std::fprintf(stderr, "%s%s\n", progressBar ? "\r\033[K" : "", line.c_str());
+}
+
+void ShowProgress(std::size_t done, std::size_t total, const std::string& picture, bool failed)
+{
+    const std::lock_guard lock(stderrMutex);
+    if (!progressBar) {
+        std::fprintf(stderr, "[%zu/%zu] %s %s\n", done, total, picture.c_str(),
+                     failed ? "failed" : "ok");
+        return;
+    }
+    constexpr std::size_t kWidth = 30;
+    const std::size_t filled = total ? done * kWidth / total : kWidth;
+    std::fprintf(stderr, "\r[%s%s] %zu/%zu", std::string(filled, '#').c_str(),
+                 std::string(kWidth - filled, ' ').c_str(), done, total);
+    std::fflush(stderr);
+}
+
+std::string ReadRecipeText(const std::string& path)
+{
+    try {
+        return ReadTextFile(QFile::decodeName(path.c_str()));
+    } catch (const TextFileError& e) {
+        throw UsageError(e.what());
+    }
+}
+
+// Two pictures with one base name would write the same files in DIR.
+void CheckOutputNames(const std::vector<std::string>& pictures)
+{
+    std::map<std::string, std::string> seen;
+    for (const std::string& picture : pictures) {
+        const auto [at, added] = seen.emplace(OutputName(picture, ""), picture);
+        if (!added && at->second != picture)
+            throw UsageError(at->second + " and " + picture +
+                             " would write the same pictures in --out");
+    }
+}
+
+int Run(const BatchOptions& options)
+{
+    Recipe recipe;
+    try {
+        recipe = ParseRecipe(ReadRecipeText(options.recipe));
+    } catch (const RecipeError& e) {
+        throw UsageError(options.recipe + ": " + e.what());
+    }
+    const std::vector<std::string> pictures = ExpandPictures(options.inputs);
+    if (!options.outDir.empty()) {
+        CheckOutputNames(pictures);
+        std::error_code error;
+        std::filesystem::create_directories(options.outDir, error);
+        if (!std::filesystem::is_directory(options.outDir))
+            throw UsageError("cannot make the folder " + options.outDir + ": " +
+                             error.message());
+    }
+
+    const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t jobs = std::min<std::size_t>(
+        options.jobs ? static_cast<std::size_t>(options.jobs) : processors,
+        std::max<std::size_t>(pictures.size(), 1));
+    const BatchPictureOptions pictureOptions{options.outDir, options.steps};
+    progressBar = isatty(STDERR_FILENO) != 0;
+
+    // Each worker takes the next picture and has tables of its own; outcomes
+    // land in input order whatever order the pictures finish in.
+    std::vector<PictureOutcome> outcomes(pictures.size());
+    std::atomic<std::size_t> next{0};
+    std::size_t done = 0, failed = 0;
+    std::mutex doneMutex;
+    const auto start = std::chrono::steady_clock::now();
+    auto worker = [&] {
+        const TraceSink silent;  // the tools' diagnostic lines are not results
+        CommandWork work(&silent);
+        for (std::size_t i; (i = next.fetch_add(1)) < pictures.size();) {
+            PictureOutcome outcome = RunPicture(recipe, pictures[i], pictureOptions, work);
+            for (const BatchRow& row : outcome.rows)
+                if (!row.ok)
+                    ReportLine("graybench-batch: " + (row.step ? pictures[i] + ": " : "") +
+                               row.message);
+            const bool pictureFailed = outcome.Failed();
+            outcomes[i] = std::move(outcome);
+            const std::lock_guard lock(doneMutex);
+            ++done;
+            failed += pictureFailed;
+            ShowProgress(done, pictures.size(), pictures[i], pictureFailed);
+        }
+    };
+    std::vector<std::thread> threads;
+    for (std::size_t k = 1; k < jobs; ++k)
+        threads.emplace_back(worker);
+    worker();
+    for (std::thread& t : threads)
+        t.join();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+    bool resultsFailed = false;
+    if (!options.results.empty()) {
+        try {
+            WriteTextFile(QFile::decodeName(options.results.c_str()),
+                          options.results.ends_with(".json") ? ResultsJson(outcomes)
+                                                             : ResultsCsv(outcomes));
+        } catch (const TextFileError& e) {
+            ReportLine(std::string("graybench-batch: ") + e.what());
+            resultsFailed = true;
+        }
+    }
+    if (progressBar)
+        std::fputs("\n", stderr);
+    std::fprintf(stderr, "%zu pictures: %zu done, %zu failed, %.2f s, %.1f pictures a second\n",
+                 pictures.size(), pictures.size() - failed, failed, seconds,
+                 seconds > 0 ? static_cast<double>(pictures.size()) / seconds : 0.0);
+    return failed || resultsFailed ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        const BatchOptions options = ParseBatchOptions(argc, argv);
+        if (options.help) {
+            std::fputs(kBatchUsage, stdout);
+            return 0;
+        }
+        if (options.version) {
+            std::printf("graybench-batch %s\n", GRAYBENCH_VERSION);
+            return 0;
+        }
+        return Run(options);
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "graybench-batch: %s\nTry 'graybench-batch --help'.\n", e.what());
+        return 2;
+    }
+}
