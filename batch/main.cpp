@@ -54,7 +54,7 @@ std::string ReadRecipeText(const std::string& path)
     try {
         return ReadTextFile(QFile::decodeName(path.c_str()));
     } catch (const TextFileError& e) {
-        throw UsageError(e.what());
+        throw UsageError(path + ": " + e.what());
     }
 }
 
