@@ -1,6 +1,8 @@
 // batch/BatchOptions.cpp
 #include "BatchOptions.h"
 
+#include <QImageReader>
+
 #include <glob.h>
 
 #include <algorithm>
@@ -37,11 +39,13 @@ int ParseJobs(const std::string& text)
 
 bool HasPictureExtension(const fs::path& path)
 {
-    // The formats Qt reads in this build, plugins included; lower case only
-    // after folding, so "A.PNG" counts.
-    static const std::set<std::string> kExtensions = {
-        "bmp", "dib", "gif", "ico", "jpeg", "jpg", "pbm", "pgm", "png", "ppm",
-        "svg", "tif", "tiff", "webp", "xbm", "xpm"};
+    // The formats Qt reads in this build, plugins included, in lower case.
+    static const std::set<std::string> kExtensions = [] {
+        std::set<std::string> extensions;
+        for (const QByteArray& format : QImageReader::supportedImageFormats())
+            extensions.insert(format.toLower().toStdString());
+        return extensions;
+    }();
     std::string ext = path.extension().string();
     if (ext.empty())
         return false;

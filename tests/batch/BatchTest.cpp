@@ -237,14 +237,15 @@ std::string GaugeRecipe()
            EncodeBase64(templ) + R"("}}]})";
 }
 
-// The three samples, and the sample parts picture as a JPEG (a format whose
-// reader is a plugin, loaded with no application object).
+// The three samples, the sample parts picture as a JPEG (a format whose
+// reader is a plugin, loaded with no application object) and a text file.
 fs::path MakePictures(const fs::path& dir)
 {
     const fs::path pictures = dir / "in";
     fs::create_directories(pictures);
     for (const char* name : {"gauge.png", "parts.png", "pattern.png"})
         fs::copy_file(kSamples / name, pictures / name);
+    std::ofstream(pictures / "notes.txt") << "a folder's other files are not pictures";
     WritePictureFile(ReadPictureFile(QString::fromStdString((kSamples / "parts.png").string())),
                      QString::fromStdString((pictures / "parts-jpeg.jpg").string()));
     return pictures;
