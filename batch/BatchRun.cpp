@@ -7,6 +7,7 @@
 #include <QFile>
 
 #include <filesystem>
+#include <string>
 
 namespace {
 
@@ -120,14 +121,23 @@ PictureOutcome RunPicture(const Recipe& recipe, const std::string& path,
     const std::filesystem::path dir(options.outDir);
     try {
         if (options.steps) {
+            // A failed write keeps the steps' rows: it is reported after them.
+            std::string writeError;
             GrayImage after;
-            outcome.rows = RunSteps(recipe, path, gray, width, height, work, after,
-                                    [&](int step, const GrayImage& image) {
-                                        WriteGray(image, width, height,
-                                                  dir / OutputName(path, ".step" +
-                                                                   std::to_string(step) + ".png"));
-                                    });
-            if (!outcome.Failed())
+            outcome.rows = RunSteps(
+                recipe, path, gray, width, height, work, after,
+                [&](int step, const GrayImage& image) {
+                    try {
+                        WriteGray(image, width, height,
+                                  dir / OutputName(path, ".step" + std::to_string(step) + ".png"));
+                    } catch (const PictureError& e) {
+                        if (writeError.empty())
+                            writeError = e.what();
+                    }
+                });
+            if (!writeError.empty())
+                outcome.rows.push_back(ErrorRow(path, writeError));
+            else if (!outcome.Failed())
                 WriteGray(after, width, height, dir / OutputName(path, ".after.png"));
             return outcome;
         }

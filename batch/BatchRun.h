@@ -2,6 +2,7 @@
 #pragma once
 #include "Recipe.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>

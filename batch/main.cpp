@@ -9,6 +9,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -109,8 +110,7 @@ int Run(const BatchOptions& options)
             PictureOutcome outcome = RunPicture(recipe, pictures[i], pictureOptions, work);
             for (const BatchRow& row : outcome.rows)
                 if (!row.ok)
-                    ReportLine("graybench-batch: " + (row.step ? pictures[i] + ": " : "") +
-                               row.message);
+                    ReportLine("graybench-batch: " + pictures[i] + ": " + row.message);
             const bool pictureFailed = outcome.Failed();
             outcomes[i] = std::move(outcome);
             const std::lock_guard lock(doneMutex);

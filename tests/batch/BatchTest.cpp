@@ -367,7 +367,8 @@ TEST(GraybenchBatch, DamagedPicturesAreErrorRowsAndTheOthersStillRun)
         EXPECT_EQ(row.at("status"), "error");
         const std::string message = row.at("message");
         EXPECT_NE(message.find(name), std::string::npos) << message;
-        EXPECT_NE(exit.stderrText.find("graybench-batch: " + message + "\n"), std::string::npos)
+        const std::string line = "graybench-batch: " + (in / name).string() + ": " + message;
+        EXPECT_NE(exit.stderrText.find(line + "\n"), std::string::npos)
             << exit.stderrText;
     }
 }
