@@ -3,6 +3,7 @@
 
 #include "BatchOptions.h"
 #include "PictureFiles.h"
+#include "WhyNotRun.h"
 
 #include <QFile>
 
@@ -10,24 +11,6 @@
 #include <string>
 
 namespace {
-
-// RunRecipe's words for a step that did not run, so both paths say the same.
-std::string Reason(const CommandReport& report)
-{
-    if (!report.message.empty())
-        return report.message;
-    switch (report.outcome) {
-        case Outcome::Ran:
-            break;
-        case Outcome::NoPicture:
-            return "there is no picture to run on";
-        case Outcome::Refused:
-            return "the command refused its settings";
-        case Outcome::Cancelled:
-            return "cancelled";
-    }
-    return {};
-}
 
 BatchRow ErrorRow(const std::string& picture, std::string message)
 {
@@ -86,7 +69,7 @@ std::vector<BatchRow> RunSteps(const Recipe& recipe, const std::string& picture,
             BatchRow row = StepRow(picture, number, step, std::move(result));
             row.ok = false;
             row.message = "step " + std::to_string(number) + " (" + row.command +
-                          "): " + Reason(ReportOf(*row.result));
+                          "): " + WhyNotRun(ReportOf(*row.result));
             row.result.reset();  // it measured nothing
             rows.push_back(std::move(row));
             return rows;

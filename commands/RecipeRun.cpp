@@ -1,26 +1,23 @@
 // commands/RecipeRun.cpp: running a recipe's steps.
 #include "Recipe.h"
+#include "WhyNotRun.h"
 
-namespace {
-
-std::string Reason(const CommandReport& report)
+std::string WhyNotRun(const CommandReport& report)
 {
     if (!report.message.empty())
         return report.message;
     switch (report.outcome) {
-        case Outcome::Ran:
-            break;
-        case Outcome::NoPicture:
-            return "there is no picture to run on";
-        case Outcome::Refused:
-            return "the command refused its settings";
-        case Outcome::Cancelled:
-            return "cancelled";
+    case Outcome::Ran:
+        break;
+    case Outcome::NoPicture:
+        return "there is no picture to run on";
+    case Outcome::Refused:
+        return "the command refused its settings";
+    case Outcome::Cancelled:
+        return "cancelled";
     }
     return {};
 }
-
-}  // namespace
 
 RecipeRun RunRecipe(const Recipe& recipe, const GrayImage& before, int width, int height,
                     const SearchProgress& progress, CommandWork* work)
@@ -41,7 +38,8 @@ RecipeRun RunRecipe(const Recipe& recipe, const GrayImage& before, int width, in
             RunCommand(run.before, run.after, width, height, step.command, progress, work);
         if (const CommandReport& report = ReportOf(result); !report.Ran())
             throw RecipeError("step " + std::to_string(i + 1) + " (" +
-                              std::string(CommandName(step.command)) + "): " + Reason(report));
+                              std::string(CommandName(step.command)) +
+                              "): " + WhyNotRun(report));
         run.results.push_back(std::move(result));
         if (step.copyAfterToBefore)
             CopyGrayImage(run.after, run.before, width, height);
