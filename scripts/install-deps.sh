@@ -15,6 +15,8 @@ packages=(
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     # The video window's texts are Chinese characters.
     fonts-noto-cjk
+    # The Debian package: dependencies read off the binaries, and its check.
+    dpkg-dev lintian
 )
 
 missing=()

@@ -1,0 +1,60 @@
+# The Debian package: what `cmake --install` puts where, and CPack's settings.
+# scripts/package.sh builds graybench_<version>_<arch>.deb from the release build.
+include(GNUInstallDirs)
+
+install(TARGETS graybench graybench-batch RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES packaging/graybench.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES packaging/graybench.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+configure_file(packaging/org.graybench.GrayBench.metainfo.xml
+               ${CMAKE_BINARY_DIR}/packaging/org.graybench.GrayBench.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/org.graybench.GrayBench.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES samples/parts.png samples/gauge.png samples/pattern.png
+              samples/inspect-parts.recipe.json
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/graybench/samples)
+
+# Debian wants manual pages and the changelog compressed, with no time stamp
+# in the gzip header so the package is the same from build to build.
+set(GRAYBENCH_MAN_PAGES graybench.1 graybench-batch.1)
+set(GRAYBENCH_PACKAGE_FILES)
+foreach(page ${GRAYBENCH_MAN_PAGES})
+    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packaging/${page}.gz
+        COMMAND gzip -9nc ${CMAKE_CURRENT_SOURCE_DIR}/docs/${page} > ${CMAKE_BINARY_DIR}/packaging/${page}.gz
+        DEPENDS docs/${page} VERBATIM)
+    list(APPEND GRAYBENCH_PACKAGE_FILES ${CMAKE_BINARY_DIR}/packaging/${page}.gz)
+    install(FILES ${CMAKE_BINARY_DIR}/packaging/${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+configure_file(packaging/changelog ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packaging/changelog.gz
+    COMMAND gzip -9nc ${CMAKE_BINARY_DIR}/packaging/changelog > ${CMAKE_BINARY_DIR}/packaging/changelog.gz
+    DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog VERBATIM)
+list(APPEND GRAYBENCH_PACKAGE_FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+add_custom_target(package_files ALL DEPENDS ${GRAYBENCH_PACKAGE_FILES})
+set(GRAYBENCH_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/graybench)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz packaging/copyright
+        DESTINATION ${GRAYBENCH_DOC_DIR})
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME graybench)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "GrayBench developers <dev@graybench.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "machine-vision workbench for 8-bit gray pictures")
+set(CPACK_PACKAGE_DESCRIPTION
+    "GrayBench loads a picture, turns it into an 8-bit gray image and applies one\n\
+vision tool at a time: filters, gray morphology, a brightness table,\n\
+thresholds, object detection, template matching with rotation and three\n\
+gauging tools, with exact and repeatable numbers. Recipes recorded in the\n\
+window run again over many pictures with graybench-batch.")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://graybench.org/")
+# The libraries the programs link, as dpkg-shlibdeps reads them off the binaries.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt reads TIFF and WebP through plugins, and reaches cameras through GStreamer.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "qt6-image-formats-plugins, gstreamer1.0-plugins-good, gstreamer1.0-plugins-base")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+include(CPack)
