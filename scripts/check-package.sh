@@ -25,6 +25,9 @@ for extra in "$root"/usr/lib/python3/dist-packages/graybench; do
         'import graybench; print("graybench (python)", graybench.__version__)'
 done
 
+desktop-file-validate "$root/usr/share/applications/graybench.desktop"
+appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml
+
 echo "== lintian"
 # Errors fail the check; warnings are shown.
 lintian --fail-on error --tag-display-limit 0 "$deb"

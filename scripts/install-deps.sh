@@ -16,7 +16,7 @@ packages=(
     # The video window's texts are Chinese characters.
     fonts-noto-cjk
     # The Debian package: dependencies read off the binaries, and its check.
-    dpkg-dev lintian
+    dpkg-dev lintian desktop-file-utils appstream
 )
 
 missing=()
