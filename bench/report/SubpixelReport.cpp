@@ -24,7 +24,7 @@ struct Row {
     }
     void Print(const char* what, const char* angle, double sigma) const
     {
-        std::printf("| %-22s | %5s | %5.0f | %8.4f | %8.4f | %3d | %d |\n", what, angle, sigma,
+        std::printf("| %s | %s | %.0f | %.4f | %.4f | %d | %d |\n", what, angle, sigma,
                     n > 0 ? sum / n : 0.0, worst, n, missed);
     }
 };
@@ -33,7 +33,8 @@ struct Row {
 
 int main()
 {
-    std::printf("| measure                | angle | noise |  mean px |     worst | n | missed |\n");
+    std::printf("| measure | edge angle (deg) | noise sigma (gray) | mean error | worst error "
+                "| pictures | missed |\n");
     std::printf("|---|---|---|---|---|---|---|\n");
     for (const double sigma : kNoise)
         for (const double angle : kAngles) {
