@@ -120,7 +120,8 @@ std::vector<ObjectMeasure> LabelOwnObjects(const GrayImage& image, const DetectS
     else if (mode == kBrightObjects)
         own = LabelObjects(image, result.region, [t](int v) { return v >= t; });
     else if (mode == kGrayObjects)
-        own = LabelObjects(image, result.region, [t, upper](int v) { return v <= t || v >= upper; });
+        own = LabelObjects(image, result.region,
+                           [t, upper](int v) { return v <= t || v >= upper; });
     // Any other mode labels nothing, as in the tool.
     std::vector<ObjectMeasure> objects;
     for (const OwnObject& o : own)

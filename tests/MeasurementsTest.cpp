@@ -159,7 +159,8 @@ TEST(LabelOwnObjects, FindsTheToolsObjectsInItsOrderOnRandomScenes)
 {
     std::mt19937 rng(4242);  // fixed seed: a failure reproduces
     for (int round = 0; round < 300; ++round) {
-        const int width = 1 + static_cast<int>(rng() % 40), height = 1 + static_cast<int>(rng() % 40);
+        const int width = 1 + static_cast<int>(rng() % 40);
+        const int height = 1 + static_cast<int>(rng() % 40);
         const GrayImage before = RandomImage(rng, width, height);
         DetectSettings settings;
         settings.threshold.mode = static_cast<int>(rng() % 4) - (round % 17 == 0 ? 1 : 0);
@@ -240,7 +241,8 @@ TEST(CastRake, CastsTheToolsScanLinesAndFindsItsHits)
 {
     std::mt19937 rng(777);
     for (int round = 0; round < 200; ++round) {
-        const int width = 1 + static_cast<int>(rng() % 60), height = 1 + static_cast<int>(rng() % 60);
+        const int width = 1 + static_cast<int>(rng() % 60);
+        const int height = 1 + static_cast<int>(rng() % 60);
         const GrayImage before = RandomImage(rng, width, height);
         StraightSettings settings;
         settings.direction = static_cast<int>(rng() % 5);
