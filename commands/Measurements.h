@@ -72,7 +72,8 @@ struct DetectMeasures {
 
 // The pixels of the region of interest, split by the threshold the command used.
 struct RegionStats {
-    std::int64_t pixels = 0, above = 0, below = 0;  // above: value > threshold
+    std::int64_t pixels = 0, above = 0, below = 0;  // above: value > threshold; below: value
+                                                    // <= threshold (equality goes below)
     double mean = 0, deviation = 0;                 // population standard deviation
 };
 struct ThresholdMeasures {
