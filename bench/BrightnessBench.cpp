@@ -4,6 +4,7 @@
 #include "BrightnessReference.h"
 #include "Parallel.h"
 #include "TestImages.h"
+#include "VectorLevel.h"
 
 #include <benchmark/benchmark.h>
 
@@ -48,18 +49,49 @@ BENCHMARK(BM_Brightness)->Arg(512)->Arg(2048)->Unit(benchmark::kMillisecond);
 
 // The mapping as on processors without AVX-512 VBMI: with AVX2 (Avx2), and
 // with no wide vectors at all (Baseline).
-void RunMappingWith(benchmark::State& state, MappingVectors vectors)
+void RunMappingWith(benchmark::State& state, VectorLevel level)
 {
+    const ScopedVectorLimit limit(level);
     BrightnessTable table;
     BuildBrightnessTable(table, 100, 60, 1.5f);
     RunMapping(state, [&](const GrayImage& src, GrayImage& dst, int side) {
-        MapThroughTableWith(vectors, table, src, dst, side, side);
+        MapThroughTable(table, src, dst, side, side);
     });
 }
-void BM_BrightnessAvx2(benchmark::State& state) { RunMappingWith(state, MappingVectors::Avx2); }
+void BM_BrightnessAvx2(benchmark::State& state) { RunMappingWith(state, VectorLevel::Avx2); }
 BENCHMARK(BM_BrightnessAvx2)->Arg(512)->Arg(2048)->Unit(benchmark::kMillisecond);
-void BM_BrightnessBaseline(benchmark::State& state) { RunMappingWith(state, MappingVectors::None); }
+void BM_BrightnessBaseline(benchmark::State& state)
+{
+    RunMappingWith(state, VectorLevel::Baseline);
+}
 BENCHMARK(BM_BrightnessBaseline)->Arg(512)->Arg(2048)->Unit(benchmark::kMillisecond);
+
+// The mapping at 2048 x 2048 at each vector level (the argument: 0 Plain .. 3
+// Avx512Vbmi); levels above the processor's are skipped.
+void BM_BrightnessAtLevel(benchmark::State& state)
+{
+    const auto level = static_cast<VectorLevel>(state.range(0));
+    if (level > ProcessorVectorLevel()) {
+        state.SkipWithError("the processor lacks this vector level");
+        return;
+    }
+    const ScopedVectorLimit limit(level);
+    BrightnessTable table;
+    BuildBrightnessTable(table, 100, 60, 1.5f);
+    const int side = 2048;
+    const GrayImage src = Noise(side);
+    GrayImage dst = NewGrayImage(side, side);
+    SetWorkerCount(1);
+    for (auto _ : state) {
+        MapThroughTable(table, src, dst, side, side);
+        benchmark::DoNotOptimize(dst[0]);
+        benchmark::ClobberMemory();
+    }
+    SetWorkerCount(0);
+    state.SetLabel(VectorLevelName(level));
+    state.SetItemsProcessed(state.iterations() * side * side);
+}
+BENCHMARK(BM_BrightnessAtLevel)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
 void BM_BrightnessLiteral(benchmark::State& state)
 {

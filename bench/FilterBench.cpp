@@ -3,11 +3,13 @@
 //
 // Names: BM_Filter/<filter>/<mask>/<side> (the product), BM_FilterLiteral/...,
 // BM_FilterOpenCV/<function>/<mask>/<side>, on side x side images over the whole
-// image.
+// image; BM_FilterAtLevel/<filter>/<mask>/<level> at 2048 x 2048 with the active
+// vector level limited to <level> (0 Plain, 1 Baseline, 2 Avx2, 3 Avx512Vbmi).
 #include "Filter.h"
 #include "FilterReference.h"
 #include "Parallel.h"
 #include "TestImages.h"
+#include "VectorLevel.h"
 
 #include <benchmark/benchmark.h>
 
@@ -49,6 +51,29 @@ void RunFilter(benchmark::State& state, FilterFunction filter)
     state.SetItemsProcessed(state.iterations() * side * side);
 }
 
+// Levels above the processor's are skipped, not run narrower under their name.
+void RunFilterAtLevel(benchmark::State& state, FilterFunction filter)
+{
+    const auto level = static_cast<VectorLevel>(state.range(1));
+    if (level > ProcessorVectorLevel()) {
+        state.SkipWithError("the processor lacks this vector level");
+        return;
+    }
+    const ScopedVectorLimit limit(level);
+    const int mask = static_cast<int>(state.range(0)), side = 2048;
+    const GrayImage src = Texture(side);
+    GrayImage dst = NewGrayImage(side, side);
+    SetWorkerCount(1);
+    for (auto _ : state) {
+        filter(src, dst, mask, 0, 0, side, side, side, side);
+        benchmark::DoNotOptimize(dst[0]);
+        benchmark::ClobberMemory();
+    }
+    SetWorkerCount(0);
+    state.SetLabel(VectorLevelName(level));
+    state.SetItemsProcessed(state.iterations() * side * side);
+}
+
 void WindowArgs(benchmark::internal::Benchmark* b)
 {
     b->ArgsProduct({{3, 5, 7}, {512, 2048}})->Unit(benchmark::kMillisecond);
@@ -76,6 +101,27 @@ BENCHMARK_CAPTURE(RunFilter, Sobel, SobelFilter)->Apply(GradientArgs)->Name("BM_
 BENCHMARK_CAPTURE(RunFilter, Roberts, RobertsFilter)
     ->Apply(GradientArgs)
     ->Name("BM_Filter/Roberts");
+
+void LevelArgs(benchmark::internal::Benchmark* b)
+{
+    b->ArgsProduct({{3, 7}, {0, 1, 2, 3}})->Unit(benchmark::kMillisecond);
+}
+void GradientLevelArgs(benchmark::internal::Benchmark* b)
+{
+    b->ArgsProduct({{3}, {0, 1, 2, 3}})->Unit(benchmark::kMillisecond);
+}
+BENCHMARK_CAPTURE(RunFilterAtLevel, Lowpass, LowpassFilter)
+    ->Apply(LevelArgs)
+    ->Name("BM_FilterAtLevel/Lowpass");
+BENCHMARK_CAPTURE(RunFilterAtLevel, Median, MedianFilter)
+    ->Apply(LevelArgs)
+    ->Name("BM_FilterAtLevel/Median");
+BENCHMARK_CAPTURE(RunFilterAtLevel, Gaussian, GaussianFilter)
+    ->Apply(LevelArgs)
+    ->Name("BM_FilterAtLevel/Gaussian");
+BENCHMARK_CAPTURE(RunFilterAtLevel, Sobel, SobelFilter)
+    ->Apply(GradientLevelArgs)
+    ->Name("BM_FilterAtLevel/Sobel");
 
 BENCHMARK_CAPTURE(RunFilter, Lowpass, ReferenceLowpassFilter)
     ->Apply(WindowArgs)

@@ -7,6 +7,7 @@
 #include "MorphologyReference.h"
 #include "Parallel.h"
 #include "TestImages.h"
+#include "VectorLevel.h"
 
 #include <benchmark/benchmark.h>
 
@@ -108,6 +109,30 @@ void AllCases(benchmark::internal::Benchmark* b)
 BENCHMARK(BM_Morphology)->Apply(AllCases)->Unit(benchmark::kMillisecond);
 // The literal versions take up to seconds a call: one call each is plenty.
 BENCHMARK(BM_MorphologyLiteral)->Apply(AllCases)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// One case at each vector level (the fifth argument: 0 Plain .. 3 Avx512Vbmi),
+// one thread; levels above the processor's are skipped.
+void BM_MorphologyAtLevel(benchmark::State& state)
+{
+    const auto level = static_cast<VectorLevel>(state.range(4));
+    if (level > ProcessorVectorLevel()) {
+        state.SkipWithError("the processor lacks this vector level");
+        return;
+    }
+    const ScopedVectorLimit limit(level);
+    SetWorkerCount(1);
+    Case c(state);
+    for (auto _ : state) {
+        kFast[static_cast<std::size_t>(c.op)](c.src, c.dst, c.element, c.a, 0, 0, c.side, c.side,
+                                               c.side, c.side);
+        benchmark::ClobberMemory();
+    }
+    Finish(state, c, VectorLevelName(level));
+    SetWorkerCount(0);
+}
+BENCHMARK(BM_MorphologyAtLevel)
+    ->ArgsProduct({{0, 4}, {3, 7}, {1}, {2048}, {0, 1, 2, 3}})
+    ->Unit(benchmark::kMillisecond);
 
 // Both threads of the pool, for the record (results are the same).
 void BM_MorphologyThreads(benchmark::State& state)

@@ -6,6 +6,7 @@
 #include "Match_pattern.h"
 #include "MatchPatternReference.h"
 #include "Parallel.h"
+#include "VectorLevel.h"
 
 #include <benchmark/benchmark.h>
 
@@ -55,7 +56,8 @@ void Report(benchmark::State& state, int side, int candidates)
 // fifth argument of 0 keeps it to SSE2.
 void BM_FindPattern(benchmark::State& state)
 {
-    AllowWideVectors(state.range(4) != 0);
+    const ScopedVectorLimit limit(state.range(4) != 0 ? VectorLevel::Avx512Vbmi
+                                                      : VectorLevel::Baseline);
     const int side = static_cast<int>(state.range(0)), mark = static_cast<int>(state.range(1));
     const float angle = static_cast<float>(state.range(2));
     SetWorkerCount(static_cast<int>(state.range(3)));
@@ -70,7 +72,6 @@ void BM_FindPattern(benchmark::State& state)
         benchmark::DoNotOptimize(results);
     }
     SetWorkerCount(0);
-    AllowWideVectors(true);
     Report(state, side, n);
     state.counters["rescored"] = static_cast<double>(LastFineStageCounts().rescored);
 }

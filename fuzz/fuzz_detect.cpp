@@ -6,6 +6,7 @@
 #include "DetectObjectReference.h"
 #include "FuzzInput.h"
 #include "Region.h"
+#include "VectorLevel.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -17,6 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int X1 = AnyInt(in, 0), Y1 = AnyInt(in, 0);
     const int X2 = AnyInt(in, picture.width), Y2 = AnyInt(in, picture.height);
     const bool asWindow = in.ConsumeBool(), intTable = in.ConsumeBool();
+    // Every vector level over the run; above the processor's, the next narrower.
+    const ScopedVectorLimit limit(kVectorLevels[in.ConsumeIntegralInRange(0, 3)]);
     FillPicture(in, picture);
     const int w = picture.width, h = picture.height;
     const Region r = asWindow ? OrderAndClampRegion(X1, Y1, X2, Y2, w, h) : Region{X1, Y1, X2, Y2};

@@ -7,6 +7,7 @@
 #include "Match_pattern.h"
 #include "MatchPatternReference.h"
 #include "Parallel.h"
+#include "VectorLevel.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -20,6 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                    : AnyFloat(in, 400);
     const int cancelAt = in.ConsumeBool() ? in.ConsumeIntegralInRange(1, 8) : 0;
     SetWorkerCount(in.ConsumeIntegralInRange(1, 3));
+    // Every vector level over the run; above the processor's, the next narrower.
+    const ScopedVectorLimit limit(kVectorLevels[in.ConsumeIntegralInRange(0, 3)]);
     FillPicture(in, picture);
     const int W = picture.width, H = picture.height;
 

@@ -5,6 +5,7 @@
 #include "FuzzInput.h"
 #include "MorphologyReference.h"
 #include "Parallel.h"
+#include "VectorLevel.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -29,6 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int y0 = in.ConsumeIntegralInRange(0, src.height), y1 = in.ConsumeIntegralInRange(0, src.height);
     const int rounds = in.ConsumeBool() ? in.ConsumeIntegralInRange(-2, 12) : AnyInt(in, 2);
     SetWorkerCount(in.ConsumeIntegralInRange(1, 3));
+    // Every vector level over the run; above the processor's, the next narrower.
+    const ScopedVectorLimit limit(kVectorLevels[in.ConsumeIntegralInRange(0, 3)]);
     FillPicture(in, src);
     const int w = src.width, h = src.height;
 

@@ -5,6 +5,7 @@
 #include "FuzzInput.h"
 #include "Threshold.h"
 #include "ThresholdReference.h"
+#include "VectorLevel.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -21,6 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         x0 = AnyInt(in, 0), y0 = AnyInt(in, 0);
         x1 = AnyInt(in, src.width), y1 = AnyInt(in, src.height);
     }
+    // Every vector level over the run; above the processor's, the next narrower.
+    const ScopedVectorLimit limit(kVectorLevels[in.ConsumeIntegralInRange(0, 3)]);
     FillPicture(in, src);
     if (!src.image)
         return 0;

@@ -23,3 +23,6 @@ ctest --preset asan -j "$jobs"
 
 echo "== fuzz smoke run: every target from its seeds, 3 s of new inputs each"
 scripts/fuzz.sh 3
+
+echo "== arm64 check: the core tests cross-compiled and run under qemu-aarch64"
+scripts/test-arm64.sh

@@ -4,6 +4,7 @@
 #include "FilterReference.h"
 #include "Parallel.h"
 #include "TestImages.h"
+#include "VectorLevel.h"
 
 #include <gtest/gtest.h>
 
@@ -154,9 +155,8 @@ TEST_P(FilterMatchesLiteral, OnRandomImagesAndRegions)
 
 TEST_P(FilterMatchesLiteral, OnRandomImagesAndRegionsWithTheBaselineKernels)
 {
-    ForceBaselineKernels(true);
+    const ScopedVectorLimit limit(VectorLevel::Baseline);
     CompareWithLiteral(GetParam(), 7, 240);
-    ForceBaselineKernels(false);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFilters, FilterMatchesLiteral, ::testing::ValuesIn(kFilters),

@@ -3,6 +3,7 @@
 #include "MatchPatternReference.h"
 #include "Parallel.h"
 #include "TestImages.h"
+#include "VectorLevel.h"
 
 #include <gtest/gtest.h>
 
@@ -71,14 +72,13 @@ TEST(MatchPattern, EqualsTheLiteralSearchOnRandomScenes)
                                                   angle == 0.0f ? 5 : 8, large ? 44 : 22,
                                                   angle != 0.0f);
         SetWorkerCount(round % 3 == 0 ? 1 : 3);
-        AllowWideVectors(round % 5 != 0);
+        const ScopedVectorLimit limit(kVectorLevels[round / 4 % 4]);
         ExpectSameSearch(s, angle, "round " + std::to_string(round));
         rescored += LastFineStageCounts().rescored;
         for (const Candidate& c : CandidateTable())
             outlined += c.score > 0.9f;
     }
     SetWorkerCount(0);
-    AllowWideVectors(true);
     EXPECT_GT(outlined, 100);  // the scenes do hold matches whose outlines others read
     EXPECT_GT(rescored, 0);
 }
@@ -90,11 +90,10 @@ TEST(MatchPattern, EqualsTheLiteralSearchAtWideAngles)
         const float angle = round % 2 == 0 ? 30.0f : 360.0f;
         const PatternScene s = RandomPatternScene(rng, 30, 60, 8, 16, true);
         SetWorkerCount(round % 3 == 0 ? 1 : 2);
-        AllowWideVectors(round % 4 != 1);
+        const ScopedVectorLimit limit(kVectorLevels[round / 2 % 4]);
         ExpectSameSearch(s, angle, "round " + std::to_string(round));
     }
     SetWorkerCount(0);
-    AllowWideVectors(true);
 }
 
 TEST(MatchPattern, EqualsTheLiteralSearchOnBinaryNoise)
@@ -119,13 +118,12 @@ TEST(MatchPattern, EqualsTheLiteralSearchOnBinaryNoise)
         s.image = binary(s.width, s.height);
         s.mark = binary(s.tw, s.th);
         SetWorkerCount(round % 2 == 0 ? 1 : 2);
-        AllowWideVectors(round % 4 < 2);
+        const ScopedVectorLimit limit(kVectorLevels[round % 4]);
         ExpectSameSearch(s, round % 3 == 0 ? 0.0f : static_cast<float>(round % 4), "round " + std::to_string(round));
         for (const Candidate& c : CandidateTable())
             passes += c.score > 0.0f;
     }
     SetWorkerCount(0);
-    AllowWideVectors(true);
     EXPECT_GT(passes, 50);
 }
 

@@ -2,8 +2,11 @@
 #include "Brightness.h"
 
 #include "Parallel.h"
+#include "VectorLevel.h"
 
+#if defined(__x86_64__)
 #include <immintrin.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -28,6 +31,7 @@ void MapColumnsPlain(const BrightnessTable& table, const GrayImage& src, GrayIma
     }
 }
 
+#if defined(__x86_64__)
 // 64 pixels per step: two 128-entry byte permutes look up the low and the high
 // half of the table, and each pixel's top bit picks between them.
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void MapColumnsVbmi(
@@ -86,37 +90,22 @@ __attribute__((target("avx2"))) void MapColumnsAvx2(const BrightnessTable& table
     }
 }
 
-bool HasVbmi()
-{
-    static const bool has = __builtin_cpu_supports("avx512f") &&
-                            __builtin_cpu_supports("avx512bw") &&
-                            __builtin_cpu_supports("avx512vbmi");
-    return has;
-}
-
-bool HasAvx2()
-{
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
+#endif  // __x86_64__
 
 void MapInPieces(const BrightnessTable& table, const GrayImage& src, GrayImage& dst, int width,
-                 int height, MappingVectors vectors)
+                 int height)
 {
     if (!src || !dst || width <= 0 || height <= 0)
         return;
-    // A path the processor lacks falls back to the next narrower one.
-    if (vectors == MappingVectors::Vbmi && !HasVbmi())
-        vectors = MappingVectors::Avx2;
-    if (vectors == MappingVectors::Avx2 && !HasAvx2())
-        vectors = MappingVectors::None;
+    [[maybe_unused]] const VectorLevel level = ActiveVectorLevel();
     ParallelFor(0, width, std::max(1, kPixelGrain / height), [&](int x0, int x1) {
-        if (vectors == MappingVectors::Vbmi)
-            MapColumnsVbmi(table, src, dst, x0, x1, height);
-        else if (vectors == MappingVectors::Avx2)
-            MapColumnsAvx2(table, src, dst, x0, x1, height);
-        else
-            MapColumnsPlain(table, src, dst, x0, x1, height);
+#if defined(__x86_64__)
+        if (level >= VectorLevel::Avx512Vbmi)
+            return MapColumnsVbmi(table, src, dst, x0, x1, height);
+        if (level >= VectorLevel::Avx2)
+            return MapColumnsAvx2(table, src, dst, x0, x1, height);
+#endif
+        MapColumnsPlain(table, src, dst, x0, x1, height);
     });
 }
 
@@ -158,13 +147,7 @@ void ApplyBrightnessTable(const GrayImage& src, GrayImage& dst, int brightness, 
 void MapThroughTable(const BrightnessTable& table, const GrayImage& src, GrayImage& dst, int width,
                      int height)
 {
-    MapInPieces(table, src, dst, width, height, MappingVectors::Vbmi);
-}
-
-void MapThroughTableWith(MappingVectors vectors, const BrightnessTable& table,
-                         const GrayImage& src, GrayImage& dst, int width, int height)
-{
-    MapInPieces(table, src, dst, width, height, vectors);
+    MapInPieces(table, src, dst, width, height);
 }
 
 float GammaFromPosition(int position)

@@ -22,17 +22,10 @@ void BuildBrightnessTable(BrightnessTable& table, int brightness, int contrast, 
 void ApplyBrightnessTable(const GrayImage& src, GrayImage& dst, int brightness, int contrast,
                           float gamma, int width, int height);
 
-// dst[x][y] = table[src[x][y]] over the whole image, with the widest vectors the
-// processor has: AVX-512 VBMI byte permutes, else AVX2 byte shuffles, else none.
+// dst[x][y] = table[src[x][y]] over the whole image, at the active vector level
+// (VectorLevel.h): AVX-512 VBMI byte permutes, AVX2 byte shuffles, else a plain loop.
 void MapThroughTable(const BrightnessTable& table, const GrayImage& src, GrayImage& dst, int width,
                      int height);
-
-// The same with the widest vectors allowed named (a path the processor lacks
-// falls back to the next narrower): for the tests, which compare the paths, and
-// for the benchmarks of processors without the wider ones.
-enum class MappingVectors { None, Avx2, Vbmi };
-void MapThroughTableWith(MappingVectors vectors, const BrightnessTable& table,
-                         const GrayImage& src, GrayImage& dst, int width, int height);
 
 // Gamma of a scroll-bar position 1..100, in single precision: 0.1 at 1, 1 at 50
 // (steps of 0.9/49 below), 1.18 at 51 and 10 at 100 (steps of 0.18 above).

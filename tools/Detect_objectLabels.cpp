@@ -2,10 +2,15 @@
 // down a column at a time.
 #include "Detect_object.h"
 
+#include "VectorLevel.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
+
+#if defined(__x86_64__)
 #include <emmintrin.h>  // SSE2, part of every x86-64 processor
+#endif
 
 namespace {
 
@@ -24,6 +29,7 @@ PixelTest BandTest(int lower, int upper)
     return {std::clamp(lower, -1, 255), std::clamp(upper, 0, 256)};
 }
 
+#if defined(__x86_64__)
 // Both sides of the test for sixteen pixels: 0xFF where a pixel passes.
 struct VectorTest {
     __m128i below, above, useBelow, useAbove;
@@ -43,6 +49,7 @@ struct VectorTest {
         return _mm_or_si128(low, high);
     }
 };
+#endif
 
 // One bit per pixel of a column segment: bit i of the bit string is set when
 // pixel i passes the test. Bits past n stay clear, and one spare word follows,
@@ -51,13 +58,17 @@ void ColumnBits(const std::uint8_t* g, int n, const PixelTest& test,
                 std::vector<std::uint64_t>& bits)
 {
     bits.assign(static_cast<std::size_t>(n / 64 + 2), 0);
-    const VectorTest passes(test);
     int i = 0;
-    for (; i + 16 <= n; i += 16) {
-        const auto word = static_cast<std::uint64_t>(
-            static_cast<std::uint32_t>(_mm_movemask_epi8(passes(g + i))));
-        bits[static_cast<std::size_t>(i >> 6)] |= word << (i & 63);
+#if defined(__x86_64__)
+    if (ActiveVectorLevel() >= VectorLevel::Baseline) {
+        const VectorTest passes(test);
+        for (; i + 16 <= n; i += 16) {
+            const auto word = static_cast<std::uint64_t>(
+                static_cast<std::uint32_t>(_mm_movemask_epi8(passes(g + i))));
+            bits[static_cast<std::size_t>(i >> 6)] |= word << (i & 63);
+        }
     }
+#endif
     for (; i < n; ++i)
         if (test(g[i]))
             bits[static_cast<std::size_t>(i >> 6)] |= std::uint64_t{1} << (i & 63);
@@ -67,10 +78,14 @@ void ColumnBits(const std::uint8_t* g, int n, const PixelTest& test,
 void ColumnMask(const std::uint8_t* g, int n, const PixelTest& test, std::vector<std::uint8_t>& mask)
 {
     mask.resize(static_cast<std::size_t>(n));
-    const VectorTest passes(test);
     int i = 0;
-    for (; i + 16 <= n; i += 16)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(mask.data() + i), passes(g + i));
+#if defined(__x86_64__)
+    if (ActiveVectorLevel() >= VectorLevel::Baseline) {
+        const VectorTest passes(test);
+        for (; i + 16 <= n; i += 16)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(mask.data() + i), passes(g + i));
+    }
+#endif
     for (; i < n; ++i)
         mask[static_cast<std::size_t>(i)] = test(g[i]) ? 0xFF : 0;
 }

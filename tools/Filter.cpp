@@ -10,12 +10,9 @@
 #include "Parallel.h"
 
 #include <algorithm>
-#include <atomic>
 #include <functional>
 
 namespace {
-
-std::atomic<bool> forceBaseline{false};
 
 // Columns per thread at least: each run of columns first loads the window's
 // neighbours, so very short runs would repeat that work.
@@ -39,7 +36,8 @@ void ForProcessedArea(const GrayImage& src, GrayImage& dst, int X1, int Y1, int 
                           std::max(X1, 0),
                           std::max(Y1, 0),
                           std::min(X2, width),
-                          std::min(Y2, height)};
+                          std::min(Y2, height),
+                          ActiveVectorLevel()};
     if (area.X1 >= area.X2 || area.Y1 >= area.Y2)
         return;
     ParallelFor(area.X1, area.X2, kColumnGrain, [&](int x0, int x1) { columns(area, x0, x1); });
@@ -64,17 +62,6 @@ void RunGradient(GradientKind kind, const GrayImage& src, GrayImage& dst, int X1
 }
 
 }  // namespace
-
-bool UseAvx2()
-{
-    static const bool hasAvx2 = __builtin_cpu_supports("avx2");
-    return hasAvx2 && !forceBaseline.load(std::memory_order_relaxed);
-}
-
-void ForceBaselineKernels(bool force)
-{
-    forceBaseline.store(force);
-}
 
 void LowpassFilter(const GrayImage& src, GrayImage& dst, int mask, int X1, int Y1, int X2, int Y2,
                    int width, int height)

@@ -125,13 +125,15 @@ template <BoxKind Kind>
         BoxColumnsFor<BoxKind::Laplacian>(a, mask, x0, x1);
 }
 
+#if defined(__x86_64__)
 __attribute__((target("avx2"))) void BoxColumnsAvx2(const FilterArea& a, BoxKind kind, int mask,
                                                     int x0, int x1)
 {
     BoxColumnsOfAny(a, kind, mask, x0, x1);
 }
+#endif
 
-void BoxColumnsBaseline(const FilterArea& a, BoxKind kind, int mask, int x0, int x1)
+void BoxColumnsPortable(const FilterArea& a, BoxKind kind, int mask, int x0, int x1)
 {
     BoxColumnsOfAny(a, kind, mask, x0, x1);
 }
@@ -140,8 +142,9 @@ void BoxColumnsBaseline(const FilterArea& a, BoxKind kind, int mask, int x0, int
 
 void BoxColumns(const FilterArea& a, BoxKind kind, int mask, int x0, int x1)
 {
-    if (UseAvx2())
-        BoxColumnsAvx2(a, kind, mask, x0, x1);
-    else
-        BoxColumnsBaseline(a, kind, mask, x0, x1);
+#if defined(__x86_64__)
+    if (a.level >= VectorLevel::Avx2)
+        return BoxColumnsAvx2(a, kind, mask, x0, x1);
+#endif
+    BoxColumnsPortable(a, kind, mask, x0, x1);
 }

@@ -189,13 +189,15 @@ template <int M>
         GaussianColumnsOf<7>(a, x0, x1);
 }
 
+#if defined(__x86_64__)
 __attribute__((target("avx2"))) void GaussianColumnsAvx2(const FilterArea& a, int mask, int x0,
                                                          int x1)
 {
     GaussianColumnsOfAny(a, mask, x0, x1);
 }
+#endif
 
-void GaussianColumnsBaseline(const FilterArea& a, int mask, int x0, int x1)
+void GaussianColumnsPortable(const FilterArea& a, int mask, int x0, int x1)
 {
     GaussianColumnsOfAny(a, mask, x0, x1);
 }
@@ -204,8 +206,9 @@ void GaussianColumnsBaseline(const FilterArea& a, int mask, int x0, int x1)
 
 void GaussianColumns(const FilterArea& a, int mask, int x0, int x1)
 {
-    if (UseAvx2())
-        GaussianColumnsAvx2(a, mask, x0, x1);
-    else
-        GaussianColumnsBaseline(a, mask, x0, x1);
+#if defined(__x86_64__)
+    if (a.level >= VectorLevel::Avx2)
+        return GaussianColumnsAvx2(a, mask, x0, x1);
+#endif
+    GaussianColumnsPortable(a, mask, x0, x1);
 }

@@ -10,8 +10,11 @@
 // than one unit in the last place.
 #include "FilterKernels.h"
 
+#if defined(__x86_64__)
 #include <immintrin.h>
+#endif
 
+#include <cmath>
 #include <vector>
 
 // The vector helpers are always inlined, so no vector crosses a call boundary
@@ -51,8 +54,18 @@ template <int Bits>
     std::memcpy(out, &sum, sizeof sum);
 }
 
-// out[k] = the integer square root of sum[k], for k in [0, count), count a
-// multiple of 16. The roots of 16-bit sums are at most 255.
+// Each Roots* writes out[k] = the integer square root of sum[k], for k in
+// [0, count), count a multiple of 16. The roots of 16-bit sums are at most 255.
+enum class Roots { Plain, Sse2, Avx2 };
+
+// The correctly rounded single-precision root, as the vector instructions take it.
+void RootsPlain(const std::uint16_t* sum, std::uint8_t* out, int count)
+{
+    for (int k = 0; k < count; ++k)
+        out[k] = static_cast<std::uint8_t>(std::sqrt(static_cast<float>(sum[k])));
+}
+
+#if defined(__x86_64__)
 __attribute__((target("avx2"))) void RootsAvx2(const std::uint16_t* sum, std::uint8_t* out,
                                                int count)
 {
@@ -70,7 +83,7 @@ __attribute__((target("avx2"))) void RootsAvx2(const std::uint16_t* sum, std::ui
     }
 }
 
-void RootsBaseline(const std::uint16_t* sum, std::uint8_t* out, int count)
+void RootsSse2(const std::uint16_t* sum, std::uint8_t* out, int count)
 {
     const __m128i zero = _mm_setzero_si128();
     for (int k = 0; k < count; k += 16) {
@@ -87,6 +100,8 @@ void RootsBaseline(const std::uint16_t* sum, std::uint8_t* out, int count)
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(words[0], words[1]));
     }
 }
+
+#endif  // __x86_64__
 
 // Across x, once per row for the three rows of the window: D = right − left and
 // E = left + w · centre + right. The loop takes restrict pointers: a store may
@@ -116,7 +131,7 @@ template <int W>
     }
 }
 
-template <GradientKind Kind, bool Avx2>
+template <GradientKind Kind, Roots Root>
 [[gnu::always_inline]] inline void GradientColumnsOf(const FilterArea& a, int x0, int x1)
 {
     // Copies of columns x − 1, x, x + 1 with one row above: index k is row Y1 − 1 + k.
@@ -168,10 +183,14 @@ template <GradientKind Kind, bool Avx2>
             }
         }
         if (!frame) {
-            if constexpr (Avx2)
+#if defined(__x86_64__)
+            if constexpr (Root == Roots::Avx2)
                 RootsAvx2(S, T, rows);
+            else if constexpr (Root == Roots::Sse2)
+                RootsSse2(S, T, rows);
             else
-                RootsBaseline(S, T, rows);
+#endif
+                RootsPlain(S, T, rows);
         }
         if (!frame) {
             if (a.Y1 == 0 && Kind != GradientKind::Roberts)
@@ -183,35 +202,42 @@ template <GradientKind Kind, bool Avx2>
     }
 }
 
-template <bool Avx2>
+template <Roots Root>
 [[gnu::always_inline]] inline void GradientColumnsOfAny(const FilterArea& a, GradientKind kind,
                                                         int x0, int x1)
 {
     if (kind == GradientKind::Prewitt)
-        GradientColumnsOf<GradientKind::Prewitt, Avx2>(a, x0, x1);
+        GradientColumnsOf<GradientKind::Prewitt, Root>(a, x0, x1);
     else if (kind == GradientKind::Sobel)
-        GradientColumnsOf<GradientKind::Sobel, Avx2>(a, x0, x1);
+        GradientColumnsOf<GradientKind::Sobel, Root>(a, x0, x1);
     else
-        GradientColumnsOf<GradientKind::Roberts, Avx2>(a, x0, x1);
+        GradientColumnsOf<GradientKind::Roberts, Root>(a, x0, x1);
 }
 
+#if defined(__x86_64__)
 __attribute__((target("avx2"))) void GradientColumnsAvx2(const FilterArea& a, GradientKind kind,
                                                          int x0, int x1)
 {
-    GradientColumnsOfAny<true>(a, kind, x0, x1);
+    GradientColumnsOfAny<Roots::Avx2>(a, kind, x0, x1);
 }
+#endif
 
-void GradientColumnsBaseline(const FilterArea& a, GradientKind kind, int x0, int x1)
+void GradientColumnsPortable(const FilterArea& a, GradientKind kind, int x0, int x1)
 {
-    GradientColumnsOfAny<false>(a, kind, x0, x1);
+#if defined(__x86_64__)
+    if (a.level >= VectorLevel::Baseline)
+        return GradientColumnsOfAny<Roots::Sse2>(a, kind, x0, x1);
+#endif
+    GradientColumnsOfAny<Roots::Plain>(a, kind, x0, x1);
 }
 
 }  // namespace
 
 void GradientColumns(const FilterArea& a, GradientKind kind, int x0, int x1)
 {
-    if (UseAvx2())
-        GradientColumnsAvx2(a, kind, x0, x1);
-    else
-        GradientColumnsBaseline(a, kind, x0, x1);
+#if defined(__x86_64__)
+    if (a.level >= VectorLevel::Avx2)
+        return GradientColumnsAvx2(a, kind, x0, x1);
+#endif
+    GradientColumnsPortable(a, kind, x0, x1);
 }

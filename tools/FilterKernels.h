@@ -2,6 +2,7 @@
 // kernels (FilterBox.cpp, FilterGaussian.cpp, FilterMedian.cpp, FilterGradient.cpp).
 #pragma once
 #include "Image.h"
+#include "VectorLevel.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -14,6 +15,7 @@ struct FilterArea {
     GrayImage& dst;
     int width, height;
     int X1, Y1, X2, Y2;
+    VectorLevel level;  // asked once per call, so every column runs the same path
 };
 
 enum class BoxKind { Lowpass, LocalAverage, Laplacian };
@@ -26,11 +28,9 @@ void GaussianColumns(const FilterArea& area, int mask, int x0, int x1);
 void MedianColumns(const FilterArea& area, int mask, int x0, int x1);
 void GradientColumns(const FilterArea& area, GradientKind kind, int x0, int x1);
 
-// Each kernel is compiled twice: for the x86-64 baseline (SSE2) and for AVX2, and
-// runs the AVX2 code where the processor has it. Tests force the baseline too,
-// so both are compared with the literal filters on any machine that has AVX2.
-bool UseAvx2();
-void ForceBaselineKernels(bool force);
+// Each kernel is compiled twice: portable (SSE2 at most on x86-64, no intrinsics
+// elsewhere) and, on x86-64, for AVX2; area.level picks one, so tests reach every
+// path through a ScopedVectorLimit.
 
 // Kernels work on copies of source columns: rows Y1 − pad .. Y1 + PaddedRows(n) + pad − 1,
 // index k holding row Y1 − pad + k. Rounding the row count up to whole vectors

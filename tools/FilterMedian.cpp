@@ -231,13 +231,15 @@ template <int M>
         MedianColumnsOf<7>(a, x0, x1);
 }
 
+#if defined(__x86_64__)
 __attribute__((target("avx2"))) void MedianColumnsAvx2(const FilterArea& a, int mask, int x0,
                                                        int x1)
 {
     MedianColumnsOfAny(a, mask, x0, x1);
 }
+#endif
 
-void MedianColumnsBaseline(const FilterArea& a, int mask, int x0, int x1)
+void MedianColumnsPortable(const FilterArea& a, int mask, int x0, int x1)
 {
     MedianColumnsOfAny(a, mask, x0, x1);
 }
@@ -246,8 +248,9 @@ void MedianColumnsBaseline(const FilterArea& a, int mask, int x0, int x1)
 
 void MedianColumns(const FilterArea& a, int mask, int x0, int x1)
 {
-    if (UseAvx2())
-        MedianColumnsAvx2(a, mask, x0, x1);
-    else
-        MedianColumnsBaseline(a, mask, x0, x1);
+#if defined(__x86_64__)
+    if (a.level >= VectorLevel::Avx2)
+        return MedianColumnsAvx2(a, mask, x0, x1);
+#endif
+    MedianColumnsPortable(a, mask, x0, x1);
 }

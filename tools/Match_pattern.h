@@ -158,11 +158,6 @@ const std::vector<Candidate>& CandidateTable();
 
 FineStageCounts LastFineStageCounts();
 
-// Lets the search use AVX2 where the processor has it (the default), or keeps it
-// to SSE2, which every x86-64 processor has; the results are the same. For
-// tests and benchmarks.
-void AllowWideVectors(bool allowed);
-
 // Where the process-wide work's score lines go: the process-wide sink (standard
 // output) unless set; nullptr for none.
 void SetMatchTrace(std::FILE* out);

@@ -12,6 +12,7 @@
 namespace match_pattern {
 namespace {
 
+#if defined(__x86_64__)
 // Lattice sums with AVX2 for the placements start[w] .. start[w] + 31:
 // total[w][l] = sum over k of |at[k][start[w] + l] − value[k]|.
 template <int Windows>
@@ -55,14 +56,20 @@ __attribute__((target("avx2"))) void SumWide(const std::uint8_t* const* at,
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(total[w] + 8 * q), sum[w][q]);
 }
 
+#endif  // __x86_64__
+
 class DifferenceKernel final : public ColumnKernel {
 public:
     DifferenceKernel(const GrayImage& T, int tw, int th, int W, int H)
-        : W_(W), H_(H), th_(th), iMax_((tw - 1) / 5 * 5), jMax_((th - 1) / 5 * 5), wide_(Wide())
+        : W_(W), H_(H), th_(th), iMax_((tw - 1) / 5 * 5), jMax_((th - 1) / 5 * 5), level_(ActiveVectorLevel())
     {
         for (int i = 0; i < tw; i += 5)
             for (int j = 0; j < th; j += 5) {
+#if defined(__x86_64__)
                 samples_.push_back({i, j, _mm_set1_epi8(static_cast<char>(T[i][j])), T[i][j]});
+#else
+                samples_.push_back({i, j, T[i][j]});
+#endif
                 values_.push_back(T[i][j]);
             }
         // d = sum / 255 is a whole number no larger than the sample count, so
@@ -88,7 +95,8 @@ public:
         if (static_cast<long long>(x) + iMax_ >= W_)
             return best;
         const int yEnd = static_cast<int>(std::min<long long>(oy + th_, H_ - jMax_));
-        const bool wide = wide_ && yEnd - oy >= kWideLanes;
+#if defined(__x86_64__)
+        const bool wide = level_ >= VectorLevel::Avx2 && yEnd - oy >= kWideLanes;
         // The samples' addresses in this column: on the stack for any usual
         // template (a 160 x 160 one has 1024 samples).
         constexpr std::size_t kOnStack = 1024;
@@ -103,28 +111,35 @@ public:
             for (std::size_t k = 0; k < samples_.size(); ++k)
                 at[k] = I[x + samples_[k].i] + samples_[k].j;
         }
+#endif
         int sums[kChunk];
         for (int c0 = oy; c0 < yEnd; c0 += kChunk) {
             const int count = std::min(kChunk, yEnd - c0);
-            int starts[kMaxWindows], tail = 0;
-            const int windows = WindowStarts(c0, count, oy, wide ? kWideLanes : kLanes, starts, tail);
-            if (wide) {
-                if (windows == 2) {
-                    int total[2][kWideLanes];
-                    SumWide<2>(at, values_.data(), samples_.size(), starts, total);
-                    KeepInChunk(total, starts, c0, count, sums);
+            int tail = count;  // placements left to sum one at a time
+#if defined(__x86_64__)
+            if (level_ >= VectorLevel::Baseline) {
+                int starts[kMaxWindows];
+                const int windows =
+                    WindowStarts(c0, count, oy, wide ? kWideLanes : kLanes, starts, tail);
+                if (wide) {
+                    if (windows == 2) {
+                        int total[2][kWideLanes];
+                        SumWide<2>(at, values_.data(), samples_.size(), starts, total);
+                        KeepInChunk(total, starts, c0, count, sums);
+                    } else {
+                        int total[1][kWideLanes];
+                        SumWide<1>(at, values_.data(), samples_.size(), starts, total);
+                        KeepInChunk(total, starts, c0, count, sums);
+                    }
                 } else {
-                    int total[1][kWideLanes];
-                    SumWide<1>(at, values_.data(), samples_.size(), starts, total);
-                    KeepInChunk(total, starts, c0, count, sums);
+                    int w = 0;
+                    for (; w + 2 <= windows; w += 2)
+                        SumWindows<2>(I, x, starts + w, c0, count, sums);
+                    if (w < windows)
+                        SumWindows<1>(I, x, starts + w, c0, count, sums);
                 }
-            } else {
-                int w = 0;
-                for (; w + 2 <= windows; w += 2)
-                    SumWindows<2>(I, x, starts + w, c0, count, sums);
-                if (w < windows)
-                    SumWindows<1>(I, x, starts + w, c0, count, sums);
             }
+#endif
             for (int y = c0 + count - tail; y < c0 + count; ++y)
                 sums[y - c0] = SumOne(I, x, y);
             // The score falls as d = sum / 255 rises, so the chunk's best score is
@@ -150,7 +165,9 @@ public:
 private:
     struct Sample {
         int i, j;
+#if defined(__x86_64__)
         __m128i broadcast;  // t in every byte
+#endif
         std::uint8_t t;
     };
 
@@ -162,6 +179,7 @@ private:
         return sum;
     }
 
+#if defined(__x86_64__)
     // Lattice sums of the placements start[w] .. start[w] + 15 for Windows
     // windows, stored for those that lie in the chunk [c0, c0 + count).
     template <int Windows>
@@ -199,13 +217,14 @@ private:
         }
         KeepInChunk(total, start, c0, count, sums);
     }
+#endif
 
     std::vector<Sample> samples_;
     std::vector<std::uint8_t> values_;  // the samples' template values, in order
     std::vector<float> scoreOf_;  // [d]: the score of a whole-number distance d
     std::vector<int> lastEqual_;  // [d]: the largest d' >= d with the same score
     int W_, H_, th_, iMax_, jMax_;
-    bool wide_;  // AVX2 allowed and present, decided once per search
+    VectorLevel level_;  // decided once per search
 };
 
 }  // namespace

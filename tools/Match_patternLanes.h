@@ -5,14 +5,18 @@
 // read at one offset are consecutive bytes of one image column. So placements
 // are scored side by side, one byte lane each, wherever the work is the same for
 // every placement (the lattice sums, the ring counts): 16 with SSE2, 32 with
-// AVX2 where the processor has it. What is defined as a float sequence (ring
+// AVX2, as the active vector level (VectorLevel.h) allows; at the plain level
+// every placement is counted one at a time. What is defined as a float sequence (ring
 // shares, rotated distances) is then computed in exactly the order and
 // precision of its definition, placement by placement.
 #pragma once
 #include "Match_patternStage.h"
 
-#include <emmintrin.h>
+#include "VectorLevel.h"
+
+#if defined(__x86_64__)
 #include <immintrin.h>
+#endif
 
 #include <algorithm>
 #include <cstddef>
@@ -25,13 +29,12 @@ constexpr int kWideLanes = 32;  // placements per AVX2 vector
 constexpr int kChunk = 64;      // placements counted before they are scored in order
 constexpr int kMaxWindows = kChunk / kLanes + 1;
 
-// True when AVX2 may be used: the processor has it and AllowWideVectors let it.
-bool Wide();
-
+#if defined(__x86_64__)
 inline __m128i AbsDiff(__m128i a, __m128i b)
 {
     return _mm_or_si128(_mm_subs_epu8(a, b), _mm_subs_epu8(b, a));
 }
+#endif
 
 // Where the windows of lanes placements that cover the chunk [c0, c0 + count)
 // start. The last one is moved back to end at the chunk's end when the column

@@ -12,6 +12,7 @@
 namespace match_pattern {
 namespace {
 
+#if defined(__x86_64__)
 // Ring counts with AVX2: total[w][l] = number of k with at[k][start[w] + l] >= threshold.
 template <int Windows>
 __attribute__((target("avx2"))) void CountWide(const std::uint8_t* const* at, std::size_t points,
@@ -40,7 +41,13 @@ __attribute__((target("avx2"))) void CountWide(const std::uint8_t* const* at, st
     }
 }
 
-constexpr int kMaxRings = 8;  // the model has 2 to 4 rings for templates of 8 x 8 and more
+#endif  // __x86_64__
+
+constexpr int kMaxRings = 8;
+
+// Four angles' sums side by side: lane by lane the same single-precision
+// operations, in the same order, as one angle alone.
+using Floats = float __attribute__((vector_size(16)));  // the model has 2 to 4 rings for templates of 8 x 8 and more
 constexpr int kAngleLanes = 4;
 
 class RotationKernel final : public ColumnKernel {
@@ -48,7 +55,7 @@ public:
     RotationKernel(const GrayImage& I, const TemplateModel& model, const RotationModel& rotation,
                    float maxAngle, int W, int H)
         : W_(W), H_(H), th_(model.th), hx_(model.tw / 2), hy_(model.th / 2), R_(rotation.R),
-          threshold_(model.threshold), wide_(Wide())
+          threshold_(model.threshold), level_(ActiveVectorLevel())
     {
         for (int x = 0; x < W; ++x)
             columns_.push_back(I[x]);
@@ -117,7 +124,8 @@ public:
         if (angles_ == 0 || cx + R_ >= W_)
             return best;
         const int yEnd = static_cast<int>(std::min<long long>(oy + th_, H_ - R_ - hy_));
-        const bool wide = wide_ && yEnd - oy >= kWideLanes;
+#if defined(__x86_64__)
+        const bool wide = level_ >= VectorLevel::Avx2 && yEnd - oy >= kWideLanes;
         thread_local std::vector<const std::uint8_t*> at;
         if (wide) {  // every ring point of this column, ring after ring
             at.clear();
@@ -125,15 +133,22 @@ public:
                 for (const Offset& p : ring.points)
                     at.push_back(columns_[static_cast<std::size_t>(cx + p.dx)] + hy_ + p.dy);
         }
+#endif
         int hits[kMaxRings][kChunk];
         for (int c0 = oy; c0 < yEnd; c0 += kChunk) {
             const int count = std::min(kChunk, yEnd - c0);
-            int starts[kMaxWindows], tail = 0;
-            const int windows = WindowStarts(c0, count, oy, wide ? kWideLanes : kLanes, starts, tail);
-            if (wide)
-                CountChunkWide(at, starts, windows, c0, count, hits);
-            else
-                CountChunk(static_cast<int>(cx), starts, windows, c0, count, hits);
+            int tail = count;  // placements left to count one at a time
+#if defined(__x86_64__)
+            if (level_ >= VectorLevel::Baseline) {
+                int starts[kMaxWindows];
+                const int windows =
+                    WindowStarts(c0, count, oy, wide ? kWideLanes : kLanes, starts, tail);
+                if (wide)
+                    CountChunkWide(at, starts, windows, c0, count, hits);
+                else
+                    CountChunk(static_cast<int>(cx), starts, windows, c0, count, hits);
+            }
+#endif
             for (int y = c0 + count - tail; y < c0 + count; ++y)
                 CountOne(static_cast<int>(cx), y, hits, y - c0);
             for (int k = 0; k < count; ++k) {
@@ -189,6 +204,7 @@ private:
         return points;
     }
 
+#if defined(__x86_64__)
     // Bright-pixel counts on every ring for the placements start[w] .. start[w]
     // + 15 of Windows windows: each ring point's column is found once for all.
     template <int Windows>
@@ -239,6 +255,8 @@ private:
         }
     }
 
+#endif
+
     void CountOne(int cx, int y, int (*hits)[kChunk], int index) const
     {
         for (std::size_t k = 0; k < rings_.size(); ++k) {
@@ -249,6 +267,7 @@ private:
         }
     }
 
+#if defined(__x86_64__)
     // The same with AVX2, at the ring points' addresses in this column.
     void CountChunkWide(const std::vector<const std::uint8_t*>& at, const int* starts, int windows,
                         int c0, int count, int (*hits)[kChunk]) const
@@ -268,6 +287,8 @@ private:
             first += points;
         }
     }
+
+#endif
 
     // The ring distance, as the mean of |profile − share| in ring order, must
     // leave 1 − d above 0.98.
@@ -300,7 +321,7 @@ private:
     void Sweep(int cx, int cy, int y, ColumnBest& best) const
     {
         const float G = static_cast<float>(G_);
-        const __m128 one = _mm_set1_ps(1.0f), count = _mm_set1_ps(G);
+        const Floats one = {1.0f, 1.0f, 1.0f, 1.0f}, count = {G, G, G, G};
         for (int a0 = 0; a0 < angles_; a0 += kAngleLanes) {
             bool fits[kAngleLanes];
             bool all = true;
@@ -308,20 +329,20 @@ private:
                 all &= fits[l] = Fits(a0 + l, cx, cy);
             const Offset* o =
                 &offsets_[static_cast<std::size_t>(a0 / kAngleLanes) * G_ * kAngleLanes];
-            alignas(16) float score[kAngleLanes];
+            float score[kAngleLanes];
             if (all) {
-                const __m128 floor = _mm_set1_ps(best.score);
-                __m128 sum = _mm_setzero_ps();
+                const Floats floor = {best.score, best.score, best.score, best.score};
+                Floats sum = {};
                 bool beaten = false;
                 for (int s = 0; s < G_; ++s, o += kAngleLanes) {
                     const int g = grid_[static_cast<std::size_t>(s)];
-                    sum = _mm_add_ps(sum, _mm_setr_ps(term_[std::abs(Pixel(cx, cy, o[0]) - g)],
-                                                      term_[std::abs(Pixel(cx, cy, o[1]) - g)],
-                                                      term_[std::abs(Pixel(cx, cy, o[2]) - g)],
-                                                      term_[std::abs(Pixel(cx, cy, o[3]) - g)]));
+                    sum += Floats{term_[std::abs(Pixel(cx, cy, o[0]) - g)],
+                                  term_[std::abs(Pixel(cx, cy, o[1]) - g)],
+                                  term_[std::abs(Pixel(cx, cy, o[2]) - g)],
+                                  term_[std::abs(Pixel(cx, cy, o[3]) - g)]};
                     if ((s & 7) == 7) {
-                        const __m128 bound = _mm_sub_ps(one, _mm_div_ps(sum, count));
-                        if (_mm_movemask_ps(_mm_cmple_ps(bound, floor)) == 0xF) {
+                        const auto beatenIn = one - sum / count <= floor;  // -1 where true
+                        if ((beatenIn[0] & beatenIn[1] & beatenIn[2] & beatenIn[3]) != 0) {
                             beaten = true;
                             break;
                         }
@@ -329,7 +350,9 @@ private:
                 }
                 if (beaten)
                     continue;
-                _mm_store_ps(score, _mm_sub_ps(one, _mm_div_ps(sum, count)));
+                const Floats final = one - sum / count;
+                for (int l = 0; l < kAngleLanes; ++l)
+                    score[l] = final[l];
             } else {
                 for (int l = 0; l < kAngleLanes; ++l) {
                     if (!fits[l])
@@ -351,7 +374,7 @@ private:
     }
 
     int W_, H_, th_, hx_, hy_, R_, threshold_;
-    bool wide_;  // AVX2 allowed and present, decided once per search
+    VectorLevel level_;  // decided once per search
     std::vector<const std::uint8_t*> columns_;
     float term_[256];
     std::vector<Ring> rings_;

@@ -17,6 +17,7 @@
 #include "Morphology.h"
 
 #include "Parallel.h"
+#include "VectorLevel.h"
 
 #include <algorithm>
 #include <cstring>
@@ -458,15 +459,40 @@ void StartStrip(const Pipeline& job, TileState& tile, int ys, int ye)
     }
 }
 
-// Wider vectors where the processor has them, chosen when the program starts.
-[[gnu::target_clones("avx2", "default")]] void RunTiles(const Pipeline& job, GrayImage& buffers,
-                                                        int tiles, int lo, int hi)
+[[gnu::always_inline]] inline void RunTilesOf(const Pipeline& job, GrayImage& buffers, int tiles,
+                                               int lo, int hi)
 {
     for (int i = lo; i < hi; ++i) {
         const int xs = static_cast<int>(static_cast<long long>(job.w) * i / tiles);
         const int xe = static_cast<int>(static_cast<long long>(job.w) * (i + 1) / tiles);
         RunTile(job, buffers[i], xs, xe);
     }
+}
+
+// The same code compiled twice: the tile loop and what it inlines use 32-byte
+// vectors natively with AVX2, and in halves (SSE2) or portable code otherwise.
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void RunTilesAvx2(const Pipeline& job, GrayImage& buffers,
+                                                  int tiles, int lo, int hi)
+{
+    RunTilesOf(job, buffers, tiles, lo, hi);
+}
+#endif
+
+void RunTilesPortable(const Pipeline& job, GrayImage& buffers, int tiles, int lo, int hi)
+{
+    RunTilesOf(job, buffers, tiles, lo, hi);
+}
+
+void RunTiles(VectorLevel level, const Pipeline& job, GrayImage& buffers, int tiles, int lo,
+              int hi)
+{
+#if defined(__x86_64__)
+    if (level >= VectorLevel::Avx2)
+        return RunTilesAvx2(job, buffers, tiles, lo, hi);
+#endif
+    (void)level;
+    RunTilesPortable(job, buffers, tiles, lo, hi);
 }
 
 // Column tiles are independent: every output pixel is computed from the source
@@ -482,7 +508,9 @@ void RunPipeline(Pipeline job)
     GrayImage buffers = NewGrayImage(tiles, static_cast<int>(job.tileBytes));
     if (!buffers)
         return;
-    ParallelFor(0, tiles, 1, [&](int lo, int hi) { RunTiles(job, buffers, tiles, lo, hi); });
+    const VectorLevel level = ActiveVectorLevel();
+    ParallelFor(0, tiles, 1,
+                [&](int lo, int hi) { RunTiles(level, job, buffers, tiles, lo, hi); });
 }
 
 Pipeline MakePipeline(const GrayImage& src, GrayImage& dst, const StructuringElement& element,

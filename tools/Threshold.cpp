@@ -1,11 +1,16 @@
 // tools/Threshold.cpp
 #include "Threshold.h"
 
+#include "VectorLevel.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
+
+#if defined(__x86_64__)
 #include <emmintrin.h>  // SSE2, part of every x86-64 processor
+#endif
 
 namespace {
 
@@ -133,14 +138,27 @@ std::array<std::int64_t, 256> CountLevels(const GrayImage& src, int x0, int y0, 
     return count;
 }
 
-// Gradient weights of one column: w = |right − v| + |below − v| for the rows
+// Gradient weights of one column (SumWeights): w = |right − v| + |below − v| for the rows
 // [0, n) of column c with its right neighbour r, below = c[y + 1]. The caller
 // passes at most kRowsPerSum rows, so the 32-bit lanes below cannot overflow.
 constexpr int kRowsPerSum = 16384;
 struct WeightSums {
     std::uint64_t weight = 0, weighted = 0;
 };
-WeightSums SumWeights(const Byte* c, const Byte* r, std::size_t n)
+
+// Rows [y, n) one at a time, added to sums.
+void AddWeightsPlain(const Byte* c, const Byte* r, std::size_t y, std::size_t n, WeightSums& sums)
+{
+    for (; y < n; ++y) {
+        const int v = c[y];
+        const int w = std::abs(r[y] - v) + std::abs(c[y + 1] - v);
+        sums.weight += static_cast<std::uint64_t>(w);
+        sums.weighted += static_cast<std::uint64_t>(w * v);
+    }
+}
+
+#if defined(__x86_64__)
+WeightSums SumWeightsSse2(const Byte* c, const Byte* r, std::size_t n)
 {
     // Sixteen rows at a time. |a − b| of bytes is (a −sat b) | (b −sat a); the
     // weights (at most 510) and values are widened to 16 bits, and pmaddwd adds
@@ -167,12 +185,20 @@ WeightSums SumWeights(const Byte* c, const Byte* r, std::size_t n)
     _mm_store_si128(reinterpret_cast<__m128i*>(s32), weighted);
     WeightSums sums{w64[0] + w64[1],
                     std::uint64_t{s32[0]} + s32[1] + s32[2] + s32[3]};
-    for (; y < n; ++y) {
-        const int v = c[y];
-        const int w = std::abs(r[y] - v) + std::abs(c[y + 1] - v);
-        sums.weight += static_cast<std::uint64_t>(w);
-        sums.weighted += static_cast<std::uint64_t>(w * v);
-    }
+    AddWeightsPlain(c, r, y, n, sums);
+    return sums;
+}
+#endif
+
+WeightSums SumWeights(VectorLevel level, const Byte* c, const Byte* r, std::size_t n)
+{
+#if defined(__x86_64__)
+    if (level >= VectorLevel::Baseline)
+        return SumWeightsSse2(c, r, n);
+#endif
+    (void)level;
+    WeightSums sums;
+    AddWeightsPlain(c, r, 0, n, sums);
     return sums;
 }
 
@@ -251,12 +277,13 @@ int AutoThreshold(const GrayImage& src, int x0, int y0, int x1, int y1, int widt
     const int xEnd = std::min(x1, width - 1), yEnd = std::min(y1, height - 1);
     if (x0 >= xEnd || y0 >= yEnd)
         return 255;
+    const VectorLevel level = ActiveVectorLevel();
     for (int x = x0; x < xEnd; ++x) {
         const Byte* column = src[x];
         const Byte* right = src[x + 1];
         for (int y = y0; y < yEnd; y += kRowsPerSum) {
             const int n = std::min(kRowsPerSum, yEnd - y);
-            const WeightSums part = SumWeights(column + y, right + y, static_cast<std::size_t>(n));
+            const WeightSums part = SumWeights(level, column + y, right + y, static_cast<std::size_t>(n));
             sw += static_cast<std::int64_t>(part.weight);
             s += static_cast<std::int64_t>(part.weighted);
         }

@@ -3,7 +3,9 @@
 
 #include "Parallel.h"
 
+#if defined(__x86_64__)
 #include <emmintrin.h>  // SSE2, part of every x86-64 processor
+#endif
 
 #include <algorithm>
 
@@ -14,6 +16,11 @@ namespace {
 void Transpose16(const std::uint8_t* src, std::ptrdiff_t srcStride, std::uint8_t* dst,
                  std::ptrdiff_t dstStride)
 {
+#if !defined(__x86_64__)
+    for (int c = 0; c < 16; ++c)
+        for (int r = 0; r < 16; ++r)
+            dst[c * dstStride + r] = src[r * srcStride + c];
+#else
     __m128i x[16], a[16], b[16];
     for (int i = 0; i < 16; ++i)
         x[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i * srcStride));
@@ -41,6 +48,7 @@ void Transpose16(const std::uint8_t* src, std::ptrdiff_t srcStride, std::uint8_t
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * dstStride),
                          _mm_unpackhi_epi64(top23, low23));
     }
+#endif
 }
 
 }  // namespace
