@@ -1,5 +1,6 @@
 // tools/Brightness.cpp
 #include "Brightness.h"
+#include "Extended.h"
 
 #include "Parallel.h"
 #include "VectorLevel.h"
@@ -13,7 +14,7 @@
 
 namespace {
 
-constexpr long double kOneOver255 = 1.0L / 255;  // extended precision on x86-64
+const long double kOneOver255 = Ext(1.0L / 255);  // in extended precision
 constexpr double kPi = 3.141592654;
 
 // Gray levels per thread at least: the mapping is a fraction of a nanosecond a
@@ -116,10 +117,10 @@ void BuildBrightnessTable(BrightnessTable& table, int brightness, int contrast, 
     // Formed in extended precision, where every int minus 127 is exact: the int
     // difference overflows for a brightness near the bottom of the range.
     const float offset =
-        static_cast<float>((static_cast<long double>(brightness) - 127) * kOneOver255);
+        static_cast<float>(Ext((static_cast<long double>(brightness) - 127) * kOneOver255));
     const double slope = std::tan(contrast * kPi / 180);  // 45 degrees: a slope of 1
     for (int i = 0; i < 256; ++i) {
-        const float u = static_cast<float>(i * kOneOver255);
+        const float u = static_cast<float>(Ext(i * kOneOver255));
         const float c = static_cast<float>((slope * (u - 0.5) + 0.5 + offset) * 255);
         std::uint8_t& v = table[static_cast<std::size_t>(i)];
         if (!(c >= 0)) {  // negative, or not a number
@@ -128,7 +129,7 @@ void BuildBrightnessTable(BrightnessTable& table, int brightness, int contrast, 
             v = 255;
         } else {  // c · (1/255) formed in extended precision, then narrowed for pow
             const double r =
-                std::pow(static_cast<double>(c * kOneOver255), static_cast<double>(gamma)) * 255;
+                std::pow(static_cast<double>(Ext(c * kOneOver255)), static_cast<double>(gamma)) * 255;
             // 0 .. 255 for any gamma from 0.1 to 10; a gamma outside (not a number,
             // 0 or below) must not turn into an out-of-range conversion.
             v = !(r >= 0) ? 0 : r >= 255 ? 255 : static_cast<std::uint8_t>(r);

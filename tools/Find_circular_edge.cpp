@@ -1,6 +1,7 @@
 // tools/Find_circular_edge.cpp
 #include "Find_circular_edge.h"
 
+#include "Extended.h"
 #include "Find_circular_edgeVotes.h"
 #include "Find_edge.h"
 
@@ -67,12 +68,12 @@ int BuildSpokes(CircularWork& work, int gap, int direction, int startAngle, int 
         // Always increasing from the start angle, whichever end is larger.
         const i64 degrees = startAngle + static_cast<i64>(gap) * k;
         const double product = static_cast<double>(degrees) * 3.141592654;
-        const long double theta = static_cast<long double>(product) * (1.0L / 180);
-        const long double c = std::cos(theta), s = std::sin(theta);
-        const int innerX = Saturate(std::trunc(cx + insideRadius * c));
-        const int innerY = Saturate(std::trunc(cy + insideRadius * s));
-        const int outerX = Saturate(std::trunc(cx + outsideRadius * c));
-        const int outerY = Saturate(std::trunc(cy + outsideRadius * s));
+        const long double theta = Ext(static_cast<long double>(product) * Ext(1.0L / 180));
+        const long double c = Ext(std::cos(theta)), s = Ext(std::sin(theta));
+        const int innerX = Saturate(std::trunc(Ext(cx + Ext(insideRadius * c))));
+        const int innerY = Saturate(std::trunc(Ext(cy + Ext(insideRadius * s))));
+        const int outerX = Saturate(std::trunc(Ext(cx + Ext(outsideRadius * c))));
+        const int outerY = Saturate(std::trunc(Ext(cy + Ext(outsideRadius * s))));
         if (direction == kInward)
             spokes.push_back({outerX, outerY, innerX, innerY});
         else

@@ -1,5 +1,6 @@
 // workspace/Image.cpp
 #include "Image.h"
+#include "Extended.h"
 #include "Trace.h"
 
 #include <algorithm>
@@ -271,10 +272,10 @@ void RotatePoint(int x, int y, int& xOut, int& yOut, float angle)
 {
     // The angle times pi in double, then times 1/180 in extended precision.
     const double product = static_cast<double>(angle) * 3.141592654;
-    const long double theta = static_cast<long double>(product) * (1.0L / 180.0L);
-    const long double c = std::cos(theta), s = std::sin(theta);
-    const float p = static_cast<float>(c * x + s * y);
-    const float q = static_cast<float>(c * y - s * x);
+    const long double theta = Ext(static_cast<long double>(product) * Ext(1.0L / 180.0L));
+    const long double c = Ext(std::cos(theta)), s = Ext(std::sin(theta));
+    const float p = static_cast<float>(Ext(Ext(c * x) + Ext(s * y)));
+    const float q = static_cast<float>(Ext(Ext(c * y) - Ext(s * x)));
     xOut = RoundHalfAway(p);
     yOut = RoundHalfAway(q);
 }

@@ -1,23 +1,24 @@
 // tests/reference/BrightnessReference.cpp
 #include "BrightnessReference.h"
+#include "Extended.h"
 
 #include <cmath>
 
 void ReferenceBuildBrightnessTable(std::uint8_t table[256], int brightness, int contrast,
                                    float gamma)
 {
-    const long double oneOver255 = 1.0L / 255;  // extended precision
-    float offset = (brightness - 127) * oneOver255;
+    const long double oneOver255 = Ext(1.0L / 255);  // extended precision
+    float offset = Ext((brightness - 127) * oneOver255);
     double slope = std::tan(contrast * 3.141592654 / 180);
     for (int i = 0; i <= 255; i++) {
-        float u = i * oneOver255;
+        float u = Ext(i * oneOver255);
         float c = (slope * (u - 0.5) + 0.5 + offset) * 255;
         if (!(c >= 0)) {
             table[i] = 0;
         } else if (c > 255) {
             table[i] = 255;
         } else {
-            double base = c * oneOver255;
+            double base = Ext(c * oneOver255);
             double g = gamma;
             table[i] = static_cast<std::uint8_t>(static_cast<int>(std::pow(base, g) * 255));
         }

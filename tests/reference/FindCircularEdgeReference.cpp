@@ -1,5 +1,6 @@
 // tests/reference/FindCircularEdgeReference.cpp
 #include "FindCircularEdgeReference.h"
+#include "Extended.h"
 
 #include "FindEdgeReference.h"
 #include "ImageReference.h"
@@ -119,11 +120,13 @@ std::vector<Spoke> ReferenceBuildSpokes(int gap, int direction, int startAngle, 
     std::vector<Spoke> spokes;
     const int n = std::abs(startAngle - endAngle) / gap;
     for (int k = 0; k < n; ++k) {
-        const long double theta = (startAngle + gap * k) * 3.141592654 * (1.0L / 180);
-        const int innerX = static_cast<int>(std::trunc(cx + insideRadius * std::cos(theta)));
-        const int innerY = static_cast<int>(std::trunc(cy + insideRadius * std::sin(theta)));
-        const int outerX = static_cast<int>(std::trunc(cx + outsideRadius * std::cos(theta)));
-        const int outerY = static_cast<int>(std::trunc(cy + outsideRadius * std::sin(theta)));
+        // Ext: each step in x87 extended precision, whatever long double is here.
+        const long double theta = Ext((startAngle + gap * k) * 3.141592654 * Ext(1.0L / 180));
+        const long double c = Ext(std::cos(theta)), s = Ext(std::sin(theta));
+        const int innerX = static_cast<int>(std::trunc(Ext(cx + Ext(insideRadius * c))));
+        const int innerY = static_cast<int>(std::trunc(Ext(cy + Ext(insideRadius * s))));
+        const int outerX = static_cast<int>(std::trunc(Ext(cx + Ext(outsideRadius * c))));
+        const int outerY = static_cast<int>(std::trunc(Ext(cy + Ext(outsideRadius * s))));
         if (direction == 0)
             spokes.push_back({outerX, outerY, innerX, innerY});
         else
