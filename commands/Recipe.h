@@ -2,6 +2,7 @@
 // as a small versioned JSON file and run again on any Before image.
 #pragma once
 #include "Command.h"
+#include "ResultsTable.h"
 
 #include <cstdint>
 #include <optional>
@@ -20,6 +21,9 @@ struct RecipeStep {
 
 struct Recipe {
     std::vector<RecipeStep> steps;
+    // The scale the results were read in; written only when set. A recipe run
+    // from the window makes it the session's.
+    Calibration calibration{};
     friend bool operator==(const Recipe&, const Recipe&) = default;
 };
 

@@ -589,6 +589,33 @@ Json ParseDocument(std::string_view text)
     }
 }
 
+// The optional "calibration": {"unitsPerPixel": 0.05, "unit": "mm"}.
+Calibration ReadCalibration(const Json& v)
+{
+    if (!v.is_object())
+        throw RecipeError("\"calibration\" must be an object with \"unitsPerPixel\" and \"unit\", not " +
+                          Shown(v));
+    for (const auto& member : v.items())
+        if (member.key() != "unitsPerPixel" && member.key() != "unit")
+            throw RecipeError("unknown setting " + Quoted("calibration." + member.key()));
+    const auto scale = v.find("unitsPerPixel");
+    const auto unit = v.find("unit");
+    if (scale == v.end())
+        throw RecipeError("\"calibration.unitsPerPixel\" is missing");
+    if (unit == v.end())
+        throw RecipeError("\"calibration.unit\" is missing");
+    const double unitsPerPixel = scale->is_number() ? scale->get<double>() : 0.0;
+    if (!(unitsPerPixel > 0) || !std::isfinite(unitsPerPixel))
+        throw RecipeError("\"calibration.unitsPerPixel\" must be a number above 0, not " +
+                          Shown(*scale));
+    const std::string text = unit->is_string() ? unit->get<std::string>() : std::string();
+    if (!unit->is_string() || CalibrationFault(unitsPerPixel, text))
+        throw RecipeError("\"calibration.unit\" must be a text of 1 to 16 characters and no "
+                          "control character, not " +
+                          Shown(*unit));
+    return {unitsPerPixel, text};
+}
+
 }  // namespace
 
 Recipe ParseRecipe(std::string_view text)
@@ -616,7 +643,8 @@ Recipe ParseRecipe(std::string_view text)
         throw RecipeError("\"version\" must be " + std::to_string(kVersion) + ", not " +
                           Shown(*version));
     for (const auto& member : doc.items())
-        if (member.key() != "format" && member.key() != "version" && member.key() != "steps")
+        if (member.key() != "format" && member.key() != "version" && member.key() != "steps" &&
+            member.key() != "calibration")
             throw RecipeError("unknown setting " + Quoted(member.key()) +
                               " (a recipe holds \"format\", \"version\" and \"steps\")");
     const auto steps = doc.find("steps");
@@ -627,6 +655,8 @@ Recipe ParseRecipe(std::string_view text)
     Recipe recipe;
     for (std::size_t i = 0; i < steps->size(); ++i)
         recipe.steps.push_back(ReadStep((*steps)[i], i + 1));
+    if (const auto calibration = doc.find("calibration"); calibration != doc.end())
+        recipe.calibration = ReadCalibration(*calibration);
     return recipe;
 }
 
@@ -635,6 +665,13 @@ std::string WriteRecipe(const Recipe& recipe)
     Json steps = Json::array();
     for (std::size_t i = 0; i < recipe.steps.size(); ++i)
         steps.push_back(WriteStep(recipe.steps[i], i + 1));
-    const Json doc = {{"format", kFormat}, {"version", kVersion}, {"steps", std::move(steps)}};
+    Json doc = {{"format", kFormat}, {"version", kVersion}};
+    if (recipe.calibration.IsSet()) {
+        const Calibration& c = recipe.calibration;
+        if (const std::optional<std::string> fault = CalibrationFault(c.unitsPerPixel, c.unit))
+            throw RecipeError("\"calibration\": " + *fault);
+        doc["calibration"] = {{"unitsPerPixel", c.unitsPerPixel}, {"unit", c.unit}};
+    }
+    doc["steps"] = std::move(steps);
     return doc.dump(2) + "\n";
 }

@@ -1,6 +1,8 @@
 // platform/Dialogs.cpp
 #include "Dialogs.h"
 
+#include "CalibrationDialog.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileIconProvider>
@@ -66,6 +68,22 @@ std::optional<QString> RunRecipeDialog(QWidget* parent, bool save)
     return file;
 }
 
+// Export Results: CSV unless the name ends in .json.
+std::optional<QString> RunResultsDialog(QWidget* parent)
+{
+    const std::unique_ptr<QFileDialog> dialog = NewPictureFileDialog(parent, true, QString());
+    dialog->setWindowTitle(QStringLiteral("Export Results"));
+    dialog->setNameFilter(QStringLiteral("CSV (*.csv);;JSON (*.json)"));
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return std::nullopt;
+    QString file = dialog->selectedFiles().front();
+    const bool json = dialog->selectedNameFilter().startsWith(QStringLiteral("JSON"));
+    if (!file.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive) &&
+        !file.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive))
+        file += json ? QStringLiteral(".json") : QStringLiteral(".csv");
+    return file;
+}
+
 class QtDialogs final : public DialogProvider {
 public:
     std::optional<QString> OpenPictureFile(QWidget* parent, const QString& folder) override
@@ -83,6 +101,17 @@ public:
     std::optional<QString> SaveRecipeFile(QWidget* parent) override
     {
         return RunRecipeDialog(parent, true);
+    }
+    std::optional<QString> SaveResultsFile(QWidget* parent) override
+    {
+        return RunResultsDialog(parent);
+    }
+    std::optional<Calibration> AskCalibration(QWidget* parent, const Calibration& current) override
+    {
+        CalibrationDialog dialog(parent, current);
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return dialog.Chosen();
     }
     void ShowMessage(QWidget* parent, const QString& text) override
     {

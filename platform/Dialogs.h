@@ -1,5 +1,7 @@
 // platform/Dialogs.h
 #pragma once
+#include "ResultsTable.h"
+
 #include <QString>
 #include <memory>
 #include <optional>
@@ -29,6 +31,13 @@ public:
     // Recipe files (*.recipe.json): the chosen file, or nothing when the user cancels.
     virtual std::optional<QString> OpenRecipeFile(QWidget* parent) = 0;
     virtual std::optional<QString> SaveRecipeFile(QWidget* parent) = 0;
+    // Export Results: a file whose extension names the format (.csv or .json),
+    // or nothing when the user cancels.
+    virtual std::optional<QString> SaveResultsFile(QWidget* parent) = 0;
+    // The calibration dialog, opened on current: the scale the user set (unset
+    // for pixels only), or nothing when the user cancels.
+    virtual std::optional<Calibration> AskCalibration(QWidget* parent,
+                                                      const Calibration& current) = 0;
     // Shows a text and waits for the user.
     virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
     // Asks a yes-or-no question; true for yes.

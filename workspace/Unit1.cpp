@@ -3,6 +3,8 @@
 
 #include "Conversions.h"
 #include "Dialogs.h"
+#include "Measurements.h"
+#include "ResultsPane.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -114,6 +116,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     BuildPanel7();
     BuildPanel8();
     BuildMenu();
+    BuildResultsPane();
     Shape3->raise();
 
     PixelReadout = new QLabel(this);
@@ -393,26 +396,34 @@ Corners TForm1::ReadCorners() const
             TextToInt(Label14->text())};
 }
 
-bool TForm1::ShowOutcome(const CommandSettings& settings, const CommandReport& report)
+bool TForm1::ShowOutcome(const CommandSettings& settings, const CommandResult& result,
+                         const Corners& roi)
 {
+    const CommandReport& report = ReportOf(result);
     switch (report.outcome) {
     case Outcome::Ran:
         ShowAfter();
         RecordCommand(settings);
-        return true;
+        break;
     case Outcome::Cancelled:
         ShowAfter();
         CommandOutcome(StatusOutcome::Cancelled);
-        return false;
+        break;
     case Outcome::Refused:
         CommandOutcome(StatusOutcome::NothingDone);
         Dialogs().ShowMessage(this, QString::fromStdString(report.message));
-        return false;
+        break;
     case Outcome::NoPicture:
         CommandOutcome(StatusOutcome::NoPicture);
-        return false;
+        break;
     }
-    return false;
+    // Last: the views and the history already stand whatever the measuring does.
+    // Before is the image the command started from; no command changes it.
+    ResultsPane1->ShowResults(settings, result,
+                              report.Ran() ? MeasureCommand(BeforeImage, ImageWidth(), ImageHeight(),
+                                                            settings, result, roi)
+                                           : CommandMeasures{});
+    return report.Ran();
 }
 
 void TForm1::Image2MouseDown(int x, int y)

@@ -28,6 +28,7 @@
 class TForm2;
 class TForm3;
 class TForm4;
+class ResultsPane;
 
 // The main window: the workspace (Before and After images), the two views, the
 // region of interest, the menu and the eight tool panels. A tool is reached in
@@ -96,8 +97,10 @@ public:
 
     // ---- Commands --------------------------------------------------------------
     // After a command: paints After when it ran (or was cancelled), shows why
-    // when it refused. True when it ran.
-    bool ShowOutcome(const CommandSettings& settings, const CommandReport& report);
+    // when it refused, and lists its numbers in the Results pane. roi: the
+    // corners as they stood when the command ran. True when it ran.
+    bool ShowOutcome(const CommandSettings& settings, const CommandResult& result,
+                     const Corners& roi);
     void ShowBefore();
     void ShowAfter();
     void HideToolPanels();
@@ -445,6 +448,18 @@ public:
     Recipe RecipeFromHistory() const;
     void SetCorners(const Corners& corners);  // the corner labels and the frame
     Corners CornersAsShown() const;
+
+    // ---- Results pane, calibration and export (Unit1Results.cpp) -------------
+    ResultsPane* ResultsPane1 = nullptr;  // the "Results" dock, right of the views
+    Calibration SessionCalibration;       // kept for the session; saved with recipes
+    QMenu* View1 = nullptr;               // "View"
+    QAction* Results1 = nullptr;          // "Results": shows or hides the pane
+    QAction* Calibration1 = nullptr;      // "Calibration..."
+    QAction* ExportResults1 = nullptr;    // File > "Export Results..."
+    void BuildResultsPane();
+    void Calibration1Click();
+    void ExportResults1Click();
+    void SetCalibration(const Calibration& calibration);  // the session's and the pane's
 
     // ---- Tool window and video (Unit1Tool.cpp, Unit1Video.cpp) ---------------
     void Button14Click();  // "Tool Button"

@@ -83,5 +83,5 @@ void TForm1::Button13Click()
     const CircularResult r =
         RunFindCircular(BeforeImage, AfterImage, ImageWidth(), ImageHeight(), settings);
     Label51->setText(r.ok ? QStringLiteral("OK") : QStringLiteral("NG"));  // NG before any picture
-    ShowOutcome(settings, r);
+    ShowOutcome(settings, r, corners);
 }

@@ -66,5 +66,5 @@ void TForm1::Button8Click()
         }
         StringGrid1->EndUpdate();
     }
-    ShowOutcome(settings, r);
+    ShowOutcome(settings, r, settings.roi);
 }

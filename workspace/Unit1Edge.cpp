@@ -80,5 +80,5 @@ void TForm1::Button11Click()
     const EdgeResult r =
         RunFindEdge(BeforeImage, AfterImage, ImageWidth(), ImageHeight(), settings);
     Edit5->setText(IntToText(r.count));  // 0 before any picture
-    ShowOutcome(settings, r);
+    ShowOutcome(settings, r, settings.line);
 }

@@ -10,7 +10,9 @@
 #include "Unit1.h"
 #include "Conversions.h"
 #include "Dialogs.h"
+#include "Measurements.h"
 #include "PictureFiles.h"
+#include "ResultsPane.h"
 #include "TextFiles.h"
 
 #include <QFile>
@@ -308,7 +310,7 @@ Recipe TForm1::RecipeFromHistory() const
 
 void TForm1::SaveRecipe1Click()
 {
-    const Recipe recipe = RecipeFromHistory();
+    Recipe recipe = RecipeFromHistory();
     if (recipe.steps.empty()) {
         Dialogs().ShowMessage(this, QStringLiteral("There is no command since the picture was "
                                                    "loaded, so there is no recipe to save."));
@@ -317,6 +319,7 @@ void TForm1::SaveRecipe1Click()
     const std::optional<QString> path = Dialogs().SaveRecipeFile(this);
     if (!path)
         return;
+    recipe.calibration = SessionCalibration;
     WriteTextFile(*path, WriteRecipe(recipe));
 }
 
@@ -337,6 +340,8 @@ void TForm1::RunRecipeFile(const QString& path)
     } catch (const RecipeError& e) {
         throw RecipeError("Cannot use the recipe \"" + name.toStdString() + "\": " + e.what());
     }
+    if (recipe.calibration.IsSet())  // the scale the recipe's numbers were read in
+        SetCalibration(recipe.calibration);
     if (!BeforeImage || recipe.steps.empty())
         return;
     // The whole recipe runs on copies: a step that refuses changes nothing.
@@ -354,9 +359,17 @@ void TForm1::RunRecipeFile(const QString& path)
     entry.height = ImageHeight();
     entry.title = windowTitle();
     entry.region = CornersAsShown();
+    const RecipeStep last = entry.recipe->steps.back();
     BeforeImage = std::move(run.before);
     AfterImage = std::move(run.after);
     ShowBefore();
     ShowAfter();
     Record(std::move(entry));
+    // Before is the last step's own start unless the step copied After onto it.
+    ResultsPane1->ShowResults(last.command, run.results.back(),
+                              last.copyAfterToBefore
+                                  ? CommandMeasures{}
+                                  : MeasureCommand(BeforeImage, ImageWidth(), ImageHeight(),
+                                                   last.command, run.results.back(),
+                                                   CornersAsShown()));
 }

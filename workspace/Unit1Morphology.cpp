@@ -131,8 +131,9 @@ MorphologySettings TForm1::ReadMorphologySettings() const
 void TForm1::Button2Click()
 {
     const MorphologySettings settings = ReadMorphologySettings();
+    const Corners roi = CornersAsShown();
     if (settings.rounds < 1 || !Edit1->isEnabled())
         Edit1->setText(QStringLiteral("1"));
     ShowOutcome(settings,
-                RunMorphology(BeforeImage, AfterImage, ImageWidth(), ImageHeight(), settings));
+                RunMorphology(BeforeImage, AfterImage, ImageWidth(), ImageHeight(), settings), roi);
 }

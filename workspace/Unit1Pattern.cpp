@@ -147,5 +147,5 @@ void TForm1::Button10Click()
     // The grid keeps the last search when this one found nothing or was cancelled.
     if (r.Ran() && !r.rows.empty())
         FillResultGrid(*StringGrid2, r.rows);
-    ShowOutcome(step, r);
+    ShowOutcome(step, r, CornersAsShown());
 }

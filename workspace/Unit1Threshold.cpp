@@ -181,6 +181,7 @@ ThresholdSettings TForm1::ReadThresholdSettings() const
 void TForm1::Button5Click()
 {
     const ThresholdSettings settings = ReadThresholdSettings();
+    const Corners roi = CornersAsShown();  // the region the statistics cover
     ShowOutcome(settings,
-                RunThreshold(BeforeImage, AfterImage, ImageWidth(), ImageHeight(), settings));
+                RunThreshold(BeforeImage, AfterImage, ImageWidth(), ImageHeight(), settings), roi);
 }

@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <memory>
+#include <vector>
 
 class FakeDialogs : public DialogProvider {
 public:
@@ -38,6 +39,23 @@ public:
     QStringList RecipeOpenAnswers, RecipeSaveAnswers;
     std::optional<QString> OpenRecipeFile(QWidget*) override { return Next(RecipeOpenAnswers); }
     std::optional<QString> SaveRecipeFile(QWidget*) override { return Next(RecipeSaveAnswers); }
+
+    // Export Results answers, like the file dialogs' above.
+    QStringList ResultsSaveAnswers;
+    std::optional<QString> SaveResultsFile(QWidget*) override { return Next(ResultsSaveAnswers); }
+    // The calibration dialog: each call takes the next answer (nothing: cancelled)
+    // and notes the calibration it was opened on.
+    std::vector<std::optional<Calibration>> CalibrationAnswers;
+    std::vector<Calibration> CalibrationsOffered;
+    std::optional<Calibration> AskCalibration(QWidget*, const Calibration& current) override
+    {
+        CalibrationsOffered.push_back(current);
+        if (CalibrationAnswers.empty())
+            return std::nullopt;
+        const std::optional<Calibration> answer = CalibrationAnswers.front();
+        CalibrationAnswers.erase(CalibrationAnswers.begin());
+        return answer;
+    }
 
     // Progress windows opened, with their texts and updates; the user presses
     // Cancel at update number CancelAtUpdate (counted from 1; 0 for never).
