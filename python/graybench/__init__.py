@@ -12,17 +12,20 @@ import dataclasses
 import json as _json
 import os
 
-from . import _graybench
-from ._graybench import PictureError, Recipe, RecipeError
+from . import _graybench, results
+from ._graybench import Cancelled, NoPicture, PictureError, Recipe, RecipeError, Refused
+from .commands import (brightness, circular, create_template, detect, edge, filter,
+                       find_pattern, morphology, straight, threshold)
+
+# Shown as graybench.RecipeError and so on, where callers find them.
+for _name in ("Cancelled", "NoPicture", "PictureError", "Recipe", "RecipeError", "Refused"):
+    getattr(_graybench, _name).__module__ = __name__
 
 __all__ = [
-    "PictureError",
-    "PictureRun",
-    "Recipe",
-    "RecipeError",
-    "results_csv",
-    "results_json",
-    "run_picture",
+    "Cancelled", "NoPicture", "PictureError", "PictureRun", "Recipe", "RecipeError", "Refused",
+    "brightness", "circular", "create_template", "detect", "edge", "filter", "find_pattern",
+    "load_picture", "morphology", "results", "results_csv", "results_json", "run_picture",
+    "run_recipe", "save_picture", "straight", "threshold",
 ]
 
 
@@ -52,6 +55,38 @@ def as_recipe(recipe) -> Recipe:
     if isinstance(recipe, (str, os.PathLike)):
         return Recipe.load(os.fspath(recipe))
     raise TypeError(f"a recipe is a graybench.Recipe, JSON text or a path, not {type(recipe).__name__}")
+
+
+def load_picture(path):
+    """The picture file as a (height, width) uint8 array, with the window's
+    loader and its gray rule (R + G + B) / 3. A file it refuses raises
+    PictureError with the loader's message.
+
+    >>> graybench.load_picture("samples/parts.png").shape
+    (480, 512)
+    """
+    return _graybench.load_picture(os.fspath(path))
+
+
+def save_picture(path, image):
+    """Writes the (height, width) uint8 array in the format the file name's
+    extension names (BMP when it has none), gray in red, green and blue. A
+    failed write raises PictureError and leaves an existing file as it was.
+    """
+    _graybench.save_picture(os.fspath(path), image)
+
+
+def run_recipe(recipe, image):
+    """Runs the recipe's steps on a copy of the image: (after, results), one
+    result per step. A step that does not run raises RecipeError naming it.
+
+    >>> after, steps = graybench.run_recipe("samples/inspect-parts.recipe.json",
+    ...                                     graybench.load_picture("samples/parts.png"))
+    >>> [type(r).__name__ for r in steps], steps[2].object_count
+    (['FilterResult', 'ThresholdResult', 'DetectResult'], 8)
+    """
+    after, steps = _graybench.run_recipe(as_recipe(recipe), image)
+    return after, [results.from_module(step) for step in steps]
 
 
 def run_picture(recipe, path, out_dir=None, steps=False) -> PictureRun:

@@ -2,12 +2,12 @@
 // graybench wraps. C++ runs with the GIL released; Python objects are built
 // only after it is taken back.
 #include "Bindings.h"
+#include "Errors.h"
 
 #include "BatchResults.h"
 #include "BatchRun.h"
 #include "PictureFiles.h"
 #include "TextFiles.h"
-#include "Trace.h"
 
 #include <QFile>
 
@@ -16,15 +16,6 @@
 namespace py = pybind11;
 
 namespace {
-
-// Each Python thread runs with tables of its own, as each batch worker does;
-// the tools' diagnostic lines are not results.
-CommandWork& ThreadWork()
-{
-    static const TraceSink silent;
-    thread_local CommandWork work(&silent);
-    return work;
-}
 
 Recipe LoadRecipe(const std::string& path)
 {
@@ -67,6 +58,9 @@ PYBIND11_MODULE(_graybench, m)
     m.doc() = "GrayBench's commands, recipes and batch runner (see the package graybench).";
     py::register_exception<RecipeError>(m, "RecipeError", PyExc_ValueError);
     py::register_exception<PictureError>(m, "PictureError", PyExc_OSError);
+    py::register_exception<Refused>(m, "Refused", PyExc_ValueError);
+    py::register_exception<NoPicture>(m, "NoPicture", PyExc_ValueError);
+    py::register_exception<Cancelled>(m, "Cancelled", PyExc_RuntimeError);
 
     py::class_<Recipe>(m, "Recipe")
         .def_static(
