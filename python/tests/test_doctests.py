@@ -1,7 +1,8 @@
-"""The docstrings' examples, run as written from the source folder."""
+"""The examples of the docstrings and of docs/python.md, run as written from the
+source folder."""
 
 import doctest
-import os
+import re
 
 import numpy
 import pytest
@@ -22,3 +23,15 @@ def test_examples(module, samples, monkeypatch):
                                       optionflags=doctest.ELLIPSIS)
     assert failures == 0
     assert tried > 0 or module is graybench.results
+
+
+def test_the_pages_examples(samples, monkeypatch):
+    monkeypatch.chdir(samples.parent)
+    page = (samples.parent / "docs" / "python.md").read_text()
+    # The page's Python blocks in order, as one session.
+    blocks = re.findall(r"```python\n(.*?)```", page, re.DOTALL)
+    test = doctest.DocTestParser().get_doctest("\n".join(blocks), {}, "python.md",
+                                               "docs/python.md", 0)
+    runner = doctest.DocTestRunner(optionflags=doctest.ELLIPSIS)
+    runner.run(test)
+    assert runner.failures == 0 and runner.tries > 20
