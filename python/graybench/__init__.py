@@ -52,8 +52,8 @@ def as_recipe(recipe) -> Recipe:
         return recipe
     if isinstance(recipe, str) and recipe.lstrip().startswith("{"):
         return Recipe.parse(recipe)
-    if isinstance(recipe, (str, os.PathLike)):
-        return Recipe.load(os.fspath(recipe))
+    if isinstance(recipe, (str, bytes, os.PathLike)):
+        return Recipe.load(os.fsencode(recipe))
     raise TypeError(f"a recipe is a graybench.Recipe, JSON text or a path, not {type(recipe).__name__}")
 
 
@@ -65,7 +65,7 @@ def load_picture(path):
     >>> graybench.load_picture("samples/parts.png").shape
     (480, 512)
     """
-    return _graybench.load_picture(os.fspath(path))
+    return _graybench.load_picture(os.fsencode(path))
 
 
 def save_picture(path, image):
@@ -73,7 +73,7 @@ def save_picture(path, image):
     extension names (BMP when it has none), gray in red, green and blue. A
     failed write raises PictureError and leaves an existing file as it was.
     """
-    _graybench.save_picture(os.fspath(path), image)
+    _graybench.save_picture(os.fsencode(path), image)
 
 
 def run_recipe(recipe, image):
@@ -98,22 +98,29 @@ def run_picture(recipe, path, out_dir=None, steps=False) -> PictureRun:
     every step's After as NAME.stepN.png); the folder is made when missing.
     """
     recipe = as_recipe(recipe)
-    path = os.fspath(path)
+    path = os.fsdecode(path)
     if steps and out_dir is None:
         raise ValueError("steps=True writes pictures, so it needs out_dir")
     if out_dir is not None:
-        out_dir = os.fspath(out_dir)
+        out_dir = os.fsdecode(out_dir)
         os.makedirs(out_dir, exist_ok=True)
-    failed, csv, objects = _graybench.run_picture(recipe, path, out_dir or "", bool(steps))
+    failed, csv, objects = _graybench.run_picture(recipe, os.fsencode(path),
+                                                  os.fsencode(out_dir or ""), bool(steps))
+    objects = [os.fsdecode(o) for o in objects]
     return PictureRun(path=path, failed=failed, rows=[_json.loads(o) for o in objects],
-                      csv=csv, json=list(objects))
+                      csv=os.fsdecode(csv), json=objects)
 
 
 def results_csv(runs) -> str:
-    """graybench-batch's CSV results file for these runs, in this order."""
+    """graybench-batch's CSV results file for these runs, in this order.
+
+    Texts are decoded as Python decodes file names, so a picture name that is
+    not UTF-8 comes back to the same bytes with os.fsencode().
+    """
     return _graybench.results_csv_header() + "".join(run.csv for run in runs)
 
 
 def results_json(runs) -> str:
     """graybench-batch's JSON results file for these runs, in this order."""
-    return _graybench.results_json_array([o for run in runs for o in run.json])
+    return os.fsdecode(_graybench.results_json_array(
+        [os.fsencode(o) for run in runs for o in run.json]))

@@ -33,7 +33,9 @@ Recipe LoadRecipe(const std::string& path)
     }
 }
 
-// failed, the CSV lines and the JSON row objects of one picture.
+// failed, the CSV lines and the JSON row objects of one picture. Paths come
+// as bytes and texts go back as bytes: a file name need not be UTF-8, and the
+// package decodes them as Python decodes file names.
 py::tuple RunOnePicture(const Recipe& recipe, const std::string& path, const std::string& outDir,
                         bool steps)
 {
@@ -48,7 +50,10 @@ py::tuple RunOnePicture(const Recipe& recipe, const std::string& path, const std
         csv = ResultsCsvLines(outcome);
         json = ResultsJsonObjects(outcome);
     }
-    return py::make_tuple(failed, csv, json);
+    py::list objects;
+    for (const std::string& object : json)
+        objects.append(py::bytes(object));
+    return py::make_tuple(failed, py::bytes(csv), objects);
 }
 
 }  // namespace
@@ -80,7 +85,10 @@ PYBIND11_MODULE(_graybench, m)
     m.def("run_picture", &RunOnePicture, py::arg("recipe"), py::arg("path"), py::arg("out_dir"),
           py::arg("steps"));
     m.def("results_csv_header", &ResultsCsvHeader);
-    m.def("results_json_array", &ResultsJsonArray, py::arg("objects"));
+    m.def(
+        "results_json_array",
+        [](const std::vector<std::string>& objects) { return py::bytes(ResultsJsonArray(objects)); },
+        py::arg("objects"));
 
     BindCommands(m);
 }

@@ -1,5 +1,6 @@
 """run_picture and the results files against graybench-batch itself."""
 
+import os
 import pathlib
 import pickle
 import subprocess
@@ -80,3 +81,14 @@ def test_recipe_parses_loads_and_pickles(samples):
     with pytest.raises(graybench.RecipeError, match=r"^nowhere\.json: "):
         graybench.Recipe.load("nowhere.json")
     assert issubclass(graybench.RecipeError, ValueError)
+
+
+def test_a_picture_name_that_is_not_utf8_reads_back_to_its_bytes(batch_exe, samples, tmp_path):
+    name = tmp_path / os.fsdecode(b"caf\xe9.png")
+    name.write_bytes((samples / "parts.png").read_bytes())
+    recipe = samples / "inspect-parts.recipe.json"
+    expected = subprocess.run([batch_exe, str(recipe), os.fsencode(name), "--results",
+                               tmp_path / "r.json"], capture_output=True).returncode
+    run = graybench.run_picture(recipe, name)
+    assert run.rows[0]["picture"] == str(name) and run.failed == (expected != 0)
+    assert os.fsencode(graybench.results_json([run])) == (tmp_path / "r.json").read_bytes()
