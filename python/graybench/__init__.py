@@ -72,6 +72,12 @@ def save_picture(path, image):
     """Writes the (height, width) uint8 array in the format the file name's
     extension names (BMP when it has none), gray in red, green and blue. A
     failed write raises PictureError and leaves an existing file as it was.
+
+    >>> import os, tempfile
+    >>> path = os.path.join(tempfile.mkdtemp(), "parts.bmp")
+    >>> graybench.save_picture(path, parts)
+    >>> bool((graybench.load_picture(path) == parts).all())
+    True
     """
     _graybench.save_picture(os.fsencode(path), image)
 
@@ -96,6 +102,14 @@ def run_picture(recipe, path, out_dir=None, steps=False) -> PictureRun:
     cannot be written become error rows; nothing here raises for them. With
     out_dir, the last After is written there as NAME.after.png (and with steps
     every step's After as NAME.stepN.png); the folder is made when missing.
+
+    >>> run = graybench.run_picture("samples/inspect-parts.recipe.json", "samples/parts.png")
+    >>> run.failed, [row["command"] for row in run.rows], run.rows[2]["objectCount"]
+    (False, ['filter', 'threshold', 'detect'], 8)
+    >>> run.json[1]
+    '{"picture": "samples/parts.png", "step": 2, "command": "threshold", "status": "ok", "message": "", "threshold": 100}'
+    >>> graybench.run_picture("samples/inspect-parts.recipe.json", "nowhere.png").rows
+    [{'picture': 'nowhere.png', 'step': 0, 'command': '', 'status': 'error', 'message': 'Cannot read the picture "nowhere.png": File not found'}]
     """
     recipe = as_recipe(recipe)
     path = os.fsdecode(path)
@@ -116,11 +130,27 @@ def results_csv(runs) -> str:
 
     Texts are decoded as Python decodes file names, so a picture name that is
     not UTF-8 comes back to the same bytes with os.fsencode().
+
+    >>> runs = [graybench.run_picture("samples/inspect-parts.recipe.json", p)
+    ...         for p in ("samples/parts.png", "nowhere.png")]
+    >>> text = graybench.results_csv(runs)
+    >>> print(text.splitlines()[0][:60])
+    picture,step,command,status,message,threshold,objectCount,ob
+    >>> print(text.splitlines()[-1])
+    nowhere.png,,,error,"Cannot read the picture ""nowhere.png"": File not found",,,,,,,,,,,,,,,,,
     """
     return _graybench.results_csv_header() + "".join(run.csv for run in runs)
 
 
 def results_json(runs) -> str:
-    """graybench-batch's JSON results file for these runs, in this order."""
+    """graybench-batch's JSON results file for these runs, in this order.
+
+    >>> empty = '{"format": "graybench-recipe", "version": 1, "steps": []}'
+    >>> print(graybench.results_json([graybench.run_picture(empty, "nowhere.png")]))
+    [
+      {"picture": "nowhere.png", "step": 0, "command": "", "status": "error", "message": "Cannot read the picture \\"nowhere.png\\": File not found"}
+    ]
+    <BLANKLINE>
+    """
     return os.fsdecode(_graybench.results_json_array(
         [os.fsencode(o) for run in runs for o in run.json]))

@@ -67,7 +67,19 @@ PYBIND11_MODULE(_graybench, m)
     py::register_exception<NoPicture>(m, "NoPicture", PyExc_ValueError);
     py::register_exception<Cancelled>(m, "Cancelled", PyExc_RuntimeError);
 
-    py::class_<Recipe>(m, "Recipe")
+    py::class_<Recipe>(m, "Recipe", R"(A recipe read once, to run on many pictures.
+
+Recipe.load(path) reads a file (RecipeError names the file), Recipe.parse(text)
+reads its text; .text is the text the program writes for it, len() its steps.
+A recipe pickles as its text.
+
+>>> recipe = graybench.Recipe.load("samples/inspect-parts.recipe.json")
+>>> len(recipe), graybench.Recipe.parse(recipe.text) == recipe
+(3, True)
+>>> graybench.Recipe.parse('{"format": "graybench-recipe", "version": 2, "steps": []}')
+Traceback (most recent call last):
+graybench.RecipeError: the recipe is of version 2, newer than this program reads (1)
+)")
         .def_static(
             "parse",
             [](const std::string& text) {
