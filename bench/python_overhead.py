@@ -13,12 +13,18 @@ import argparse
 import os
 import pathlib
 import re
+import resource
 import subprocess
 import sys
 import tempfile
 import time
 
 SOURCE = pathlib.Path(__file__).resolve().parent.parent
+
+
+def children_cpu():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
 
 
 def make_pictures(graybench, numpy, folder, count):
@@ -54,31 +60,34 @@ def main():
         recipe = graybench.Recipe.load(str(recipe_path))
 
         # Turn about, best of the rounds: other jobs on the machine slow single rounds.
-        python_seconds = batch_seconds = float("inf")
+        # CPU time counts too: on a busy machine the wall clock mostly measures waiting.
+        python_seconds = batch_seconds = python_cpu = batch_cpu = float("inf")
         own = []
         for _ in range(args.rounds):
-            start = time.perf_counter()
+            start, cpu = time.perf_counter(), time.process_time()
             runs = [graybench.run_picture(recipe, p) for p in paths]
             python_seconds = min(python_seconds, time.perf_counter() - start)
+            python_cpu = min(python_cpu, time.process_time() - cpu)
             assert not any(run.failed for run in runs), "a picture failed"
 
-            start = time.perf_counter()
+            start, cpu = time.perf_counter(), children_cpu()
             done = subprocess.run([str(batch), str(recipe_path), *paths, "--jobs", "1",
                                    "--results", os.path.join(scratch, "r.csv")],
                                   capture_output=True, text=True, check=True)
             batch_seconds = min(batch_seconds, time.perf_counter() - start)
+            batch_cpu = min(batch_cpu, children_cpu() - cpu)
             # Its own figure leaves out its start-up and the results file.
             own += [float(m) for m in re.findall(r"([0-9.]+) pictures a second", done.stderr)]
         same = graybench.results_csv(runs) == pathlib.Path(scratch, "r.csv").read_text()
 
     n = len(paths)
     print(f"{n} pictures of 512 x 512, {len(recipe)} steps, one thread, best of {args.rounds}")
-    print(f"graybench.run_picture:    {n / python_seconds:8.1f} pictures a second")
-    print(f"graybench-batch --jobs 1: {n / batch_seconds:8.1f} pictures a second "
-          f"(its own figure: {max(own, default=0):.1f})")
-    print(f"overhead a picture:       {(python_seconds - batch_seconds) / n * 1000:8.3f} ms")
-    print(f"results identical:        {same}")
-
+    print("                          pictures a second   CPU ms a picture")
+    print(f"graybench.run_picture     {n / python_seconds:17.1f}   {python_cpu / n * 1000:16.3f}")
+    print(f"graybench-batch --jobs 1  {n / batch_seconds:17.1f}   {batch_cpu / n * 1000:16.3f}"
+          "   (start-up included)")
+    print(f"  its own figure          {max(own, default=0):17.1f}")
+    print(f"results identical: {same}")
 
 if __name__ == "__main__":
     main()
