@@ -7,7 +7,7 @@ namespace py = pybind11;
 
 SizedImage GrayFromArray(const py::array& array)
 {
-    if (array.ndim() != 2 || !array.dtype().is(py::dtype::of<std::uint8_t>()))
+    if (array.ndim() != 2 || !py::isinstance<py::array_t<std::uint8_t>>(array))
         throw py::type_error("an image is a 2-D numpy array of uint8, not " +
                              std::string(py::str(array.dtype())) + " with " +
                              std::to_string(array.ndim()) + " dimensions");
