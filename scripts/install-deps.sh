@@ -17,6 +17,8 @@ packages=(
     fonts-noto-cjk
     # The Debian package: dependencies read off the binaries, and its check.
     dpkg-dev lintian desktop-file-utils appstream
+    # The Python module and its tests run on Debian's own python3.
+    python3-dev pybind11-dev python3-numpy python3-pytest python3-dask python3-distributed
 )
 
 # The arm64 check (scripts/test-arm64.sh): a cross compiler and an emulator.
