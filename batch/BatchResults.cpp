@@ -148,47 +148,70 @@ std::string JsonText(std::string_view text)
 
 }  // namespace
 
-std::string ResultsCsv(const std::vector<PictureOutcome>& pictures)
+std::string ResultsCsvHeader()
 {
     std::string text = "picture,step,command,status,message";
     for (const char* column : kNumberColumns)
         text += std::string(",") + column;
-    text += "\n";
-    for (const PictureOutcome& picture : pictures)
-        for (const BatchRow& row : picture.rows) {
-            text += CsvText(row.picture) + "," + (row.step ? std::to_string(row.step) : "") +
-                    "," + row.command + "," + (row.ok ? "ok" : "error") + "," +
-                    CsvText(row.message);
-            const std::vector<Field> fields =
-                row.result ? Numbers(*row.result) : std::vector<Field>{};
-            for (const char* column : kNumberColumns) {
-                text += ",";
-                for (const Field& field : fields)
-                    if (std::string_view(field.name) == column)
-                        text += CsvText(field.csv);
-            }
-            text += "\n";
+    return text + "\n";
+}
+
+std::string ResultsCsvLines(const PictureOutcome& picture)
+{
+    std::string text;
+    for (const BatchRow& row : picture.rows) {
+        text += CsvText(row.picture) + "," + (row.step ? std::to_string(row.step) : "") + "," +
+                row.command + "," + (row.ok ? "ok" : "error") + "," + CsvText(row.message);
+        const std::vector<Field> fields = row.result ? Numbers(*row.result) : std::vector<Field>{};
+        for (const char* column : kNumberColumns) {
+            text += ",";
+            for (const Field& field : fields)
+                if (std::string_view(field.name) == column)
+                    text += CsvText(field.csv);
         }
+        text += "\n";
+    }
     return text;
+}
+
+std::string ResultsCsv(const std::vector<PictureOutcome>& pictures)
+{
+    std::string text = ResultsCsvHeader();
+    for (const PictureOutcome& picture : pictures)
+        text += ResultsCsvLines(picture);
+    return text;
+}
+
+std::vector<std::string> ResultsJsonObjects(const PictureOutcome& picture)
+{
+    std::vector<std::string> objects;
+    for (const BatchRow& row : picture.rows) {
+        std::string text = "{\"picture\": " + JsonText(row.picture) +
+                           ", \"step\": " + std::to_string(row.step) +
+                           ", \"command\": " + JsonText(row.command) +
+                           ", \"status\": " + (row.ok ? "\"ok\"" : "\"error\"") +
+                           ", \"message\": " + JsonText(row.message);
+        if (row.result)
+            for (const Field& field : Numbers(*row.result))
+                text += std::string(", \"") + field.name + "\": " + field.json;
+        objects.push_back(text + "}");
+    }
+    return objects;
+}
+
+std::string ResultsJsonArray(const std::vector<std::string>& objects)
+{
+    std::string text = "[";
+    for (std::size_t i = 0; i < objects.size(); ++i)
+        text += (i ? ",\n  " : "\n  ") + objects[i];
+    return text + "\n]\n";
 }
 
 std::string ResultsJson(const std::vector<PictureOutcome>& pictures)
 {
-    std::string text = "[";
-    bool first = true;
+    std::vector<std::string> objects;
     for (const PictureOutcome& picture : pictures)
-        for (const BatchRow& row : picture.rows) {
-            text += first ? "\n  {" : ",\n  {";
-            first = false;
-            text += "\"picture\": " + JsonText(row.picture) +
-                    ", \"step\": " + std::to_string(row.step) +
-                    ", \"command\": " + JsonText(row.command) +
-                    ", \"status\": " + (row.ok ? "\"ok\"" : "\"error\"") +
-                    ", \"message\": " + JsonText(row.message);
-            if (row.result)
-                for (const Field& field : Numbers(*row.result))
-                    text += std::string(", \"") + field.name + "\": " + field.json;
-            text += "}";
-        }
-    return text + "\n]\n";
+        for (std::string& object : ResultsJsonObjects(picture))
+            objects.push_back(std::move(object));
+    return ResultsJsonArray(objects);
 }

@@ -16,3 +16,11 @@ std::string ResultsCsv(const std::vector<PictureOutcome>& pictures);
 // The same rows as an array of objects with the same names; a row holds only
 // the names its command measures, and the lists are arrays of objects.
 std::string ResultsJson(const std::vector<PictureOutcome>& pictures);
+
+// The pieces, for callers that collect pictures one by one: ResultsCsv is the
+// header followed by each picture's lines (every line ends in "\n"); ResultsJson
+// is ResultsJsonArray of every picture's objects in order.
+std::string ResultsCsvHeader();
+std::string ResultsCsvLines(const PictureOutcome& picture);
+std::vector<std::string> ResultsJsonObjects(const PictureOutcome& picture);
+std::string ResultsJsonArray(const std::vector<std::string>& objects);

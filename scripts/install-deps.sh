@@ -15,6 +15,8 @@ packages=(
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     # The video window's texts are Chinese characters.
     fonts-noto-cjk
+    # The Python module and its tests run on Debian's own python3.
+    python3-dev pybind11-dev python3-numpy python3-pytest python3-dask python3-distributed
 )
 
 missing=()

@@ -1,0 +1,76 @@
+"""run_picture and the results files against graybench-batch itself."""
+
+import pickle
+import subprocess
+
+import pytest
+
+import graybench
+
+
+def batch(exe, recipe, pictures, results, out=None, steps=False):
+    args = [exe, str(recipe), *map(str, pictures), "--jobs", "1", "--results", str(results)]
+    if out is not None:
+        args += ["--out", str(out)]
+    if steps:
+        args.append("--steps")
+    subprocess.run(args, capture_output=True, check=False)
+    return results.read_text()
+
+
+def pictures(samples, tmp_path):
+    """Every sample, a missing file and a file that is no picture: error rows too."""
+    broken = tmp_path / "broken.png"
+    broken.write_bytes(b"not a picture")
+    return sorted(samples.glob("*.png")) + [tmp_path / "missing.png", broken]
+
+
+@pytest.mark.parametrize("kind", ["csv", "json"])
+def test_results_equal_the_batch_runners_byte_for_byte(batch_exe, samples, tmp_path, kind):
+    recipe = samples / "inspect-parts.recipe.json"
+    paths = pictures(samples, tmp_path)
+    expected = batch(batch_exe, recipe, paths, tmp_path / f"results.{kind}")
+    runs = [graybench.run_picture(recipe, p) for p in paths]
+    text = graybench.results_csv(runs) if kind == "csv" else graybench.results_json(runs)
+    assert text == expected
+    assert [run.failed for run in runs] == [False] * (len(paths) - 2) + [True, True]
+
+
+def test_written_pictures_equal_the_batch_runners(batch_exe, samples, tmp_path):
+    recipe = graybench.Recipe.load(str(samples / "inspect-parts.recipe.json"))
+    paths = sorted(samples.glob("*.png"))
+    batch(batch_exe, samples / "inspect-parts.recipe.json", paths, tmp_path / "r.json",
+          out=tmp_path / "batch", steps=True)
+    for p in paths:
+        graybench.run_picture(recipe, p, out_dir=tmp_path / "py", steps=True)
+    written = sorted(f.name for f in (tmp_path / "batch").iterdir())
+    assert written == sorted(f.name for f in (tmp_path / "py").iterdir())
+    assert len(written) == len(paths) * 4  # three steps and the last After
+    for name in written:
+        assert (tmp_path / "py" / name).read_bytes() == (tmp_path / "batch" / name).read_bytes()
+
+
+def test_rows_are_the_json_rows_and_runs_pickle(samples, tmp_path):
+    text = (samples / "inspect-parts.recipe.json").read_text()
+    run = graybench.run_picture(text, samples / "parts.png")
+    assert [(r["step"], r["command"], r["status"]) for r in run.rows] == [
+        (1, "filter", "ok"), (2, "threshold", "ok"), (3, "detect", "ok")]
+    assert run.rows[2]["objectCount"] == 8
+    assert {o["area"] for o in run.rows[2]["objects"]} == {900}
+    assert run.csv.count("\n") == 3 and run.csv.endswith("\n")
+    assert pickle.loads(pickle.dumps(run)) == run
+    missing = graybench.run_picture(text, tmp_path / "missing.png")
+    assert missing.failed and missing.rows[0]["step"] == 0 and missing.rows[0]["status"] == "error"
+
+
+def test_recipe_parses_loads_and_pickles(samples):
+    path = samples / "inspect-parts.recipe.json"
+    recipe = graybench.Recipe.load(str(path))
+    assert recipe.text == path.read_text()
+    assert graybench.Recipe.parse(recipe.text) == recipe and len(recipe) == 3
+    assert pickle.loads(pickle.dumps(recipe)) == recipe
+    with pytest.raises(graybench.RecipeError, match=r'^"steps" is missing$'):
+        graybench.Recipe.parse('{"format": "graybench-recipe", "version": 1}')
+    with pytest.raises(graybench.RecipeError, match=r"^nowhere\.json: "):
+        graybench.Recipe.load("nowhere.json")
+    assert issubclass(graybench.RecipeError, ValueError)
