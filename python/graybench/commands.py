@@ -114,7 +114,7 @@ def brightness(image, *, brightness=128, contrast=45, gamma=1.0):
     ([33, 34, 35], 256)
     """
     return _run(image, _recipe("brightness", brightness=brightness, contrast=contrast,
-                               gamma=float(gamma) if isinstance(gamma, numbers.Real) else gamma))
+                               gamma=gamma))
 
 
 def threshold(image, *, mode, lower=128, upper=255, automatic=False, auto_threshold=None):

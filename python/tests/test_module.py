@@ -1,11 +1,15 @@
 """run_picture and the results files against graybench-batch itself."""
 
+import pathlib
 import pickle
 import subprocess
 
 import pytest
 
 import graybench
+
+
+EVERY_COMMAND = pathlib.Path(__file__).with_name("every-command.recipe.json")
 
 
 def batch(exe, recipe, pictures, results, out=None, steps=False):
@@ -26,8 +30,10 @@ def pictures(samples, tmp_path):
 
 
 @pytest.mark.parametrize("kind", ["csv", "json"])
-def test_results_equal_the_batch_runners_byte_for_byte(batch_exe, samples, tmp_path, kind):
-    recipe = samples / "inspect-parts.recipe.json"
+@pytest.mark.parametrize("recipe", ["inspect-parts", "every-command"])
+def test_results_equal_the_batch_runners_byte_for_byte(batch_exe, samples, tmp_path, kind,
+                                                       recipe):
+    recipe = EVERY_COMMAND if recipe == "every-command" else samples / f"{recipe}.recipe.json"
     paths = pictures(samples, tmp_path)
     expected = batch(batch_exe, recipe, paths, tmp_path / f"results.{kind}")
     runs = [graybench.run_picture(recipe, p) for p in paths]
@@ -37,15 +43,15 @@ def test_results_equal_the_batch_runners_byte_for_byte(batch_exe, samples, tmp_p
 
 
 def test_written_pictures_equal_the_batch_runners(batch_exe, samples, tmp_path):
-    recipe = graybench.Recipe.load(str(samples / "inspect-parts.recipe.json"))
+    recipe = graybench.Recipe.load(str(EVERY_COMMAND))
     paths = sorted(samples.glob("*.png"))
-    batch(batch_exe, samples / "inspect-parts.recipe.json", paths, tmp_path / "r.json",
-          out=tmp_path / "batch", steps=True)
+    batch(batch_exe, EVERY_COMMAND, paths, tmp_path / "r.json", out=tmp_path / "batch",
+          steps=True)
     for p in paths:
         graybench.run_picture(recipe, p, out_dir=tmp_path / "py", steps=True)
     written = sorted(f.name for f in (tmp_path / "batch").iterdir())
     assert written == sorted(f.name for f in (tmp_path / "py").iterdir())
-    assert len(written) == len(paths) * 4  # three steps and the last After
+    assert len(written) == len(paths) * (len(recipe) + 1)  # every step and the last After
     for name in written:
         assert (tmp_path / "py" / name).read_bytes() == (tmp_path / "batch" / name).read_bytes()
 
