@@ -31,7 +31,7 @@ __all__ = ["run_recipe"]
 
 # The scheduler answers for every task and every result; chunks of a few
 # pictures keep that cost small beside the pictures' own time.
-_LARGEST_CHUNK = 8
+_LARGEST_CHUNK = 64
 _CHUNKS_A_WORKER = 4  # enough chunks that the workers finish close together
 
 
