@@ -376,8 +376,12 @@ def main(argv) -> int:
             reporter.line(f"{PROGRAM}: cannot reach the scheduler at {options.scheduler}: {e}")
             return 1
         start = time.monotonic()
-        runs = run_recipe(recipe, pictures, client, options.out_dir, options.steps,
-                          reporter.progress)
+        try:
+            runs = run_recipe(recipe, pictures, client, options.out_dir, options.steps,
+                              reporter.progress)
+        except Exception as e:  # KilledWorker and the like: the cluster, not a picture
+            reporter.line(f"{PROGRAM}: the cluster failed: {type(e).__name__}: {e}")
+            return 1
         seconds = time.monotonic() - start
 
     results_failed = False
