@@ -331,9 +331,12 @@ def _write_results(path: str, text: str):
 def _connect(options: Options):
     if options.scheduler == "local":
         return local_client(options.jobs)
+    import dask
     from distributed import Client
 
-    return Client(options.scheduler, timeout="20s")
+    # Dask's own setting (DASK_DISTRIBUTED__COMM__TIMEOUTS__CONNECT), 30 s unless set.
+    return Client(options.scheduler,
+                  timeout=dask.config.get("distributed.comm.timeouts.connect", "30s"))
 
 
 def main(argv) -> int:

@@ -256,9 +256,10 @@ def test_graybench_batch_with_a_scheduler_gives_the_same_files_and_lines(
 
 
 def test_an_unreachable_scheduler_fails_the_run(tmp_path):
+    quick = dict(os.environ, DASK_DISTRIBUTED__COMM__TIMEOUTS__CONNECT="2s")
     done = run_batch([RECIPE, os.path.join(SAMPLES, "parts.png"), "--results",
                       str(tmp_path / "rows.csv"), "--scheduler", "tcp://127.0.0.1:9"],
-                     timeout=60)
+                     timeout=60, env=quick)
     assert done.returncode == 1
     assert "graybench-batch: cannot reach the scheduler at tcp://127.0.0.1:9" in done.stderr
     assert not (tmp_path / "rows.csv").exists()
