@@ -86,6 +86,10 @@ def run_recipe(recipe, paths, client=None, out_dir=None, steps=False, progress=N
     if steps and out_dir is None:
         raise ValueError("steps=True writes pictures, so it needs out_dir")
     out_dir = None if out_dir is None else os.fspath(out_dir)
+    if chunk is not None and chunk < 1:
+        raise ValueError(f"chunk is a number of pictures from 1 up, not {chunk}")
+    if not paths:
+        return []
     if client is None:
         with local_client() as own:
             return _run(own, text, paths, out_dir, steps, progress, chunk)
@@ -95,8 +99,6 @@ def run_recipe(recipe, paths, client=None, out_dir=None, steps=False, progress=N
 def _run(client, text, paths, out_dir, steps, progress, chunk):
     from distributed import as_completed
 
-    if not paths:
-        return []
     if out_dir is not None:
         os.makedirs(out_dir, exist_ok=True)
     if chunk is None:
