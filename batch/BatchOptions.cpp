@@ -16,12 +16,18 @@ namespace fs = std::filesystem;
 const char kBatchUsage[] =
     "Usage: graybench-batch RECIPE PICTURE... [--out DIR] [--steps]\n"
     "                       [--results FILE.csv|FILE.json] [--jobs N]\n"
+    "                       [--scheduler ADDRESS|local]\n"
     "Runs the recipe on every picture. A PICTURE may be a file, a folder (its\n"
     "picture files, sorted by name) or a pattern such as 'shots/*.png'.\n"
     "  --out DIR        write each picture's final After as NAME.after.png in DIR\n"
     "  --steps          with --out, also write each step's After as NAME.stepN.png\n"
     "  --results FILE   write one row per picture and step, as CSV or JSON\n"
-    "  --jobs N         run N pictures at once (default: one per processor)\n"
+    "  --jobs N         run N pictures at once (default: one per processor); with\n"
+    "                   --scheduler local, start N workers\n"
+    "  --scheduler ADDRESS\n"
+    "                   run the pictures on the workers of the Dask scheduler at\n"
+    "                   ADDRESS (tcp://HOST:PORT); 'local' starts a cluster of\n"
+    "                   worker processes on this machine for the run\n"
     "  --help, --version\n"
     "Exit status: 0 all pictures done, 1 a picture or step failed, 2 bad usage.\n";
 
@@ -90,6 +96,12 @@ BatchOptions ParseBatchOptions(int argc, const char* const* argv)
             options.results = value("--results");
         else if (arg == "--jobs")
             options.jobs = ParseJobs(value("--jobs"));
+        else if (arg == "--scheduler") {
+            options.scheduler = value("--scheduler");
+            if (options.scheduler.empty())
+                throw UsageError("--scheduler needs an address such as tcp://HOST:8786, "
+                                 "or local");
+        }
         else
             throw UsageError("unknown option \"" + arg + "\"");
     }
@@ -106,9 +118,29 @@ BatchOptions ParseBatchOptions(int argc, const char* const* argv)
             throw UsageError("--results must name a .csv or .json file, not \"" +
                              options.results + "\"");
     }
+    if (options.jobs && !options.scheduler.empty() && options.scheduler != "local")
+        throw UsageError("--jobs counts the workers of a local cluster; the workers of "
+                         "--scheduler " + options.scheduler + " are started with dask-worker");
     options.recipe = positional.front();
     options.inputs.assign(positional.begin() + 1, positional.end());
     return options;
+}
+
+std::vector<std::string> ClusterArguments(const BatchOptions& options)
+{
+    std::vector<std::string> args = {"-m", "graybench.distributed", "--scheduler",
+                                      options.scheduler};
+    if (!options.outDir.empty())
+        args.insert(args.end(), {"--out", options.outDir});
+    if (options.steps)
+        args.push_back("--steps");
+    if (!options.results.empty())
+        args.insert(args.end(), {"--results", options.results});
+    if (options.jobs)
+        args.insert(args.end(), {"--jobs", std::to_string(options.jobs)});
+    // The recipe after "--": a name starting with '-' stays a name.
+    args.insert(args.end(), {"--pictures-from", "-", "--", options.recipe});
+    return args;
 }
 
 std::vector<std::string> ExpandPictures(const std::vector<std::string>& inputs)

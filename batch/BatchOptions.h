@@ -17,6 +17,7 @@ struct BatchOptions {
     bool steps = false;               // also write every step's After
     std::string results;              // .csv or .json; empty: none
     int jobs = 0;                     // 0: one a processor
+    std::string scheduler;            // "local" or a Dask scheduler's address; empty: here
     bool help = false, version = false;
 };
 
@@ -32,5 +33,11 @@ std::vector<std::string> ExpandPictures(const std::vector<std::string>& inputs);
 // The name of the picture the run writes for path: "dir/parts.png" with suffix
 // ".after.png" gives "parts.after.png".
 std::string OutputName(const std::string& path, const std::string& suffix);
+
+// The arguments after the interpreter that hand a --scheduler run to the
+// graybench.distributed module: the recipe and every option as given, then
+// "--pictures-from -" (the expanded pictures follow on standard input, each
+// ended by a NUL byte, so no list is too long for a command line).
+std::vector<std::string> ClusterArguments(const BatchOptions& options);
 
 extern const char kBatchUsage[];

@@ -7,13 +7,19 @@
 
 #include <QFile>
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -22,6 +28,11 @@
 #ifndef GRAYBENCH_VERSION
 #error "GRAYBENCH_VERSION comes from the build"
 #endif
+#ifndef GRAYBENCH_PYTHONPATH
+#error "GRAYBENCH_PYTHONPATH (where the graybench package is) comes from the build"
+#endif
+
+extern char** environ;
 
 namespace {
 
@@ -71,6 +82,95 @@ void CheckOutputNames(const std::vector<std::string>& pictures)
     }
 }
 
+// Debian's interpreter: the one its python3-distributed package serves.
+constexpr char kPython[] = "/usr/bin/python3";
+
+// The environment with the graybench package's folders ahead of PYTHONPATH.
+std::vector<std::string> ClusterEnvironment()
+{
+    std::vector<std::string> env;
+    std::string path = GRAYBENCH_PYTHONPATH;
+    for (char** e = environ; *e; ++e) {
+        if (std::strncmp(*e, "PYTHONPATH=", 11) == 0) {
+            if ((*e)[11] != '\0')
+                path += std::string(":") + (*e + 11);
+        } else {
+            env.emplace_back(*e);
+        }
+    }
+    env.push_back("PYTHONPATH=" + path);
+    return env;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& texts)
+{
+    std::vector<char*> pointers;
+    for (std::string& text : texts)
+        pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// Hands the run to graybench.distributed and returns its exit status. The
+// pictures go through a pipe, NUL after each, as this program expanded them.
+int RunOnCluster(const BatchOptions& options, const std::vector<std::string>& pictures)
+{
+    std::vector<std::string> args = ClusterArguments(options);
+    args.insert(args.begin(), kPython);
+    std::vector<std::string> env = ClusterEnvironment();
+    std::vector<char*> argv = Pointers(args), envp = Pointers(env);
+
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) {
+        std::fprintf(stderr, "graybench-batch: cannot make a pipe: %s\n", std::strerror(errno));
+        return 1;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], STDIN_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
+    pid_t child = 0;
+    const int spawnError =
+        posix_spawn(&child, kPython, &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[0]);
+    if (spawnError != 0) {
+        close(pipeEnds[1]);
+        std::fprintf(stderr, "graybench-batch: cannot run %s: %s\n", kPython,
+                     std::strerror(spawnError));
+        return 1;
+    }
+
+    // A child that stops reading (it failed early) must not kill us with SIGPIPE.
+    signal(SIGPIPE, SIG_IGN);
+    std::string list;
+    for (const std::string& picture : pictures)
+        list.append(picture).push_back('\0');
+    for (std::size_t at = 0; at < list.size();) {
+        const ssize_t n = write(pipeEnds[1], list.data() + at, list.size() - at);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;  // the child's exit status says why
+        at += static_cast<std::size_t>(n);
+    }
+    close(pipeEnds[1]);
+
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0)
+        if (errno != EINTR) {
+            std::fprintf(stderr, "graybench-batch: lost %s: %s\n", kPython,
+                         std::strerror(errno));
+            return 1;
+        }
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    std::fprintf(stderr, "graybench-batch: %s ended by signal %d\n", kPython,
+                 WTERMSIG(status));
+    return 1;
+}
+
 int Run(const BatchOptions& options)
 {
     Recipe recipe;
@@ -88,6 +188,8 @@ int Run(const BatchOptions& options)
             throw UsageError("cannot make the folder " + options.outDir + ": " +
                              error.message());
     }
+    if (!options.scheduler.empty())
+        return RunOnCluster(options, pictures);
 
     const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
     const std::size_t jobs = std::min<std::size_t>(

@@ -1,5 +1,6 @@
 // The graybench-batch program, run as a user runs it: with no display, on
 // pictures in a temporary folder, its files compared with RunRecipe's.
+#include "BatchOptions.h"
 #include "BatchRun.h"
 #include "PictureFiles.h"
 #include "Recipe.h"
@@ -391,6 +392,12 @@ TEST(GraybenchBatch, BadUsageExitsWith2AndNamesTheFault)
         {{recipe, picture, "--results", "rows.txt"}, "--results must name a .csv or .json file"},
         {{recipe}, "no picture given"},
         {{recipe, picture, "--steps"}, "--steps writes pictures, so it needs --out DIR"},
+        {{recipe, picture, "--scheduler"}, "--scheduler needs a value"},
+        {{recipe, picture, "--scheduler", ""}, "--scheduler needs an address"},
+        {{recipe, picture, "--jobs", "2", "--scheduler", "tcp://127.0.0.1:8786"},
+         "--jobs counts the workers of a local cluster"},
+        // Usage is settled here, before any cluster is reached.
+        {{bad, picture, "--scheduler", "tcp://127.0.0.1:1"}, bad.string() + ": step 1"},
         {{recipe, picture, (kSamples / "x" / "parts.png").string(), "--out", temp.path / "o"},
          "would write the same pictures in --out"},
     };
@@ -448,4 +455,32 @@ TEST(RunPicture, RefusedStepIsAnErrorRowAfterTheStepsThatRanAndWritesNoAfter)
         EXPECT_EQ(fs::exists(out / "parts.step1.png"), steps);
         EXPECT_FALSE(fs::exists(out / "parts.step2.png"));
     }
+}
+
+// What graybench.distributed is handed: every option as given, the recipe after
+// "--" (a name starting with '-' stays a name), the pictures on standard input.
+TEST(ClusterArguments, CarryEveryOptionAndTheRecipeLast)
+{
+    const char* const argv[] = {"graybench-batch", "--steps", "-r.json", "a.png", "--out", "-o",
+                                "--jobs", "3", "--results", "rows.json", "--scheduler", "local"};
+    // "-r.json" looks like an option, so it is given after "--" on the real command line.
+    const char* const named[] = {"graybench-batch", "--steps", "--out", "-o", "--jobs", "3",
+                                 "--results", "rows.json", "--scheduler", "local", "--",
+                                 "-r.json", "a.png"};
+    EXPECT_THROW(ParseBatchOptions(std::size(argv), argv), UsageError);
+    const BatchOptions options = ParseBatchOptions(std::size(named), named);
+    EXPECT_EQ(options.scheduler, "local");
+    EXPECT_EQ(ClusterArguments(options),
+              (std::vector<std::string>{"-m", "graybench.distributed", "--scheduler", "local",
+                                        "--out", "-o", "--steps", "--results", "rows.json",
+                                        "--jobs", "3", "--pictures-from", "-", "--", "-r.json"}));
+
+    const char* const plain[] = {"graybench-batch", "r.json", "a.png", "--scheduler",
+                                 "tcp://10.0.0.5:8786"};
+    EXPECT_EQ(ClusterArguments(ParseBatchOptions(std::size(plain), plain)),
+              (std::vector<std::string>{"-m", "graybench.distributed", "--scheduler",
+                                        "tcp://10.0.0.5:8786", "--pictures-from", "-", "--",
+                                        "r.json"}));
+    const char* const here[] = {"graybench-batch", "r.json", "a.png"};
+    EXPECT_EQ(ParseBatchOptions(std::size(here), here).scheduler, "");
 }
