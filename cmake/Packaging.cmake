@@ -14,6 +14,24 @@ install(FILES samples/parts.png samples/gauge.png samples/pattern.png
               samples/inspect-parts.recipe.json
         DESTINATION ${CMAKE_INSTALL_DATADIR}/graybench/samples)
 
+# The Python module, where Debian's python3 finds it; its interpreter and
+# numpy are dependencies only a package with the module has.
+set(GRAYBENCH_PYTHON_DEPENDS "")
+if(TARGET _graybench)
+    set(GRAYBENCH_PYTHON_PACKAGE_DIR lib/python3/dist-packages/graybench)
+    install(TARGETS _graybench LIBRARY DESTINATION ${GRAYBENCH_PYTHON_PACKAGE_DIR})
+    file(GLOB GRAYBENCH_PYTHON_FILES ${CMAKE_CURRENT_SOURCE_DIR}/python/graybench/*.py)
+    install(FILES ${GRAYBENCH_PYTHON_FILES} DESTINATION ${GRAYBENCH_PYTHON_PACKAGE_DIR})
+    # The interpreter the module was built for (python/CMakeLists.txt picks it).
+    if(NOT DEFINED Python_EXECUTABLE AND EXISTS /usr/bin/python3)
+        set(Python_EXECUTABLE /usr/bin/python3)
+    endif()
+    find_package(Python 3 REQUIRED COMPONENTS Interpreter)
+    string(REGEX MATCH "^[0-9]+\\.[0-9]+" GRAYBENCH_PY_MINOR "${Python_VERSION}")
+    math(EXPR GRAYBENCH_PY_NEXT "${Python_VERSION_MINOR} + 1")
+    set(GRAYBENCH_PYTHON_DEPENDS "python3 (>= ${GRAYBENCH_PY_MINOR}), python3 (<< ${Python_VERSION_MAJOR}.${GRAYBENCH_PY_NEXT}), python3-numpy")
+endif()
+
 # Debian wants manual pages and the changelog compressed, with no time stamp
 # in the gzip header so the package is the same from build to build.
 set(GRAYBENCH_MAN_PAGES graybench.1 graybench-batch.1)
@@ -52,6 +70,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://graybench.org/")
 # The libraries the programs link, as dpkg-shlibdeps reads them off the binaries.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "${GRAYBENCH_PYTHON_DEPENDS}")
+# Cluster runs (graybench-batch --scheduler, graybench.distributed).
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-distributed")
 # Qt reads TIFF and WebP through plugins, and reaches cameras through GStreamer.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "qt6-image-formats-plugins, gstreamer1.0-plugins-good, gstreamer1.0-plugins-base")
