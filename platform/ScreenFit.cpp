@@ -92,8 +92,7 @@ void FitOnScreen(QWidget* window, QSize preferred)
         return;
     }
     const QRect free = screen->availableGeometry();
-    const QSize size = preferred.boundedTo(free.size() - QSize(0, kTitleBarRoom))
-                           .expandedTo(window->minimumSizeHint());
+    const QSize size = preferred.boundedTo(free.size() - QSize(0, kTitleBarRoom));
     window->resize(size);
     // x and y are the frame's corner; the frame adds the title bar above the size.
     const int right = free.right() + 1 - size.width();

@@ -5,6 +5,7 @@
 #include "Conversions.h"
 #include "ScreenFit.h"
 
+#include <QLayout>
 #include <QMenuBar>
 #include <QScrollArea>
 
@@ -99,6 +100,15 @@ void TForm1::BuildViewer()
         action->setShortcuts(item.keys);
         connect(action, &QAction::triggered, Image2, item.zoom);
     }
+    // Fit for the smaller of the two views, or the other one would need a scroll bar.
+    QAction* fit = view->findChild<QAction*>(QStringLiteral("FitToView1"));
+    disconnect(fit, &QAction::triggered, Image2, nullptr);
+    connect(fit, &QAction::triggered, this, [this] {
+        const QSize picture(ImageWidth(), ImageHeight());
+        Image2->SetZoomAndScroll(std::min(ViewGeometry::Fit(picture, Image1->size()),
+                                          ViewGeometry::Fit(picture, Image2->size())),
+                                 QPoint(0, 0));
+    });
 
     // The Parts' layout where the screen holds it; a smaller window scrolls.
     adjustSize();
@@ -109,5 +119,7 @@ void TForm1::BuildViewer()
     area->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     area->setWidget(takeCentralWidget());
     setCentralWidget(area);
+    // The layout fixed the window's minimum at the Parts' size; let it drop now.
+    layout()->activate();
     FitOnScreen(this, preferred);
 }
