@@ -5,13 +5,14 @@
 #include "Capture.h"
 #include "Dialogs.h"
 #include "PictureFiles.h"
+#include "ScreenFit.h"
 #include "Unit1.h"
 
 TForm4::TForm4(TForm1& main, QWidget* parent) : QWidget(parent, Qt::Window), main_(main)
 {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Form4"));
-    resize(366, 354);
+    FitOnScreen(this, QSize(366, 354));
 
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));

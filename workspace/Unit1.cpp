@@ -123,7 +123,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     PixelReadout->setObjectName(QStringLiteral("PixelReadout"));
     statusBar()->addPermanentWidget(PixelReadout);
     move(82, 135);
-    adjustSize();
+    BuildViewer();
 }
 
 TForm1::~TForm1() = default;
@@ -432,9 +432,9 @@ void TForm1::Image2MouseDown(int x, int y)
     y = ClampToImage(y, ImageHeight());
     Label11->setText(IntToText(x));
     Label12->setText(IntToText(y));
-    Shape3->move(Image2->x() + x, Image2->y() + y);
+    Shape3->MoveTo(QPoint(x, y));
     if (!Panel8->isHidden())  // the centre mark of the circular edge finder
-        Image2->DrawEllipse(x - 2, y - 2, x + 2, y + 2);
+        Image2->SetMark(QPoint(x, y));
 }
 
 void TForm1::Image2MouseMove(int x, int y)
@@ -452,8 +452,7 @@ void TForm1::SetCorners(const Corners& c)
     Label12->setText(IntToText(c.Y1));
     Label13->setText(IntToText(c.X2));
     Label14->setText(IntToText(c.Y2));
-    Shape3->setGeometry(Image2->x() + std::min(c.X1, c.X2), Image2->y() + std::min(c.Y1, c.Y2),
-                        std::abs(c.X2 - c.X1), std::abs(c.Y2 - c.Y1));
+    Shape3->SetCorners(QPoint(c.X1, c.Y1), QPoint(c.X2, c.Y2));
 }
 
 void TForm1::Image2MouseUp(int x, int y)
@@ -463,20 +462,17 @@ void TForm1::Image2MouseUp(int x, int y)
     Label13->setText(IntToText(x));
     Label14->setText(IntToText(y));
     const int X1 = TextToInt(Label11->text()), Y1 = TextToInt(Label12->text());
-    Shape3->resize(std::abs(x - X1), std::abs(y - Y1));
-    if (X1 > x)
-        Shape3->move(Image2->x() + x, Shape3->y());
-    if (Y1 > y)
-        Shape3->move(Shape3->x(), Image2->y() + y);
+    Shape3->SetCorners(QPoint(X1, Y1), QPoint(x, y));
 }
 
 void TForm1::Image2DragDrop(int x, int y)
 {
-    Shape3->move(Image2->x() + x, Image2->y() + y);
+    const QRect frame = Shape3->PictureRect();  // picture pixels, whatever the zoom
+    Shape3->MoveTo(QPoint(x, y));
     Label11->setText(IntToText(x));
     Label12->setText(IntToText(y));
-    Label13->setText(IntToText(x + Shape3->width()));
-    Label14->setText(IntToText(y + Shape3->height()));
+    Label13->setText(IntToText(x + frame.width()));
+    Label14->setText(IntToText(y + frame.height()));
 }
 
 void TForm1::ShowPixelUnder(const char* view, const GrayImage& image, int x, int y)

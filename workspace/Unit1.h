@@ -519,6 +519,7 @@ protected:
 private:
     void BuildWorkspace();
     void BuildMenu();
+    void BuildViewer();  // zoom, region editing, a size that fits (Unit1View.cpp)
     void TimeCommand(const QObject* control, const QString& text, void (TForm1::*handler)());
     struct RunningCommand {
         QElapsedTimer clock;

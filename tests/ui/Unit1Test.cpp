@@ -199,19 +199,23 @@ TEST(RegionOfInterest, DroppingTheFrameOnTheViewReachesTheHandler)
     EXPECT_EQ(CornerTexts(f.form), (QStringList{"20", "30", "133", "143"}));
 }
 
-TEST(RegionOfInterest, ACentreMarkIsDrawnOnlyWhileTheCircularPanelIsVisible)
+TEST(RegionOfInterest, ACentreMarkIsShownOnlyWhileTheCircularPanelIsVisible)
 {
     LoadedForm f(64, 64);
     f.form.Button15Click();  // the Before view shows the gray ramp
-    const QRgb before = f.form.Image2->Pixel(30, 30);
+    const QImage before = f.form.Image2->Picture();
     f.form.Image2MouseDown(30, 30);
-    EXPECT_EQ(f.form.Image2->Pixel(30, 30), before);
+    EXPECT_FALSE(f.form.Image2->Mark());
     emit f.form.FindCircular1->aboutToShow();
     f.form.Image2MouseDown(30, 30);
-    EXPECT_EQ(f.form.Image2->Pixel(30, 30), qRgb(255, 255, 255));  // filled white
-    EXPECT_EQ(f.form.Image2->Pixel(28, 30), qRgb(0, 0, 0));        // black outline
-    f.form.Button15Click();  // Clear Before removes it
-    EXPECT_EQ(f.form.Image2->Pixel(30, 30), before);
+    EXPECT_EQ(f.form.Image2->Mark(), QPoint(30, 30));
+    // Shown over the picture, never drawn into it.
+    EXPECT_EQ(f.form.Image2->Picture(), before);
+    const QImage shot = f.form.Image2->grab().toImage();
+    EXPECT_EQ(shot.pixel(30, 30), qRgb(255, 255, 255));  // filled white
+    EXPECT_LT(qGray(shot.pixel(27, 30)), 32);            // ringed black
+    emit f.form.EXIT1->aboutToShow();  // closing the panel removes it
+    EXPECT_FALSE(f.form.Image2->Mark());
 }
 
 TEST(RegionOfInterest, ACornerThatIsNotANumberEndsTheCommandWithTheConversionError)
@@ -264,10 +268,11 @@ TEST(RegionOfInterest, AFrameDroppedNearTheLowerRightLeavesThePanelsAndTheAfterV
         {button.topLeft() + QPoint(3, 3), form.Button8},  // its upper half
         {QPoint(600, 520), form.Image1},                  // After view under the frame
         {QPoint(765, 520), form.Image1},                  // under the outline, past the Before view
-        {QPoint(500, 520), form.Image2},                  // inside the outline: draw a new region
+        {QPoint(500, 520), form.Shape3},                  // inside the frame: moves it
         {QPoint(466, 520), form.Shape3},                  // the outline drags the frame
         {QPoint(466 + RegionFrame::kGrabWidth - 1, 520), form.Shape3},
-        {QPoint(466 + RegionFrame::kGrabWidth, 520), form.Image2},
+        {QPoint(466 + RegionFrame::kGrabWidth, 520), form.Shape3},
+        {QPoint(460, 520), form.Image2},                  // outside: draw a new region
     };
     for (const Case& c : cases)
         EXPECT_EQ(form.Client->childAt(c.at), c.expected)
