@@ -1,6 +1,8 @@
 // batch/BatchResults.cpp
 #include "BatchResults.h"
 
+#include "BatchMeasures.h"
+
 #include <cmath>
 #include <cstdio>
 #include <string_view>
@@ -16,11 +18,7 @@ std::string FloatText(float v)
     return text;
 }
 
-// A field as named, with its CSV text and its JSON text.
-struct Field {
-    const char* name;
-    std::string csv, json;
-};
+using Field = BatchField;
 
 template <class T>
 Field Number(const char* name, T v)
@@ -146,6 +144,17 @@ std::string JsonText(std::string_view text)
     return quoted + "\"";
 }
 
+// A step's fields: its tool's numbers, then what was measured.
+std::vector<Field> RowFields(const BatchRow& row)
+{
+    if (!row.result)
+        return {};
+    std::vector<Field> fields = Numbers(*row.result);
+    for (Field& field : MeasuredFields(*row.result, row.measures))
+        fields.push_back(std::move(field));
+    return fields;
+}
+
 }  // namespace
 
 std::string ResultsCsvHeader()
@@ -153,6 +162,8 @@ std::string ResultsCsvHeader()
     std::string text = "picture,step,command,status,message";
     for (const char* column : kNumberColumns)
         text += std::string(",") + column;
+    for (const std::string& column : MeasuredColumns())
+        text += "," + column;
     return text + "\n";
 }
 
@@ -162,13 +173,17 @@ std::string ResultsCsvLines(const PictureOutcome& picture)
     for (const BatchRow& row : picture.rows) {
         text += CsvText(row.picture) + "," + (row.step ? std::to_string(row.step) : "") + "," +
                 row.command + "," + (row.ok ? "ok" : "error") + "," + CsvText(row.message);
-        const std::vector<Field> fields = row.result ? Numbers(*row.result) : std::vector<Field>{};
-        for (const char* column : kNumberColumns) {
+        const std::vector<Field> fields = RowFields(row);
+        const auto cell = [&](std::string_view column) {
             text += ",";
             for (const Field& field : fields)
-                if (std::string_view(field.name) == column)
+                if (field.name == column)
                     text += CsvText(field.csv);
-        }
+        };
+        for (const char* column : kNumberColumns)
+            cell(column);
+        for (const std::string& column : MeasuredColumns())
+            cell(column);
         text += "\n";
     }
     return text;
@@ -191,9 +206,8 @@ std::vector<std::string> ResultsJsonObjects(const PictureOutcome& picture)
                            ", \"command\": " + JsonText(row.command) +
                            ", \"status\": " + (row.ok ? "\"ok\"" : "\"error\"") +
                            ", \"message\": " + JsonText(row.message);
-        if (row.result)
-            for (const Field& field : Numbers(*row.result))
-                text += std::string(", \"") + field.name + "\": " + field.json;
+        if (const std::vector<Field> fields = RowFields(row); !fields.empty())
+            text += ", " + JsonMembers(fields);
         objects.push_back(text + "}");
     }
     return objects;

@@ -1,6 +1,7 @@
 // batch/BatchRun.cpp
 #include "BatchRun.h"
 
+#include "BatchMeasures.h"
 #include "BatchOptions.h"
 #include "PictureFiles.h"
 #include "WhyNotRun.h"
@@ -74,7 +75,9 @@ std::vector<BatchRow> RunSteps(const Recipe& recipe, const std::string& picture,
             rows.push_back(std::move(row));
             return rows;
         }
-        rows.push_back(StepRow(picture, number, step, std::move(result)));
+        BatchRow row = StepRow(picture, number, step, std::move(result));
+        row.measures = MeasureStep(stepBefore, width, height, step.command, *row.result);
+        rows.push_back(std::move(row));
         if (stepDone)
             stepDone(number, after);
         if (step.copyAfterToBefore)
@@ -124,20 +127,11 @@ PictureOutcome RunPicture(const Recipe& recipe, const std::string& path,
                 WriteGray(after, width, height, dir / OutputName(path, ".after.png"));
             return outcome;
         }
-        try {
-            const RecipeRun run = RunRecipe(recipe, gray, width, height, {}, &work);
-            for (std::size_t i = 0; i < run.results.size(); ++i)
-                outcome.rows.push_back(
-                    StepRow(path, static_cast<int>(i) + 1, recipe.steps[i], run.results[i]));
-            if (!options.outDir.empty())
-                WriteGray(run.after, width, height, dir / OutputName(path, ".after.png"));
-        } catch (const RecipeError&) {
-            // RunRecipe keeps the results of the steps before the one that
-            // stopped it to itself; running the steps again gives them, and the
-            // same refusal, since every step depends only on its input.
-            GrayImage after;
-            outcome.rows = RunSteps(recipe, path, gray, width, height, work, after);
-        }
+        // Step by step rather than RunRecipe: measuring needs each step's Before.
+        GrayImage after;
+        outcome.rows = RunSteps(recipe, path, gray, width, height, work, after);
+        if (!options.outDir.empty() && !outcome.Failed())
+            WriteGray(after, width, height, dir / OutputName(path, ".after.png"));
     } catch (const PictureError& e) {
         outcome.rows.push_back(ErrorRow(path, e.what()));
     }

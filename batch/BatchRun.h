@@ -1,5 +1,6 @@
 // batch/BatchRun.h: one picture through a recipe, as the batch runner does it.
 #pragma once
+#include "Measurements.h"
 #include "Recipe.h"
 
 #include <functional>
@@ -16,6 +17,7 @@ struct BatchRow {
     bool ok = true;
     std::string message;       // why it failed; empty when ok
     std::optional<CommandResult> result;  // the step's numbers when it ran
+    CommandMeasures measures;  // what MeasureStep gives for a step that ran, else monostate
 };
 
 struct PictureOutcome {
@@ -35,7 +37,7 @@ PictureOutcome RunPicture(const Recipe& recipe, const std::string& path,
                           const BatchPictureOptions& options, CommandWork& work);
 
 // The steps one by one, as RunRecipe runs them (copyAfterToBefore included),
-// handing each step's After to stepDone. Stops at the first step that does
+// each measured from its own Before, handing each step's After to stepDone. Stops at the first step that does
 // not run, with its row. Returns the last After in after.
 using StepDone = std::function<void(int step, const GrayImage& after)>;
 std::vector<BatchRow> RunSteps(const Recipe& recipe, const std::string& picture,

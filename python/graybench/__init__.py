@@ -107,7 +107,7 @@ def run_picture(recipe, path, out_dir=None, steps=False) -> PictureRun:
     >>> run.failed, [row["command"] for row in run.rows], run.rows[2]["objectCount"]
     (False, ['filter', 'threshold', 'detect'], 8)
     >>> run.json[1]
-    '{"picture": "samples/parts.png", "step": 2, "command": "threshold", "status": "ok", "message": "", "threshold": 100}'
+    '{"picture": "samples/parts.png", "step": 2, "command": "threshold", "status": "ok", "message": "", "threshold": 100, "upper": 100, "pixels": 245760, "above": 220839, "below": 24921, "mean": 142.0413045247396, "deviation": 34.64124647743575}'
     >>> graybench.run_picture("samples/inspect-parts.recipe.json", "nowhere.png").rows
     [{'picture': 'nowhere.png', 'step': 0, 'command': '', 'status': 'error', 'message': 'Cannot read the picture "nowhere.png": File not found'}]
     """
@@ -137,7 +137,7 @@ def results_csv(runs) -> str:
     >>> print(text.splitlines()[0][:60])
     picture,step,command,status,message,threshold,objectCount,ob
     >>> print(text.splitlines()[-1])
-    nowhere.png,,,error,"Cannot read the picture ""nowhere.png"": File not found",,,,,,,,,,,,,,,,,
+    nowhere.png,,,error,"Cannot read the picture ""nowhere.png"": File not found",,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,
     """
     return _graybench.results_csv_header() + "".join(run.csv for run in runs)
 

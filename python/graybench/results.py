@@ -3,30 +3,42 @@
 Every number the command's C++ result carries is here; floats are the
 single-precision values the tools computed, widened exactly. Regions are
 (X1, Y1, X2, Y2) with the corners ordered and cut to the image.
+
+Each result also has measures: a dict of what the command measured beyond
+its tool's numbers (sub-pixel edges, line and circle fits, centroids, region
+statistics), under the names and with the values of the measured fields of
+graybench-batch's JSON rows; empty for a command that measures nothing.
 """
 
 from __future__ import annotations
 
 import dataclasses
+import json
 
 
 @dataclasses.dataclass(frozen=True)
-class FilterResult:
+class _Measured:
+    # Keyword-only and last, so the results still build from their numbers in order.
+    measures: dict = dataclasses.field(default_factory=dict, kw_only=True, repr=False)
+
+
+@dataclasses.dataclass(frozen=True)
+class FilterResult(_Measured):
     region: tuple  # the region filtered
 
 
 @dataclasses.dataclass(frozen=True)
-class MorphologyResult:
+class MorphologyResult(_Measured):
     rounds: int  # the rounds run: 1 for the operators that run once
 
 
 @dataclasses.dataclass(frozen=True)
-class BrightnessResult:
+class BrightnessResult(_Measured):
     table: list  # the 256 gray values every pixel went through
 
 
 @dataclasses.dataclass(frozen=True)
-class ThresholdResult:
+class ThresholdResult(_Measured):
     threshold: int  # the threshold used (lower in the gray band)
     upper: int  # the band's upper threshold; equal to threshold otherwise
 
@@ -41,7 +53,7 @@ class DetectedObject:
 
 
 @dataclasses.dataclass(frozen=True)
-class DetectResult:
+class DetectResult(_Measured):
     region: tuple  # the region scanned
     threshold: int
     upper: int
@@ -64,7 +76,7 @@ class Match:
 
 
 @dataclasses.dataclass(frozen=True)
-class PatternResult:
+class PatternResult(_Measured):
     rows: list  # Match: every candidate, in block order, whatever its score
 
 
@@ -78,7 +90,7 @@ class EdgeMark:
 
 
 @dataclasses.dataclass(frozen=True)
-class EdgeResult:
+class EdgeResult(_Measured):
     count: int  # the edges marked when all are looked for, else 0
     marks: list  # EdgeMark, in drawing order
 
@@ -95,7 +107,7 @@ class StepRun:
 
 
 @dataclasses.dataclass(frozen=True)
-class StraightResult:
+class StraightResult(_Measured):
     scan_lines: int
     hits: int
     fitted: bool
@@ -105,7 +117,7 @@ class StraightResult:
 
 
 @dataclasses.dataclass(frozen=True)
-class CircularResult:
+class CircularResult(_Measured):
     votes: int
     ok: bool
     centre_x: int
@@ -137,7 +149,7 @@ _MAKERS = {
 }
 
 
-def from_module(command_and_numbers):
-    """The dataclass for the extension module's (command name, numbers) pair."""
-    command, numbers = command_and_numbers
-    return _MAKERS[command](numbers)
+def from_module(command_numbers_measures):
+    """The dataclass for the extension module's (command name, numbers, measures JSON)."""
+    command, numbers, measures = command_numbers_measures
+    return dataclasses.replace(_MAKERS[command](numbers), measures=json.loads(measures))

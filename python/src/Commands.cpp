@@ -5,6 +5,8 @@
 #include "Bindings.h"
 #include "Errors.h"
 
+#include "BatchMeasures.h"
+#include "BatchRun.h"
 #include "PictureFiles.h"
 #include "Recipe.h"
 #include "WhyNotRun.h"
@@ -116,11 +118,15 @@ py::dict Numbers(const CircularResult& r)
     return d;
 }
 
-// (command name, numbers) of a result that ran.
-py::tuple ResultTuple(const CommandSettings& settings, const CommandResult& result)
+// (command name, numbers, measures) of a result that ran. The measures are the
+// JSON object of the results file's measured fields, so that Python finds
+// them under the same names with the same values.
+py::tuple ResultTuple(const CommandSettings& settings, const CommandResult& result,
+                      const CommandMeasures& measures)
 {
     return py::make_tuple(std::string(CommandName(settings)),
-                          std::visit([](const auto& r) { return Numbers(r); }, result));
+                          std::visit([](const auto& r) { return Numbers(r); }, result),
+                          "{" + JsonMembers(MeasuredFields(result, measures)) + "}");
 }
 
 // Runs the first step of a one-step recipe; templ, when given, replaces a
@@ -143,12 +149,16 @@ py::tuple RunStep(const Recipe& recipe, const py::array& image,
     if (!after)
         throw std::bad_alloc();
     std::optional<CommandResult> result;
+    CommandMeasures measures;
     {
         const py::gil_scoped_release release;  // the command copies Before into After itself
         result = RunCommand(before.pixels, after, width, height, settings, {}, &ThreadWork());
+        if (ReportOf(*result).Ran())
+            measures = MeasureStep(before.pixels, width, height, settings, *result);
     }
     RaiseIfNotRun(ReportOf(*result));
-    return py::make_tuple(ArrayFromGray(after, width, height), ResultTuple(settings, *result));
+    return py::make_tuple(ArrayFromGray(after, width, height),
+                          ResultTuple(settings, *result, measures));
 }
 
 py::array_t<std::uint8_t> CreateTemplate(const py::array& image, const Corners& roi)
@@ -168,16 +178,30 @@ py::array_t<std::uint8_t> CreateTemplate(const py::array& image, const Corners& 
 py::tuple RunRecipeOn(const Recipe& recipe, const py::array& image)
 {
     const SizedImage before = GrayFromArray(image);
-    RecipeRun run;
+    py::list results;
+    if (before.width == 0 || before.height == 0) {
+        // No picture: a step refuses in RunRecipe's words; with no steps the
+        // empty picture stands.
+        {
+            const py::gil_scoped_release release;
+            RunRecipe(recipe, before.pixels, before.width, before.height, {}, &ThreadWork());
+        }
+        return py::make_tuple(ArrayFromGray(before.pixels, before.width, before.height), results);
+    }
+    // Step by step, as the batch runner goes: measuring needs each step's Before.
+    std::vector<BatchRow> rows;
+    GrayImage after;
     {
         const py::gil_scoped_release release;
-        run = RunRecipe(recipe, before.pixels, before.width, before.height, {}, &ThreadWork());
+        rows = RunSteps(recipe, "", before.pixels, before.width, before.height, ThreadWork(),
+                        after);
     }
-    py::list results;
-    for (std::size_t i = 0; i < run.results.size(); ++i)
-        results.append(ResultTuple(recipe.steps[i].command, run.results[i]));
-    // With no picture and no steps there is no After: the empty picture stands.
-    const GrayImage& after = run.after ? run.after : before.pixels;
+    for (const BatchRow& row : rows) {
+        if (!row.ok)
+            throw RecipeError(row.message);  // RunRecipe's words for the step that stopped it
+        results.append(ResultTuple(recipe.steps[static_cast<std::size_t>(row.step - 1)].command,
+                                   *row.result, row.measures));
+    }
     return py::make_tuple(ArrayFromGray(after, before.width, before.height), results);
 }
 

@@ -1,9 +1,11 @@
 // The graybench-batch program, run as a user runs it: with no display, on
 // pictures in a temporary folder, its files compared with RunRecipe's.
 #include "BatchOptions.h"
+#include "BatchResults.h"
 #include "BatchRun.h"
 #include "PictureFiles.h"
 #include "Recipe.h"
+#include "ResultsTable.h"
 #include "TextFiles.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +18,7 @@
 #include <map>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -132,9 +135,13 @@ std::vector<double> CsvNumbers(const std::string& cell)
 std::vector<double> JsonNumbers(const json& list)
 {
     std::vector<double> numbers;
-    for (const json& item : list)
-        for (const auto& [name, value] : item.items())
-            numbers.push_back(value.get<double>());
+    for (const json& item : list) {
+        if (item.is_number())
+            numbers.push_back(item.get<double>());  // a measured list holds plain numbers
+        else
+            for (const auto& [name, value] : item.items())
+                numbers.push_back(value.get<double>());
+    }
     return numbers;
 }
 
@@ -185,6 +192,18 @@ void ExpectNumbers(const json& row, const CommandResult& result)
     }
 }
 
+// The JSON value a CSV column names: "subpixel.a" is member a of "subpixel".
+const json* JsonCell(const json& row, const std::string& column)
+{
+    const std::size_t dot = column.find('.');
+    if (dot == std::string::npos)
+        return row.contains(column) ? &row.at(column) : nullptr;
+    const std::string object = column.substr(0, dot), member = column.substr(dot + 1);
+    return row.contains(object) && row.at(object).contains(member)
+               ? &row.at(object).at(member)
+               : nullptr;
+}
+
 // Every CSV row says what the JSON row says.
 void ExpectSameRows(const std::vector<std::vector<std::string>>& csv, const json& rows)
 {
@@ -196,9 +215,10 @@ void ExpectSameRows(const std::vector<std::vector<std::string>>& csv, const json
         for (std::size_t k = 0; k < header.size(); ++k) {
             const std::string& cell = csv[i + 1][k];
             SCOPED_TRACE("row " + std::to_string(i + 1) + ", " + header[k] + " = " + cell);
-            if (!row.contains(header[k])) {
+            const json* found = JsonCell(row, header[k]);
+            if (found == nullptr) {
                 EXPECT_EQ(cell, "");
-            } else if (const json& value = row.at(header[k]); value.is_array()) {
+            } else if (const json& value = *found; value.is_array()) {
                 EXPECT_EQ(CsvNumbers(cell), JsonNumbers(value));
             } else if (value.is_string()) {
                 EXPECT_EQ(cell, value.get<std::string>());
@@ -483,4 +503,287 @@ TEST(ClusterArguments, CarryEveryOptionAndTheRecipeLast)
                                         "r.json"}));
     const char* const here[] = {"graybench-batch", "r.json", "a.png"};
     EXPECT_EQ(ParseBatchOptions(std::size(here), here).scheduler, "");
+}
+
+namespace {
+
+std::vector<double> Doubles(const json& row, const char* name)
+{
+    return row.at(name).get<std::vector<double>>();
+}
+
+// The row's measured fields must be MeasureCommand's numbers, exactly.
+void ExpectMeasures(const json& row, const CommandMeasures& measures)
+{
+    if (const auto* m = std::get_if<ThresholdMeasures>(&measures)) {
+        EXPECT_EQ(row.at("upper"), m->upper);
+        EXPECT_EQ(row.at("pixels"), m->region.pixels);
+        EXPECT_EQ(row.at("above"), m->region.above);
+        EXPECT_EQ(row.at("below"), m->region.below);
+        EXPECT_EQ(row.at("mean").get<double>(), m->region.mean);
+        EXPECT_EQ(row.at("deviation").get<double>(), m->region.deviation);
+    } else if (const auto* m = std::get_if<DetectMeasures>(&measures)) {
+        std::vector<double> x, y;
+        for (const ObjectMeasure& o : m->objects) {
+            x.push_back(o.centroid.x);
+            y.push_back(o.centroid.y);
+        }
+        EXPECT_EQ(row.at("totalArea"), m->totalArea);
+        EXPECT_EQ(Doubles(row, "centroidX"), x);
+        EXPECT_EQ(Doubles(row, "centroidY"), y);
+    } else if (const auto* m = std::get_if<EdgeMeasures>(&measures)) {
+        std::vector<double> x, y, along;
+        for (const EdgeMeasure& e : m->edges) {
+            x.push_back(e.sub.x);
+            y.push_back(e.sub.y);
+            along.push_back(e.along);
+        }
+        EXPECT_EQ(Doubles(row, "subX"), x);
+        EXPECT_EQ(Doubles(row, "subY"), y);
+        EXPECT_EQ(Doubles(row, "along"), along);
+        EXPECT_EQ(Doubles(row, "spacing"), m->spacing);
+    } else if (const auto* m = std::get_if<StraightMeasures>(&measures)) {
+        const auto expectFit = [](const json& at, const LineFit& fit) {
+            EXPECT_EQ(at.at("angle").get<double>(), fit.angle);
+            EXPECT_EQ(at.at("points"), fit.points);
+            EXPECT_EQ(at.at("rms").get<double>(), fit.rms);
+            EXPECT_EQ(at.at("worst").get<double>(), fit.worst);
+        };
+        EXPECT_EQ(row.contains("rms"), m->tool.ok);
+        if (m->tool.ok)
+            expectFit(row, m->tool);
+        const json& sub = row.at("subpixel");
+        ASSERT_EQ(sub.at("fitted"), m->subpixel.ok);
+        if (m->subpixel.ok) {
+            expectFit(sub, m->subpixel);
+            EXPECT_EQ(sub.contains("c"), m->subpixel.vertical);
+            if (m->subpixel.vertical) {
+                EXPECT_EQ(sub.at("c").get<double>(), m->subpixel.c);
+            } else {
+                EXPECT_EQ(sub.at("a").get<double>(), m->subpixel.a);
+                EXPECT_EQ(sub.at("b").get<double>(), m->subpixel.b);
+            }
+        }
+    } else if (const auto* m = std::get_if<CircularMeasures>(&measures)) {
+        ASSERT_EQ(row.contains("rms"), m->voted.ok);
+        if (m->voted.ok) {
+            EXPECT_EQ(row.at("rms").get<double>(), m->voted.rms);
+            EXPECT_EQ(row.at("inliers"), m->voted.inliers);
+        }
+        ASSERT_EQ(row.contains("refined"), m->refined.ok);
+        if (m->refined.ok) {
+            const json& f = row.at("refined");
+            EXPECT_EQ(f.at("centreX").get<double>(), m->refined.centre.x);
+            EXPECT_EQ(f.at("centreY").get<double>(), m->refined.centre.y);
+            EXPECT_EQ(f.at("radius").get<double>(), m->refined.radius);
+            EXPECT_EQ(f.at("rms").get<double>(), m->refined.rms);
+            EXPECT_EQ(f.at("inliers"), m->refined.inliers);
+        }
+    }
+}
+
+Recipe FirstSteps(const Recipe& recipe, std::size_t count)
+{
+    Recipe first = recipe;
+    first.steps.resize(count);
+    return first;
+}
+
+}  // namespace
+
+TEST(GraybenchBatch, MeasuredFieldsAreMeasureCommandOnEachStepsBefore)
+{
+    const TempDir temp;
+    const std::string texts[] = {
+        ReadTextFile(QString::fromStdString((kSamples / "inspect-parts.recipe.json").string())),
+        GaugeRecipe()};
+    std::set<std::string> exercised;  // measured lists and fits seen non-empty
+    for (std::size_t k = 0; k < std::size(texts); ++k) {
+        SCOPED_TRACE(k == 0 ? "inspect-parts" : "gauge");
+        const fs::path recipeFile = temp.path / ("recipe" + std::to_string(k) + ".json");
+        WriteTextFile(QString::fromStdString(recipeFile.string()), texts[k]);
+        const Recipe recipe = ParseRecipe(texts[k]);
+        const char* names[] = {"gauge.png", "parts.png", "pattern.png"};
+        std::vector<std::string> args = {recipeFile, "--results", temp.path / "rows.json"};
+        for (const char* name : names)
+            args.push_back(kSamples / name);
+        const Exit exit = RunBatch(args, temp.path);
+        ASSERT_EQ(exit.status, 0) << exit.stderrText;
+        const json table = json::parse(FileBytes(temp.path / "rows.json"));
+        ASSERT_EQ(table.size(), std::size(names) * recipe.steps.size());
+        for (std::size_t p = 0; p < std::size(names); ++p) {
+            const SizedImage gray = LoadGray(kSamples / names[p]);
+            const int width = gray.width, height = gray.height;
+            const TraceSink silent;
+            CommandWork work(&silent);
+            for (std::size_t s = 0; s < recipe.steps.size(); ++s) {
+                SCOPED_TRACE(std::string(names[p]) + " step " + std::to_string(s + 1));
+                // The step's Before is what the steps before it leave in Before.
+                const RecipeRun before =
+                    RunRecipe(FirstSteps(recipe, s), gray.pixels, width, height, {}, &work);
+                const RecipeRun run =
+                    RunRecipe(FirstSteps(recipe, s + 1), gray.pixels, width, height, {}, &work);
+                const CommandSettings& settings = recipe.steps[s].command;
+                const auto* detect = std::get_if<DetectSettings>(&settings);
+                const CommandMeasures measures =
+                    MeasureCommand(before.before, width, height, settings, run.results[s],
+                                   detect ? detect->roi : Corners{0, 0, width, height});
+                const std::string_view command = CommandName(settings);
+                const bool measuring = command == "edge" || command == "straight" ||
+                                       command == "circular" || command == "detect" ||
+                                       command == "threshold";
+                EXPECT_EQ(std::holds_alternative<std::monostate>(measures), !measuring);
+                const json& row = table[p * recipe.steps.size() + s];
+                ExpectMeasures(row, measures);
+                for (const char* name : {"subX", "spacing", "centroidX", "subpixel", "refined"})
+                    if (const json* v = JsonCell(row, name);
+                        v && !v->empty() && (!v->is_object() || v->value("fitted", true)))
+                        exercised.insert(name);
+            }
+        }
+    }
+    EXPECT_EQ(exercised, (std::set<std::string>{"subX", "spacing", "centroidX", "subpixel",
+                                                "refined"}));
+}
+
+namespace {
+
+// The names a table uses: its columns and its summary.
+std::set<std::string> TableNames(const ResultsTable& table)
+{
+    std::set<std::string> names(table.columns.begin(), table.columns.end());
+    for (const ResultField& field : table.summary)
+        names.insert(field.name);
+    return names;
+}
+
+// The names a results row uses for its numbers, those inside its lists of
+// objects and its object members included.
+std::set<std::string> RowNames(const json& row)
+{
+    std::set<std::string> names;
+    for (const auto& [name, value] : row.items()) {
+        if (name == "picture" || name == "step" || name == "command" || name == "status" ||
+            name == "message")
+            continue;
+        names.insert(name);
+        const auto members = [&](const json& object) {
+            if (object.is_object())
+                for (const auto& [member, unused] : object.items())
+                    names.insert(member);
+        };
+        members(value);
+        if (value.is_array())
+            for (const json& item : value)
+                members(item);
+    }
+    return names;
+}
+
+template <class Set>
+Set Without(Set set, const Set& left)
+{
+    for (const auto& name : left)
+        set.erase(name);
+    return set;
+}
+
+}  // namespace
+
+TEST(ResultsFile, NamesTheQuantitiesAsTheExportedTableDoes)
+{
+    // Each command with every measure present; a straight and a sub-pixel
+    // line vertical in the second case, since a vertical line has c, not a and b.
+    EdgeResult edge;
+    edge.count = 2;
+    edge.marks = {EdgeMark{3, 4, 1, 90, 0}, EdgeMark{8, 4, -1, 70, 5}};
+    EdgeMeasures edgeMeasures;
+    edgeMeasures.edges = {EdgeMeasure{1, 3, 4, {3.25, 4}, 3.25, 1, 90},
+                          EdgeMeasure{2, 8, 4, {7.5, 4}, 7.5, -1, 70}};
+    edgeMeasures.spacing = {4.25};
+    StraightResult line;
+    line.fitted = true;
+    line.a = 0.5f;
+    StraightResult upright = line;
+    upright.a = 10000.0f;
+    StraightMeasures lineMeasures;
+    lineMeasures.tool = {true, false, 0.5, 2, 0, 26.5, 9, 0.25, 0.5};
+    lineMeasures.subpixel = {true, false, 0.5, 2.25, 0, 26.6, 9, 0.125, 0.25};
+    StraightMeasures uprightMeasures = lineMeasures;
+    uprightMeasures.tool.vertical = uprightMeasures.subpixel.vertical = true;
+    CircularResult circle;
+    circle.ok = true;
+    CircularMeasures circleMeasures;
+    circleMeasures.voted = {true, {40, 50}, 20, 0.5, 30};
+    circleMeasures.refined = {true, {40.25, 50.5}, 20.25, 0.25, 31};
+    circleMeasures.ok = true;
+    DetectResult detect;
+    detect.objects = {DetectedObject{1, 2, 5, 6, 20}};
+    DetectMeasures detectMeasures;
+    detectMeasures.objects = {ObjectMeasure{1, detect.objects[0], {3, 4}}};
+    detectMeasures.totalArea = 20;
+    ThresholdMeasures thresholdMeasures;
+    thresholdMeasures.region = {12, 5, 7, 100.5, 3.25};
+
+    struct Case {
+        CommandSettings settings;
+        CommandResult result;
+        CommandMeasures measures;
+    };
+    const std::vector<Case> cases = {
+        {EdgeSettings{}, edge, edgeMeasures},
+        {StraightSettings{}, line, lineMeasures},
+        {StraightSettings{}, upright, uprightMeasures},
+        {CircularSettings{}, circle, circleMeasures},
+        {DetectSettings{}, detect, detectMeasures},
+        {ThresholdSettings{}, ThresholdResult{}, thresholdMeasures}};
+    // The pane alone numbers its rows and labels a second row (line: tool or
+    // subpixel; circle: voted or refined); the file alone names its lists and
+    // holds the second row as an object named by that label.
+    const std::set<std::string> tableOnly = {"index", "line", "circle"};
+    const std::set<std::string> fileOnly = {"edges", "objects", "subpixel", "refined"};
+    std::map<std::string, std::set<std::string>> table, file;
+    PictureOutcome outcome;
+    for (const Case& c : cases) {
+        const std::string command(CommandName(c.settings));
+        const std::set<std::string> names =
+            TableNames(MakeResultsTable(c.settings, c.result, c.measures));
+        table[command].insert(names.begin(), names.end());
+        BatchRow row;
+        row.picture = "a.png";
+        row.step = 1;
+        row.command = command;
+        row.result = c.result;
+        row.measures = c.measures;
+        outcome.rows.push_back(std::move(row));
+    }
+    const std::vector<std::string> objects = ResultsJsonObjects(outcome);
+    ASSERT_EQ(objects.size(), cases.size());
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const std::set<std::string> names = RowNames(json::parse(objects[i]));
+        file[outcome.rows[i].command].insert(names.begin(), names.end());
+    }
+    for (const auto& [command, names] : table) {
+        SCOPED_TRACE(command);
+        EXPECT_EQ(Without(names, tableOnly), Without(file[command], fileOnly));
+    }
+    EXPECT_EQ(table.size(), 5u);
+    // The CSV header names every number of a row outside the lists, "row.column" an object's.
+    std::string header = ResultsCsvHeader();
+    header.back() = ',';
+    std::set<std::string> columns;
+    for (std::size_t at = 0, comma; (comma = header.find(',', at)) != std::string::npos;
+         at = comma + 1)
+        columns.insert(header.substr(at, comma - at));
+    for (const std::string& object : objects) {
+        const json row = json::parse(object);
+        for (const auto& [name, value] : row.items()) {
+            if (value.is_object()) {
+                for (const auto& [member, unused] : value.items())
+                    EXPECT_TRUE(columns.contains(name + "." + member)) << name << "." << member;
+            } else {
+                EXPECT_TRUE(columns.contains(name)) << name;
+            }
+        }
+    }
 }
