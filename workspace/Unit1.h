@@ -453,6 +453,7 @@ public:
     ResultsPane* ResultsPane1 = nullptr;  // the "Results" dock, right of the views
     Calibration SessionCalibration;       // kept for the session; saved with recipes
     QMenu* View1 = nullptr;               // "View"
+    bool PaneDocked = true;               // the Results pane takes room in the window
     QAction* Results1 = nullptr;          // "Results": shows or hides the pane
     QAction* Calibration1 = nullptr;      // "Calibration..."
     QAction* ExportResults1 = nullptr;    // File > "Export Results..."

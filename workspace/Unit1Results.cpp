@@ -2,10 +2,12 @@
 #include "Unit1.h"
 
 #include "Dialogs.h"
+#include "ScreenFit.h"
 #include "ResultsPane.h"
 #include "TextFiles.h"
 
 #include <QMenuBar>
+#include <QStyle>
 #include <QTimer>
 
 void TForm1::BuildResultsPane()
@@ -30,13 +32,20 @@ void TForm1::BuildResultsPane()
     EXIT1->insertAction(exit > 0 ? file[exit - 1] : Exit2, ExportResults1);
     Bind(ExportResults1, &QAction::triggered, &TForm1::ExportResults1Click);
 
-    // With the pane hidden or floating the window goes back to the views' size;
-    // shown in place again, the layout's minimum makes it grow.
+    // The views keep their size: the window grows by the pane when it docks
+    // and shrinks by it when it goes (hidden or floating), as far as the
+    // screen allows.
     const auto fit = [this] {
         QTimer::singleShot(0, this, [this] {
-            if (!isMaximized() && !isFullScreen() &&
-                (ResultsPane1->isHidden() || ResultsPane1->isFloating()))
-                adjustSize();
+            if (isMaximized() || isFullScreen())
+                return;
+            const bool docked = !ResultsPane1->isHidden() && !ResultsPane1->isFloating();
+            const int pane = ResultsPane1->width() +
+                             style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, this);
+            if (docked == PaneDocked)
+                return;
+            PaneDocked = docked;
+            FitOnScreen(this, QSize(width() + (docked ? pane : -pane), height()));
         });
     };
     connect(Results1, &QAction::toggled, this, fit);

@@ -77,8 +77,14 @@ void TForm1::BuildViewer()
             Image2->SetMark(std::nullopt);
     });
 
-    QMenu* view = menuBar()->addMenu(QStringLiteral("View"));
-    view->setObjectName(QStringLiteral("View1"));
+    // One View menu: the Results pane's items, then the zoom.
+    if (View1 == nullptr) {
+        View1 = menuBar()->addMenu(QStringLiteral("View"));
+        View1->setObjectName(QStringLiteral("View1"));
+    } else {
+        View1->addSeparator();
+    }
+    QMenu* view = View1;
     struct Item {
         const char* name;
         const char* text;
