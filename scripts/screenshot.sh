@@ -1,46 +1,79 @@
 #!/usr/bin/env bash
-# Takes docs/screenshot.png: the workbench under a virtual display with a sample
-# picture loaded, a region dragged and a tool run. Needs xvfb, xdotool and
-# imagemagick (apt-get install xvfb xdotool imagemagick) and a release build.
-#   scripts/screenshot.sh [output.png]
+# Remakes the screenshots in docs/ from the sample pictures, each on its own
+# virtual display: the workbench detecting washers (docs/screenshot.png), the
+# Results pane after Find Circular (docs/results-pane.png), and a 4096 x 3072
+# picture zoomed to fit with a region at its far corner on a laptop screen and
+# a large one (docs/viewer-1366x768.png, docs/viewer-1920x1080.png). Needs xvfb,
+# xdotool and imagemagick (apt-get install xvfb xdotool imagemagick) and a
+# release build.
+#   scripts/screenshot.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
-out=${1:-docs/screenshot.png}
 display=:97
-Xvfb $display -screen 0 1280x1000x24 >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill $app $xvfb 2>/dev/null || true' EXIT
 export DISPLAY=$display
-sleep 1
-build/release/graybench >/dev/null 2>&1 &
-app=$!
-sleep 2
-# Without a camera the video window says so at start-up, before the main window shows.
-for box in $(xdotool search --onlyvisible --name '^GrayBench$' 2>/dev/null); do
-    xdotool windowfocus --sync "$box" key Return || true
-done
-sleep 1
-win=$(xdotool search --sync --name '^Form1' | head -1)
-xdotool windowmove "$win" 0 0 windowfocus --sync "$win"
-xdotool key ctrl+l
-sleep 1.5
-xdotool type parts.png      # the open dialog starts in samples/ with nothing chosen
-xdotool key Return
-sleep 1
-# Drag a region around the row of washers on the Before view (the view's corner is
-# at 16, 48 below the menu bar of 18 pixels): picture (20, 290) to (500, 365).
+scratch=$(mktemp -d)
+xvfb= app=
+stop() { kill $app $xvfb 2>/dev/null || true; wait $app $xvfb 2>/dev/null || true; }
+trap 'stop; rm -rf "$scratch"' EXIT
+
+# start SCREEN PICTURE: the workbench alone on a fresh display, picture loaded,
+# window at the top-left corner; sets win.
+start() {
+    Xvfb $display -screen 0 "$1x24" >/dev/null 2>&1 &
+    xvfb=$!
+    sleep 1
+    build/release/graybench "$2" >/dev/null 2>&1 &
+    app=$!
+    sleep 2.5
+    # Without a camera the video window says so at start-up.
+    for box in $(xdotool search --onlyvisible --name '^GrayBench$' 2>/dev/null); do
+        xdotool windowfocus --sync "$box" key Return || true
+    done
+    sleep 1
+    win=$(xdotool search --onlyvisible --name "$(basename "$2")" | head -1)
+    xdotool windowmove "$win" 0 0 windowfocus --sync "$win"
+    sleep 0.5
+}
+# shoot OUT [CROP]: the screen, or the window's area of it.
+shoot() {
+    xdotool mousemove 5 5
+    sleep 0.5
+    if [[ ${2:-} == window ]]; then
+        eval "$(xdotool getwindowgeometry --shell "$win")"
+        import -window root -crop "${WIDTH}x$((HEIGHT))+0+0" "$1"
+    else
+        import -window root "$1"
+    fi
+    echo "wrote $1"
+    stop
+}
+
+# The view's corner is at (16, 66) on screen: the menu bar of 18 pixels, then 48.
+start 1600x1000 samples/parts.png
+# A region around the row of washers: picture (20, 290) to (500, 365).
 xdotool mousemove 36 356 mousedown 1 mousemove 200 400 mousemove 516 431 mouseup 1
 sleep 0.3
 # Detect Object > Detect Object Setup, AUTO threshold, Detect Start.
-xdotool mousemove 374 8 click 1
-sleep 0.5
-xdotool mousemove 420 28 click 1
-sleep 0.3
-xdotool mousemove 170 786 click 1
-sleep 0.3
-xdotool mousemove 624 794 click 1
-sleep 0.5
-xdotool mousemove 300 300
-sleep 0.5
-import -window root -crop 1123x885+0+0 "$out"
-echo "wrote $out"
+xdotool mousemove 374 8 click 1; sleep 0.5
+xdotool mousemove 420 28 click 1; sleep 0.3
+xdotool mousemove 170 786 click 1; sleep 0.3
+xdotool mousemove 624 794 click 1; sleep 0.8
+shoot docs/screenshot.png window
+
+start 1600x1000 samples/gauge.png
+# The centre of the dark hole, picture (150, 150); Find Circular > setup; run.
+xdotool mousemove 166 216 click 1; sleep 0.3
+xdotool mousemove 705 8 click 1; sleep 0.5
+xdotool mousemove 750 28 click 1; sleep 0.3
+xdotool mousemove 704 818 click 1; sleep 0.8
+shoot docs/results-pane.png window
+
+convert samples/parts.png -filter point -resize '4096x3072!' "$scratch/camera-4096x3072.png"
+for screen in 1366x768 1920x1080; do
+    start $screen "$scratch/camera-4096x3072.png"
+    xdotool key ctrl+0; sleep 0.8
+    # A region at the picture's far corner, drawn on the fitted Before view.
+    xdotool mousemove 400 330 mousedown 1 mousemove 450 370 mousemove 510 410 mouseup 1
+    sleep 0.5
+    shoot docs/viewer-$screen.png
+done

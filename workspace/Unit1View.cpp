@@ -3,11 +3,16 @@
 #include "Unit1.h"
 
 #include "Conversions.h"
+#include "ResultsPane.h"
 #include "ScreenFit.h"
 
 #include <QLayout>
 #include <QMenuBar>
+#include <QScreen>
 #include <QScrollArea>
+#include <QStyle>
+
+#include <algorithm>
 
 namespace {
 
@@ -32,6 +37,13 @@ private:
 
 int ClampTo(int v, int size) { return std::clamp(v, 0, std::max(size - 1, 0)); }
 
+}  // namespace
+
+namespace {
+// The Results pane's width beside the client area: what a table of a few
+// columns needs, and the least it is given.
+constexpr int kPanePreferred = 340;
+constexpr int kPaneMinimum = 200;
 }  // namespace
 
 void TForm1::BuildViewer()
@@ -127,5 +139,20 @@ void TForm1::BuildViewer()
     setCentralWidget(area);
     // The layout fixed the window's minimum at the Parts' size; let it drop now.
     layout()->activate();
-    FitOnScreen(this, preferred);
+    // The Results pane beside the client area, as wide as the screen leaves
+    // room for (within reason), so the client area keeps its whole width.
+    QSize wanted = preferred;
+    if (ResultsPane1 != nullptr && !ResultsPane1->isHidden()) {
+        const int separator = style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, this);
+        const QSize free = screen() ? screen()->availableGeometry().size() : QSize(1600, 1000);
+        // A screen lower than the window gives the client area a vertical scroll bar.
+        const int scrollBar = free.height() < preferred.height()
+                                  ? style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this)
+                                  : 0;
+        const int pane = std::clamp(free.width() - Client->width() - separator - scrollBar,
+                                    kPaneMinimum, kPanePreferred);
+        wanted = QSize(Client->width() + scrollBar + separator + pane, preferred.height());
+        resizeDocks({ResultsPane1}, {pane}, Qt::Horizontal);
+    }
+    FitOnScreen(this, wanted);
 }
