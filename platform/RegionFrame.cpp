@@ -44,6 +44,7 @@ void RegionFrame::ClipTo(PictureView* view)
         disconnect(view_, nullptr, this, nullptr);
     }
     view_ = view;
+    watched_ = view;
     if (view_ != nullptr && parentWidget() != nullptr) {
         view_->installEventFilter(this);
         connect(view_, &PictureView::ViewChanged, this, &RegionFrame::Place);
@@ -312,7 +313,7 @@ void RegionFrame::resizeEvent(QResizeEvent* event)
 
 bool RegionFrame::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == view_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+    if (watched == watched_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
         Place();
     return QWidget::eventFilter(watched, event);
 }

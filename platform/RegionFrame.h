@@ -70,6 +70,10 @@ private:
     void Forward(QMouseEvent* event);  // to the view below, as a press outside would go
 
     QPointer<PictureView> view_;
+    // The view as the event filter sees it: compared by address only, since
+    // the view still sends events while it is being destroyed, when it is no
+    // longer a PictureView.
+    const QObject* watched_ = nullptr;
     QPoint first_, second_;
     Shape shape_ = Shape::Frame;
     QRegion grabArea_;

@@ -126,7 +126,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     BuildViewer();
 }
 
-TForm1::~TForm1() = default;
+// The panels are destroyed after the form's own members: the watches that
+// call back into the form must go first.
+TForm1::~TForm1() { DropViewerWatches(); }
 
 void TForm1::BuildWorkspace()
 {

@@ -520,7 +520,8 @@ protected:
 private:
     void BuildWorkspace();
     void BuildMenu();
-    void BuildViewer();  // zoom, region editing, a size that fits (Unit1View.cpp)
+    void BuildViewer();
+    void DropViewerWatches();  // zoom, region editing, a size that fits (Unit1View.cpp)
     void TimeCommand(const QObject* control, const QString& text, void (TForm1::*handler)());
     struct RunningCommand {
         QElapsedTimer clock;

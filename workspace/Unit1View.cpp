@@ -19,9 +19,11 @@ namespace {
 // Runs f when watched is shown or hidden, with its new visibility.
 class VisibilityWatch : public QObject {
 public:
+    static constexpr const char* kName = "VisibilityWatch";
     VisibilityWatch(QWidget* watched, std::function<void(bool)> f)
         : QObject(watched), f_(std::move(f))
     {
+        setObjectName(QString::fromLatin1(kName));
         watched->installEventFilter(this);
     }
     bool eventFilter(QObject*, QEvent* event) override
@@ -45,6 +47,13 @@ namespace {
 constexpr int kPanePreferred = 340;
 constexpr int kPaneMinimum = 200;
 }  // namespace
+
+void TForm1::DropViewerWatches()
+{
+    for (QWidget* panel : {Panel6, Panel8})
+        qDeleteAll(panel->findChildren<QObject*>(QString::fromLatin1(VisibilityWatch::kName),
+                                                 Qt::FindDirectChildrenOnly));
+}
 
 void TForm1::BuildViewer()
 {
