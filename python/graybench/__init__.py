@@ -14,6 +14,7 @@ import os
 
 from . import _graybench, results
 from ._graybench import Cancelled, NoPicture, PictureError, Recipe, RecipeError, Refused
+from ._graybench import __version__
 from .commands import (brightness, circular, create_template, detect, edge, filter,
                        find_pattern, morphology, straight, threshold)
 

@@ -61,6 +61,7 @@ py::tuple RunOnePicture(const Recipe& recipe, const std::string& path, const std
 PYBIND11_MODULE(_graybench, m)
 {
     m.doc() = "GrayBench's commands, recipes and batch runner (see the package graybench).";
+    m.attr("__version__") = GRAYBENCH_VERSION;
     py::register_exception<RecipeError>(m, "RecipeError", PyExc_ValueError);
     py::register_exception<PictureError>(m, "PictureError", PyExc_OSError);
     py::register_exception<Refused>(m, "Refused", PyExc_ValueError);

@@ -92,3 +92,8 @@ def test_a_picture_name_that_is_not_utf8_reads_back_to_its_bytes(batch_exe, samp
     run = graybench.run_picture(recipe, name)
     assert run.rows[0]["picture"] == str(name) and run.failed == (expected != 0)
     assert os.fsencode(graybench.results_json([run])) == (tmp_path / "r.json").read_bytes()
+
+
+def test_the_module_has_the_programs_version(batch_exe):
+    shown = subprocess.run([batch_exe, "--version"], capture_output=True, text=True, check=True)
+    assert shown.stdout.split() == ["graybench-batch", graybench.__version__]
