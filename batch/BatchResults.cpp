@@ -2,6 +2,7 @@
 #include "BatchResults.h"
 
 #include "BatchMeasures.h"
+#include "ResultsTable.h"
 
 #include <cmath>
 #include <cstdio>
@@ -114,17 +115,6 @@ std::vector<Field> Numbers(const CommandResult& result)
 constexpr const char* kNumberColumns[] = {
     "threshold", "objectCount", "objects", "matches", "edgeCount", "edges", "fitted", "a", "b",
     "runCount", "votes", "centreX", "centreY", "radius", "spokes", "hits", "verdict"};
-
-// Quoted only when it must be: a comma, quote or line break inside.
-std::string CsvText(const std::string& text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (char c : text)
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
-}
 
 std::string JsonText(std::string_view text)
 {

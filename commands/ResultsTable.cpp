@@ -276,15 +276,6 @@ std::string NumberText(double v)
     return std::string(text, end);
 }
 
-std::string CsvText(const std::string& text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (char c : text)
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
-}
 
 using Json = nlohmann::ordered_json;
 
@@ -302,6 +293,16 @@ Json CellJson(const ResultCell& cell)
 }
 
 }  // namespace
+
+std::string CsvText(const std::string& text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (char c : text)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
 
 std::optional<std::string> CalibrationFault(double unitsPerPixel, std::string_view unit)
 {

@@ -76,6 +76,9 @@ std::string CellText(const ResultCell& cell);
 // written in the shortest text that reads back to the same double; texts are
 // quoted only when they hold a comma, quote or line break.
 std::string WriteResultsCsv(const ResultsTable& table);
+// A CSV cell: text as it is, quoted (quotes doubled) only when it holds a
+// comma, quote or line break. The batch results file quotes the same way.
+std::string CsvText(const std::string& text);
 // JSON: {"title", "command", "columns", "rows" (arrays of cells: number, text
 // or null), "summary" (an object)}; numbers read back to the same double, and
 // a number that is not finite is null.
