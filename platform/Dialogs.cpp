@@ -4,6 +4,7 @@
 #include "CalibrationDialog.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileIconProvider>
 #include <QImageReader>
@@ -12,8 +13,10 @@
 #include <QMimeDatabase>
 #include <QProgressDialog>
 #include <QStringList>
+#include <QUrl>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -197,3 +200,14 @@ std::unique_ptr<QFileDialog> NewPictureFileDialog(QWidget* parent, bool save,
     dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     return dialog;
 }
+
+namespace {
+DocumentOpener documentOpener;
+}  // namespace
+
+bool OpenDocument(const QUrl& url)
+{
+    return documentOpener ? documentOpener(url) : QDesktopServices::openUrl(url);
+}
+
+void SetDocumentOpener(DocumentOpener opener) { documentOpener = std::move(opener); }

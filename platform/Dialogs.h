@@ -3,10 +3,12 @@
 #include "ResultsTable.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
 class QFileDialog;
+class QUrl;
 class QWidget;
 
 // The window of a command that takes a while: how far it has come, and a Cancel
@@ -62,3 +64,10 @@ QString PictureFileFilter();
 // and waits for a writer on a named pipe.
 std::unique_ptr<QFileDialog> NewPictureFileDialog(QWidget* parent, bool save,
                                                   const QString& folder);
+
+// Opens a document (the user's guide) in the desktop's viewer for its kind; false
+// when none took it. Tests install their own opener so that no browser starts.
+using DocumentOpener = std::function<bool(const QUrl&)>;
+bool OpenDocument(const QUrl& url);
+// Installs an opener; an empty one restores the desktop's.
+void SetDocumentOpener(DocumentOpener opener);

@@ -124,6 +124,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     statusBar()->addPermanentWidget(PixelReadout);
     move(82, 135);
     BuildViewer();
+    BuildHelpMenu();
 }
 
 // The panels are destroyed after the form's own members: the watches that

@@ -465,6 +465,7 @@ public:
     // ---- Tool window and video (Unit1Tool.cpp, Unit1Video.cpp) ---------------
     void Button14Click();  // "Tool Button"
     void Button16Click();  // "Viedo"
+    void BuildHelpMenu();  // "Help" > "User's Guide", and F1 for the open panel (Unit1Help.cpp)
 
     // ---- Wiring used by every Build function ---------------------------------
     // Runs handler on signal; an error it throws is shown and the loop goes on.
