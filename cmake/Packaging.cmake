@@ -53,6 +53,32 @@ set(GRAYBENCH_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/graybench)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz packaging/copyright
         DESTINATION ${GRAYBENCH_DOC_DIR})
 
+# The user's guide: its Markdown pages and pictures, and the pages rendered to
+# HTML for a browser (build/<preset>/guide, where Help > User's Guide finds them
+# in a build tree) when Debian's python3 has python3-markdown.
+file(GLOB GRAYBENCH_GUIDE_PAGES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/docs/guide/*.md)
+file(GLOB GRAYBENCH_GUIDE_IMAGES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/docs/guide/images/*.png)
+install(FILES ${GRAYBENCH_GUIDE_PAGES} DESTINATION ${GRAYBENCH_DOC_DIR}/guide)
+install(FILES ${GRAYBENCH_GUIDE_IMAGES} DESTINATION ${GRAYBENCH_DOC_DIR}/guide/images)
+execute_process(COMMAND /usr/bin/python3 -c "import markdown"
+                RESULT_VARIABLE GRAYBENCH_NO_MARKDOWN OUTPUT_QUIET ERROR_QUIET)
+if(GRAYBENCH_NO_MARKDOWN EQUAL 0)
+    set(GRAYBENCH_GUIDE_HTML)
+    foreach(page ${GRAYBENCH_GUIDE_PAGES})
+        get_filename_component(name ${page} NAME_WE)
+        list(APPEND GRAYBENCH_GUIDE_HTML ${CMAKE_BINARY_DIR}/guide/${name}.html)
+    endforeach()
+    add_custom_command(OUTPUT ${GRAYBENCH_GUIDE_HTML}
+        COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/docs/guide/render-html.py
+                ${CMAKE_CURRENT_SOURCE_DIR}/docs/guide ${CMAKE_BINARY_DIR}/guide
+        DEPENDS ${GRAYBENCH_GUIDE_PAGES} ${GRAYBENCH_GUIDE_IMAGES} docs/guide/render-html.py
+        VERBATIM)
+    add_custom_target(guide_html ALL DEPENDS ${GRAYBENCH_GUIDE_HTML})
+    install(FILES ${GRAYBENCH_GUIDE_HTML} DESTINATION ${GRAYBENCH_DOC_DIR}/guide)
+else()
+    message(STATUS "python3-markdown is missing: the guide is installed as Markdown only")
+endif()
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME graybench)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

@@ -19,6 +19,8 @@ packages=(
     dpkg-dev lintian desktop-file-utils appstream
     # The Python module and its tests run on Debian's own python3.
     python3-dev pybind11-dev python3-numpy python3-pytest python3-dask python3-distributed
+    # The user's guide is rendered to HTML at build time.
+    python3-markdown
 )
 
 # The arm64 check (scripts/test-arm64.sh): a cross compiler and an emulator.

@@ -3,7 +3,8 @@
 # virtual display: the workbench detecting washers (docs/screenshot.png), the
 # Results pane after Find Circular (docs/results-pane.png), and a 4096 x 3072
 # picture zoomed to fit with a region at its far corner on a laptop screen and
-# a large one (docs/viewer-1366x768.png, docs/viewer-1920x1080.png). Needs xvfb,
+# a large one (docs/viewer-1366x768.png, docs/viewer-1920x1080.png); then the
+# user's guide's pictures (scripts/guide-screenshots.sh). Needs xvfb,
 # xdotool and imagemagick (apt-get install xvfb xdotool imagemagick) and a
 # release build.
 #   scripts/screenshot.sh
@@ -77,3 +78,6 @@ for screen in 1366x768 1920x1080; do
     sleep 0.5
     shoot docs/viewer-$screen.png
 done
+
+stop
+scripts/guide-screenshots.sh
