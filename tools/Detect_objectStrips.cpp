@@ -254,7 +254,10 @@ bool LabelInStrips(DetectWork& work, const GrayImage& image, IntImage& labels,
                 continue;
             }
             DetectStrip& s = work.stripWork[static_cast<std::size_t>(k - 1)];
-            const std::size_t budget = static_cast<std::size_t>(b - a) * static_cast<std::size_t>(n) / 8 + 64;
+            // At most one pixel in eight, and 16 MB of list, wait for the join.
+            const std::size_t budget = std::min<std::size_t>(
+                static_cast<std::size_t>(b - a) * static_cast<std::size_t>(n) / 8 + 64,
+                std::size_t{1} << 20);
             LabelStripAlone(s.table, columnsOf(k), &s.reached, image, test, a, b, Y1, n, budget, stop);
         }
     });
