@@ -18,6 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int X1 = AnyInt(in, 0), Y1 = AnyInt(in, 0);
     const int X2 = AnyInt(in, picture.width), Y2 = AnyInt(in, picture.height);
     const bool asWindow = in.ConsumeBool(), intTable = in.ConsumeBool();
+    // Labelled in 1 to 7 strips of columns, or as many as the size picks (0).
+    static DetectWork work;
+    work.strips = in.ConsumeIntegralInRange(0, 7);
     // Every vector level over the run; above the processor's, the next narrower.
     const ScopedVectorLimit limit(kVectorLevels[in.ConsumeIntegralInRange(0, 3)]);
     FillPicture(in, picture);
@@ -30,13 +33,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int count = 0;
     if (intTable) {
         IntImage table = NewIntImage(5, kObjectRows);
-        count = band ? DetectBandObjects(image, labels, table, t, upper, r.X1, r.Y1, r.X2, r.Y2, w, h)
-                     : DetectObjects(image, labels, table, mode, t, r.X1, r.Y1, r.X2, r.Y2, w, h);
+        count = band ? DetectBandObjects(work, image, labels, table, t, upper, r.X1, r.Y1, r.X2,
+                                         r.Y2, w, h)
+                     : DetectObjects(work, image, labels, table, mode, t, r.X1, r.Y1, r.X2, r.Y2, w,
+                                     h);
         for (int j = 0; j < count; ++j)
             objects.push_back({table[0][j], table[1][j], table[2][j], table[3][j], table[4][j]});
     } else {
-        count = band ? DetectBandObjects(image, labels, objects, t, upper, r.X1, r.Y1, r.X2, r.Y2, w, h)
-                     : DetectObjects(image, labels, objects, mode, t, r.X1, r.Y1, r.X2, r.Y2, w, h);
+        count = band ? DetectBandObjects(work, image, labels, objects, t, upper, r.X1, r.Y1, r.X2,
+                                         r.Y2, w, h)
+                     : DetectObjects(work, image, labels, objects, mode, t, r.X1, r.Y1, r.X2, r.Y2,
+                                     w, h);
     }
     FUZZ_CHECK(count == static_cast<int>(objects.size()));
     for (const DetectedObject& o : objects) {
@@ -57,6 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
              : ReferenceDetectObjects(literal, literalLabels, expected, mode, t, r.X1, r.Y1, r.X2,
                                       r.Y2, w, h);
     FUZZ_CHECK(count == literalCount && objects == expected);
+    FUZZ_CHECK(work.LabelCount() == ReferenceLabelCount());
     FUZZ_CHECK(Same(image, literal, w, h));
     return 0;
 }

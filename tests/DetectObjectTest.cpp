@@ -1,6 +1,7 @@
 // tests/DetectObjectTest.cpp
 #include "DetectObjectReference.h"
 #include "Detect_object.h"
+#include "Parallel.h"
 #include "Region.h"
 #include "TestImages.h"
 
@@ -517,4 +518,110 @@ TEST(DetectObjects, FillsACallersFiveColumnObjectTable)
     EXPECT_EQ((std::vector<int>{objects[0][1], objects[1][1], objects[2][1], objects[3][1],
                                 objects[4][1]}),
               (std::vector<int>{6, 5, 6, 5, 1}));
+}
+
+// ---- The labelling in strips against the scan in one strip ----------------
+
+namespace {
+
+// Everything a detection leaves: the count, the objects, the drawn picture,
+// the last two label columns over the region's rows and the whole label table.
+struct Outcome {
+    int count = 0;
+    ObjectTable objects;
+    std::vector<std::vector<int>> picture;
+    std::vector<std::int32_t> lastColumns;
+    std::vector<std::vector<std::int32_t>> table;
+    friend bool operator==(const Outcome&, const Outcome&) = default;
+};
+
+Outcome DetectWith(DetectWork& work, const GrayImage& scene, int width, int height, int mode,
+                   int t, Region r)
+{
+    Outcome o;
+    GrayImage image = Copy(scene, width, height);
+    IntImage labels = NewIntImage(2, height);
+    o.count = DetectObjects(work, image, labels, o.objects, mode, t, r.X1, r.Y1, r.X2, r.Y2,
+                            width, height);
+    o.picture = ToRows(image, width, height);
+    for (int x = std::max(r.X1, r.X2 - 1); x <= r.X2; ++x)
+        for (int y = r.Y1; y <= r.Y2; ++y)
+            o.lastColumns.push_back(LabelColumn(labels, x)[y]);
+    for (const LabelRecord& l : work.LabelTable())
+        o.table.push_back({l.parent, l.area, l.minX, l.minY, l.maxX, l.maxY, l.root});
+    return o;
+}
+
+// Scenes that cross the seams of any strip count: noise of any density,
+// snakes winding right and back left over the whole width, staircases whose
+// steps touch only at corners, and the empty and the full picture.
+GrayImage StripScene(std::mt19937& rng, int kind, int width, int height)
+{
+    GrayImage image = Filled(width, height, 200);
+    auto dark = [&](int x, int y) {
+        if (x >= 0 && x < width && y >= 0 && y < height)
+            image[x][y] = 0;
+    };
+    switch (kind) {
+    case 0: {  // noise
+        const unsigned density = 10 + rng() % 85;
+        for (int x = 0; x < width; ++x)
+            for (int y = 0; y < height; ++y)
+                if (rng() % 100 < density)
+                    image[x][y] = 0;
+        break;
+    }
+    case 1:  // snakes: a row across, a step down at alternating ends, and noise
+        for (int s = 0; s < 3; ++s) {
+            const int step = 2 + static_cast<int>(rng() % 4);
+            for (int y = static_cast<int>(rng() % 5) + s; y < height; y += 2 * step) {
+                for (int x = 1; x < width - 1; ++x)
+                    dark(x, y);
+                for (int j = 0; j <= step; ++j)
+                    dark((y / (2 * step)) % 2 ? 1 : width - 2, y + j);
+            }
+        }
+        for (int i = 0; i < width * height / 10; ++i)
+            dark(static_cast<int>(rng() % static_cast<unsigned>(width)),
+                 static_cast<int>(rng() % static_cast<unsigned>(height)));
+        break;
+    case 2:  // staircases touching at corners only
+        for (int start = -height; start < width; start += 3 + static_cast<int>(rng() % 4))
+            for (int i = 0; i < height; ++i)
+                dark(start + i, i);
+        break;
+    case 3:  // empty
+        break;
+    default:  // full
+        image = Filled(width, height, 0);
+    }
+    return image;
+}
+
+}  // namespace
+
+TEST(DetectObjects, TheSameInAnyNumberOfStripsOnAnyNumberOfThreads)
+{
+    std::mt19937 rng(8642);
+    DetectWork one, strips;
+    one.strips = 1;
+    for (int round = 0; round < 150; ++round) {
+        const int kind = round % 5;
+        const int width = 4 + static_cast<int>(rng() % 70), height = 1 + static_cast<int>(rng() % 60);
+        const GrayImage scene = StripScene(rng, kind, width, height);
+        const Region r = rng() % 3 ? Region{0, 0, width - 1, height - 1}
+                                   : RandomRegion(rng, width, height);
+        const int mode = static_cast<int>(rng() % 2), t = mode == 0 ? 100 : 150;
+        // Background dark, objects bright in mode 1: the same shapes, inverted.
+        const Outcome expected = DetectWith(one, scene, width, height, mode, t, r);
+        for (const int count : {2, 3, 7})
+            for (const int threads : {1, 2, 3}) {
+                SetWorkerCount(threads);
+                strips.strips = count;
+                ASSERT_EQ(DetectWith(strips, scene, width, height, mode, t, r), expected)
+                    << "round " << round << " kind " << kind << " " << width << "x" << height
+                    << " strips " << count << " threads " << threads;
+            }
+    }
+    SetWorkerCount(0);
 }

@@ -2,6 +2,7 @@
 #include "TestImages.h"
 #include "Threshold.h"
 #include "ThresholdReference.h"
+#include "VectorLevel.h"
 
 #include <gtest/gtest.h>
 
@@ -239,4 +240,26 @@ TEST(ThresholdKernels, AnEmptyRectangleNeverReadsTheImage)
     HistogramImage(none, hist, 0, 0, 0, 0);
     EXPECT_EQ(BarHeight(hist, 0), 0);
     EXPECT_EQ(hist[0][0], 0);
+}
+
+TEST(ThresholdImage, EveryVectorLevelGivesTheLiteralResult)
+{
+    // Column lengths around the 16- and 64-byte steps, whole columns joined into
+    // one span or a window of rows; thresholds at the ends of the byte range.
+    std::mt19937 rng(31337);
+    for (const VectorLevel level : kVectorLevels) {
+        const ScopedVectorLimit limit(level);
+        for (int round = 0; round < 120; ++round) {
+            const int width = 1 + static_cast<int>(rng() % 5);
+            const int height = 1 + static_cast<int>(rng() % 200);
+            const GrayImage src = RandomScene(rng, width, height);
+            const Rect r = RandomRect(rng, width, height);
+            const int mode = static_cast<int>(rng() % 2), t = RandomThreshold(rng);
+            GrayImage fast = Filled(width, height, 7), literal = Filled(width, height, 7);
+            ThresholdImage(src, fast, mode, t, r.x0, r.y0, r.x1, r.y1);
+            ReferenceThresholdImage(src, literal, mode, t, r.x0, r.y0, r.x1, r.y1);
+            ASSERT_EQ(FirstDifference(fast, literal, width, height), "")
+                << VectorLevelName(level) << " round " << round << " mode " << mode << " t " << t;
+        }
+    }
 }

@@ -1,9 +1,12 @@
 // tools/Detect_object.cpp
 #include "Detect_object.h"
 
+#include "Parallel.h"
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -50,10 +53,42 @@ void DrawBox(GrayImage& image, const DetectedObject& r)
     }
 }
 
+// The part of DrawBox's pixels that lies in the columns c0 .. c1 − 1.
+void DrawBoxPart(GrayImage& image, const DetectedObject& r, int c0, int c1)
+{
+    constexpr std::uint8_t kGray = 128;
+    if (r.minX >= c0 && r.maxX < c1)
+        return DrawBox(image, r);
+    for (const int x : {r.minX, r.maxX})
+        if (x >= c0 && x < c1)
+            for (int y = r.minY; y < r.maxY; ++y)
+                image[x][y] = kGray;
+    for (int x = std::max(r.minX, c0); x < std::min(r.maxX, c1); ++x) {
+        image[x][r.minY] = kGray;
+        image[x][r.maxY] = kGray;
+    }
+}
+
+// Tables and pictures smaller than these are handled on one thread unless
+// work.strips asks for more.
+constexpr int kLabelsToShare = 1 << 15;
+constexpr int kNarrowBox = 8;  // wider boxes are drawn after the shared part
+
+int PieceCount(const DetectWork& work, int items)
+{
+    if (work.strips > 0)
+        return std::max(1, std::min(work.strips, items));
+    return items >= kLabelsToShare ? WorkerCount() : 1;
+}
+
 // Keeps the roots that touch no side of the region, boxes them in gray 128 in
 // ascending root order, then draws the region's frame in gray 100 over them.
 // A box's sides run down and across, so DrawBox sets their pixels directly:
 // DrawLine's general set-up would cost more than the short sides of small objects.
+// Both steps are shared among the workers: the table in pieces gathered apart
+// and joined in order, the picture in pieces of columns, each drawing the part
+// of the narrow boxes that falls in its columns. All boxes are one gray, so the
+// order they are drawn in leaves the same picture.
 int SelectAndDraw(DetectWork& work, GrayImage& image, ObjectTable& objects, int X1, int Y1, int X2,
                   int Y2, int width, int height)
 {
@@ -61,17 +96,49 @@ int SelectAndDraw(DetectWork& work, GrayImage& image, ObjectTable& objects, int 
     // noisy picture whether a label is such a root is a coin toss): each label
     // is written at the end of the list and kept there only if it qualifies.
     const int count = work.count;
-    const std::unique_ptr<DetectedObject[]> found(new DetectedObject[static_cast<std::size_t>(count) + 1]);
-    std::size_t n = 0;
-    for (std::int32_t j = 0; j < count; ++j) {
-        const LabelRecord& r = work.Records()[j];
-        found[n] = {r.minX, r.minY, r.maxX, r.maxY, r.area};
-        n += static_cast<std::size_t>((r.parent == j) & (r.minX != X1) & (r.minY != Y1) &
-                                      (r.maxX != X2) & (r.maxY != Y2));
-    }
-    for (std::size_t k = 0; k < n; ++k)
-        DrawBox(image, found[k]);
-    objects.assign(found.get(), found.get() + n);
+    const int pieces = PieceCount(work, count);
+    std::vector<std::vector<DetectedObject>> found(static_cast<std::size_t>(pieces));
+    const auto labelBegin = [&](int p) {
+        return static_cast<std::int32_t>(static_cast<long long>(count) * p / pieces);
+    };
+    ParallelFor(0, pieces, 1, [&](int lo, int hi) {
+        for (int p = lo; p < hi; ++p) {
+            std::vector<DetectedObject>& list = found[static_cast<std::size_t>(p)];
+            const std::int32_t first = labelBegin(p), end = labelBegin(p + 1);
+            list.resize(static_cast<std::size_t>(end - first) + 1);
+            std::size_t n = 0;
+            for (std::int32_t j = first; j < end; ++j) {
+                const LabelRecord& r = work.Records()[j];
+                list[n] = {r.minX, r.minY, r.maxX, r.maxY, r.area};
+                n += static_cast<std::size_t>((r.parent == j) & (r.minX != X1) & (r.minY != Y1) &
+                                              (r.maxX != X2) & (r.maxY != Y2));
+            }
+            list.resize(n);
+        }
+    });
+    objects.clear();
+    for (const std::vector<DetectedObject>& list : found)
+        objects.insert(objects.end(), list.begin(), list.end());
+
+    // Objects come in ascending root order, so their minX never decreases.
+    const int columnPieces = objects.empty() ? 1 : PieceCount(work, static_cast<int>(objects.size()));
+    const long long columns = static_cast<long long>(X2) - X1 + 1;
+    const auto columnBegin = [&](int p) {
+        return static_cast<int>(X1 + columns * p / columnPieces);
+    };
+    const auto byMinX = [](const DetectedObject& o, int x) { return o.minX < x; };
+    ParallelFor(0, columnPieces, 1, [&](int lo, int hi) {
+        for (int p = lo; p < hi; ++p) {
+            const int c0 = columnBegin(p), c1 = columnBegin(p + 1);
+            auto it = std::lower_bound(objects.begin(), objects.end(), c0 - kNarrowBox, byMinX);
+            for (; it != objects.end() && it->minX < c1; ++it)
+                if (it->maxX - it->minX <= kNarrowBox && it->maxX >= c0)
+                    DrawBoxPart(image, *it, c0, c1);
+        }
+    });
+    for (const DetectedObject& o : objects)
+        if (o.maxX - o.minX > kNarrowBox)
+            DrawBox(image, o);
     // DrawLine leaves each end point unset: the bottom-right corners stay as they were.
     DrawLine(image, 100, X1, Y1, X1, Y2, width, height);
     DrawLine(image, 100, X1, Y1, X2, Y1, width, height);

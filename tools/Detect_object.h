@@ -49,6 +49,8 @@ struct LabelRecord {
     std::int32_t root;                    // what the latest FindRoot found for it
 };
 
+struct DetectStrip;
+
 // The working table of one caller: the label table of its latest run, kept
 // until the next. It grows as a picture needs and keeps its capacity from run to
 // run. Every entry point without one works on a single process-wide instance,
@@ -67,6 +69,32 @@ struct DetectWork {
     void Reserve(std::size_t extra);
     int LabelCount() const { return count; }
     std::span<const LabelRecord> LabelTable() const;
+
+    // Strips of columns the labelling shares among the worker threads. 0 picks
+    // one strip per worker on regions large enough to pay for it; n > 0 asks for
+    // exactly n (fewer where the region has less than two columns a strip). The
+    // labels, the table and the objects never depend on it.
+    int strips = 0;
+    std::vector<DetectStrip> stripWork;  // scratch of strips 1, 2, ...; kept between runs
+};
+
+// A pixel of a strip that an object pixel of the strip to its left reaches by
+// steps right and down through object pixels: the strip alone cannot know its
+// label. left and up are the labels its strip gave the neighbours there, or
+// kUnlabelled where the neighbour is background or reached itself.
+struct ReachedPixel {
+    std::int32_t x, y, left, up;
+};
+
+// What a strip other than the first labels on its own: its table (labels
+// counting from 0), its two label columns, and the pixels it leaves to the join.
+struct DetectStrip {
+    DetectWork table;
+    IntImage columns;
+    int columnsHeight = 0;
+    std::vector<ReachedPixel> reached;
+    std::vector<std::int32_t> rowColumn, rowLabel;  // the join's latest label in each row
+    std::vector<std::int32_t> deferred;  // labels whose root lies in an earlier strip
 };
 // The table of every call that hands in no work of its own.
 DetectWork& ProcessDetectWork();

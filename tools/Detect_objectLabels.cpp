@@ -1,6 +1,6 @@
 // tools/Detect_objectLabels.cpp: the labelling passes, a run of object pixels
 // down a column at a time.
-#include "Detect_object.h"
+#include "Detect_objectColumns.h"
 
 #include "VectorLevel.h"
 
@@ -12,15 +12,7 @@
 #include <emmintrin.h>  // SSE2, part of every x86-64 processor
 #endif
 
-namespace {
-
-// Object pixel test in one form for all three modes: v <= below or v >= above.
-// below = -1 and above = 256 switch their side off; any threshold outside
-// 0..255 folds into that range without changing which pixels pass.
-struct PixelTest {
-    int below = -1, above = 256;
-    bool operator()(std::uint8_t v) const { return v <= below || v >= above; }
-};
+namespace detect_columns {
 
 PixelTest DarkTest(int t) { return {std::clamp(t, -1, 255), 256}; }
 PixelTest BrightTest(int t) { return {-1, std::clamp(t, 0, 256)}; }
@@ -90,6 +82,8 @@ void ColumnMask(const std::uint8_t* g, int n, const PixelTest& test, std::vector
         mask[static_cast<std::size_t>(i)] = test(g[i]) ? 0xFF : 0;
 }
 
+namespace {
+
 // First pixel at or after from whose bit is set; n if none.
 inline int NextSet(const std::uint64_t* bits, int from, int n)
 {
@@ -126,7 +120,8 @@ void GrowLabelBy(DetectWork& work, std::int32_t label, std::int32_t count, int x
     r.maxY = std::max(r.maxY, lastY);
 }
 
-// FindRoot without the root field, which ResolveLabels sets for every label anyway.
+}  // namespace
+
 std::int32_t RootOf(LabelRecord* records, std::int32_t a)
 {
     while (records[a].parent != a) {
@@ -278,6 +273,12 @@ void LabelSparseColumn(DetectWork& work, const std::uint64_t* bits, int n, std::
     }
 }
 
+}  // namespace detect_columns
+
+namespace {
+
+using namespace detect_columns;
+
 // The labelling pass. It visits the pixels in the scan order, column by column
 // and down each column, as the object order requires, and gives every pixel the
 // label LabelEdgePixel or LabelInnerPixel would, but a run of object pixels down
@@ -302,6 +303,8 @@ void LabelPixels(DetectWork& work, const GrayImage& image, IntImage& labels, con
             std::min(static_cast<long long>(X2) - X1 + 1, static_cast<long long>(INT_MAX) / rows);
         const int lastX = static_cast<int>(X1 + columns - 1);
         const int n = static_cast<int>(rows);
+        if (LabelInStrips(work, image, labels, test, X1, Y1, lastX, n))
+            return;  // resolved there
         std::vector<std::uint64_t> bits;
         std::vector<std::uint8_t> mask;
         for (int x = X1; x <= lastX; ++x) {
