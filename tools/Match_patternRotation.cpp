@@ -75,6 +75,7 @@ public:
                 ringTop = std::min(ringTop, p.dy);
                 ringBottom = std::max(ringBottom, p.dy);
             }
+            ringPoints_.insert(ringPoints_.end(), ring.points.begin(), ring.points.end());
             rings_.push_back(std::move(ring));
         }
         assert(rings_.size() <= kMaxRings);
@@ -134,10 +135,10 @@ public:
         const bool wide = level_ >= VectorLevel::Avx2 && yEnd - oy >= kWideLanes;
         thread_local std::vector<const std::uint8_t*> at;
         if (wide) {  // every ring point of this column, ring after ring
-            at.clear();
-            for (const Ring& ring : rings_)
-                for (const Offset& p : ring.points)
-                    at.push_back(columns_[static_cast<std::size_t>(cx + p.dx)] + hy_ + p.dy);
+            at.resize(ringPoints_.size());
+            const std::uint8_t* const* column = columns_.data() + cx;
+            for (std::size_t p = 0; p < ringPoints_.size(); ++p)
+                at[p] = column[ringPoints_[p].dx] + hy_ + ringPoints_[p].dy;
         }
 #endif
         if (yEnd <= oy)
@@ -401,7 +402,7 @@ private:
                      ColumnBest& best) const
     {
 #if defined(__x86_64__)
-        const int lanes = level_ >= VectorLevel::Avx2 ? 32 : 16;
+        const int lanes = level_ >= VectorLevel::Avx512Vbmi ? 64 : level_ >= VectorLevel::Avx2 ? 32 : 16;
 #else
         const int lanes = 16;
 #endif
@@ -413,7 +414,7 @@ private:
         angleLeast.resize(static_cast<std::size_t>(angles_));
         ties.clear();
         int least = 255;  // of every sum so far; 255 stands for 255 or more
-        std::uint8_t start[32];
+        std::uint8_t start[64];
         for (int y0 = oy; y0 < yEnd; y0 += lanes) {
             bool anyLane = false;
             for (int l = 0; l < lanes; ++l) {
@@ -434,7 +435,9 @@ private:
                                              &angleSamples_[static_cast<std::size_t>(a) * G_],
                                              gridBytes_.data(), G_};
 #if defined(__x86_64__)
-                    if (lanes == 32)
+                    if (lanes == 64)
+                        windowLeast = SumLanes64(window, start, least, out);
+                    else if (lanes == 32)
                         windowLeast = SumLanes32(window, start, least, out);
                     else
 #endif
@@ -507,6 +510,7 @@ private:
     std::vector<const std::uint8_t*> columns_;
     float term_[256];
     std::vector<Ring> rings_;
+    std::vector<Offset> ringPoints_;  // those of every ring, ring after ring
     std::vector<int> grid_;
     int G_ = 0, angles_ = 0;
     std::vector<Offset> offsets_;  // [angle group][sample][lane]

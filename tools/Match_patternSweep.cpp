@@ -80,6 +80,35 @@ __attribute__((target("avx2"))) int SumLanes32(const AngleWindow& window,
     m = _mm_min_epu8(m, _mm_srli_si128(m, 1));
     return _mm_cvtsi128_si32(m) & 0xff;
 }
+
+__attribute__((target("avx512f,avx512bw"))) int SumLanes64(const AngleWindow& window,
+                                                            const std::uint8_t* start, int bar,
+                                                            std::uint8_t* out)
+{
+    __m512i acc = _mm512_loadu_si512(start);
+    const __m512i past = _mm512_set1_epi8(static_cast<char>(std::min(bar + 1, 255)));
+    for (int s = 0; s < window.count; ++s) {
+        const SampleOffset& o = window.samples[s];
+        const __m512i v = _mm512_loadu_si512(window.columns[window.cx + o.dx] + window.row0 + o.dy);
+        const __m512i g = _mm512_set1_epi8(static_cast<char>(window.grid[s]));
+        acc = _mm512_adds_epu8(acc, _mm512_or_si512(_mm512_subs_epu8(v, g), _mm512_subs_epu8(g, v)));
+        if ((s & 7) == 7 && bar < 255 && _mm512_cmplt_epu8_mask(acc, past) == 0) {
+            std::memset(out, 255, 64);
+            return 255;
+        }
+    }
+    _mm512_storeu_si512(out, acc);
+    // From the bytes just stored: extracting the upper half trips a false
+    // "uninitialized" warning of the compiler's own header.
+    const __m256i half = _mm256_min_epu8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(out)),
+                                         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(out + 32)));
+    __m128i m = _mm_min_epu8(_mm256_castsi256_si128(half), _mm256_extracti128_si256(half, 1));
+    m = _mm_min_epu8(m, _mm_srli_si128(m, 8));
+    m = _mm_min_epu8(m, _mm_srli_si128(m, 4));
+    m = _mm_min_epu8(m, _mm_srli_si128(m, 2));
+    m = _mm_min_epu8(m, _mm_srli_si128(m, 1));
+    return _mm_cvtsi128_si32(m) & 0xff;
+}
 #endif
 
 }  // namespace match_pattern

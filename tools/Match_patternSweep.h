@@ -34,6 +34,7 @@ struct AngleWindow {
 int SumLanes16(const AngleWindow& window, const std::uint8_t* start, int bar, std::uint8_t* out);
 #if defined(__x86_64__)
 int SumLanes32(const AngleWindow& window, const std::uint8_t* start, int bar, std::uint8_t* out);
+int SumLanes64(const AngleWindow& window, const std::uint8_t* start, int bar, std::uint8_t* out);
 #endif
 
 }  // namespace match_pattern
