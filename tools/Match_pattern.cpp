@@ -59,15 +59,29 @@ int FindCandidateBlocks(PatternWork& work, const GrayImage& I, int nx, int ny, i
         return static_cast<std::size_t>(bx) * static_cast<std::size_t>(ny) +
                static_cast<std::size_t>(by);
     };
+    // Bright pixels are counted row by row over a block column, then summed
+    // over each block's rows: one pass down every image column.
+    std::vector<int> rowBright(static_cast<std::size_t>(std::max(H, 0)));
+    const int t = model.threshold;
     for (int bx = 0; bx < nx; ++bx) {
         const int x0 = bx * tw;
         // The last block column stops before the image's last column, even when
         // the template width divides the image width.
         const int x1 = static_cast<long long>(bx + 1) * tw < W ? (bx + 1) * tw : W - 1;
+        std::fill(rowBright.begin(), rowBright.end(), 0);
+        if (t <= 255)
+            for (int x = x0; x < x1; ++x) {
+                const std::uint8_t* column = I[x];
+                int* row = rowBright.data();
+                for (int y = 0; y < H; ++y)
+                    row[y] += column[y] >= t ? 1 : 0;
+            }
         for (int by = 0; by < ny; ++by) {
             const int y0 = by * th;
             const int y1 = static_cast<long long>(by + 1) * th < H ? (by + 1) * th : H - 1;
-            const int count = CountAtOrAbove(I, model.threshold, x0, y0, x1, y1);
+            int count = 0;
+            for (int y = y0; y < y1; ++y)
+                count += rowBright[static_cast<std::size_t>(y)];
             bright[at(bx, by)] = count;
             dark[at(bx, by)] = (x1 - x0) * (y1 - y0) - count;
         }
