@@ -2,7 +2,9 @@
 //
 // Scenes: a blob texture of side 512 or 2048 with 12 copies of a 32 x 32 or
 // 96 x 96 mark pasted at random places, six of them turned by whole degrees,
-// and noise of +-4. Arguments: scene side, mark side, Angle.
+// and noise of +-4. Arguments: scene side, mark side, Angle. And a smooth
+// camera-sized picture with a nearly featureless template cut from it, where
+// nearly every block is a candidate and nearly every placement is swept.
 #include "Match_pattern.h"
 #include "MatchPatternReference.h"
 #include "PatternCommand.h"
