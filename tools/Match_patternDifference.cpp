@@ -73,7 +73,7 @@ struct ShortLattice {
     const int* lastEqual = nullptr;       // [d]: the largest d' >= d with the same score
 };
 
-// The best placement of the column x, oy <= y < yEnd (at least 32 of them) for
+// The best placement of the column x, oy <= y < yEnd (yEnd >= 32) for
 // a lattice of at most 257 samples, whose sums fit 16 bits: windows of 32
 // placements, the last moved back to end at yEnd. As in Evaluate, a window's
 // best score is that of its least sum, and its first placement scoring that
@@ -180,7 +180,10 @@ public:
         const int yEnd = static_cast<int>(std::min<long long>(oy + th_, H_ - jMax_));
 #if defined(__x86_64__)
         const bool wide = level_ >= VectorLevel::Avx2 && yEnd - oy >= kWideLanes;
-        if (wide && samples_.size() <= 257)
+        // A column cut short by the image's bottom edge takes a window moved up
+        // over the placements above it, which are left out of its scan.
+        if (level_ >= VectorLevel::Avx2 && samples_.size() <= 257 && yEnd >= kWideLanes &&
+            yEnd > oy)
             return ScanShort(I, x, oy, yEnd, {nI_, nJ_, values_.data(), scoreOf_.data(), lastEqual_.data()});
         // The samples' addresses in this column: on the stack for any usual
         // template (a 160 x 160 one has 1024 samples).
