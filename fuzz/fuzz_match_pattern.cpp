@@ -58,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // angles, or taller pictures (whose columns fill 64 placements side by
     // side) with 3.
     const long long pixels = static_cast<long long>(W) * H;
-    if (!(angle >= 0.0f && (pixels <= 96 * 96 ? angle <= 12.0f : pixels <= 200 * 200 && angle <= 2.0f)))
+    if (!(angle >= 0.0f &&
+          (pixels <= 96 * 96 ? angle <= 12.0f : pixels <= 200 * 200 && angle <= 2.0f)))
         return 0;
     GrayImage literal = CopyOf(picture);
     const std::vector<ReferenceCandidate> expected =

@@ -526,7 +526,9 @@ namespace {
 // Broad shading as a camera sees a lit surface, with +-noise, and a template
 // cut from it: nearly featureless, so most blocks are candidates, most
 // placements pass the ring test and many placements and angles tie on the
-// least whole-number distance. The shading crosses 255 where bright is set.
+// least whole-number distance. The shading crosses 255 where bright is set. A
+// negative noise makes the picture flat instead, with one pixel in 1 − noise
+// moved by up to 3 levels.
 PatternScene SmoothScene(std::mt19937& rng, int width, int height, int side, int noise,
                          bool bright)
 {
@@ -536,14 +538,17 @@ PatternScene SmoothScene(std::mt19937& rng, int width, int height, int side, int
     s.tw = side;
     s.th = side + 3;
     s.image = NewGrayImage(width, height);
-    const double base = bright ? 235.0 : 120.0, fx = Uniform(rng, 60, 200), fy = Uniform(rng, 60, 200);
+    const double base = bright ? 235.0 : 120.0;
+    const double fx = Uniform(rng, 60, 200), fy = Uniform(rng, 60, 200);
     for (int x = 0; x < width; ++x)
         for (int y = 0; y < height; ++y) {
-            const double v = base + (noise < 0 ? 0.0 : 6.0) * std::sin(x / fx) * std::cos(y / fy) + 3.0 * std::sin((x + y) / 37.0);
+            const double v = base + (noise < 0 ? 0.0 : 6.0) * std::sin(x / fx) * std::cos(y / fy) +
+                             3.0 * std::sin((x + y) / 37.0);
             s.image[x][y] = static_cast<std::uint8_t>(
-                std::clamp(static_cast<int>(std::lround(v)) + Uniform(rng, -std::abs(noise), std::abs(noise)), 0, 255));
+                std::clamp(static_cast<int>(std::lround(v)) +
+                               Uniform(rng, -std::abs(noise), std::abs(noise)), 0, 255));
         }
-    if (noise < 0) {  // flat, with sparse specks 1 to 3 levels off: sums tie often
+    if (noise < 0) {  // sums tie often
         for (int x = 0; x < width; ++x)
             for (int y = 0; y < height; ++y)
                 s.image[x][y] = static_cast<std::uint8_t>(

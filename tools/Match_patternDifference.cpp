@@ -118,7 +118,8 @@ __attribute__((target("avx2"))) ColumnBest ScanShort(const GrayImage& I, int x, 
                                              _mm256_loadu_si256(skipped + 1));
         const __m256i both = _mm256_min_epu16(first, last);
         const __m128i least16 =
-            _mm_minpos_epu16(_mm_min_epu16(_mm256_castsi256_si128(both), _mm256_extracti128_si256(both, 1)));
+            _mm_minpos_epu16(_mm_min_epu16(_mm256_castsi256_si128(both),
+                                           _mm256_extracti128_si256(both, 1)));
         const int least = _mm_cvtsi128_si32(least16) & 0xffff;
         const std::size_t d = static_cast<std::size_t>(least / 255);
         if (!(lattice.scoreOf[d] > best.score))  // strictly: the first of equal scores stays
@@ -184,7 +185,8 @@ public:
         // over the placements above it, which are left out of its scan.
         if (level_ >= VectorLevel::Avx2 && samples_.size() <= 257 && yEnd >= kWideLanes &&
             yEnd > oy)
-            return ScanShort(I, x, oy, yEnd, {nI_, nJ_, values_.data(), scoreOf_.data(), lastEqual_.data()});
+            return ScanShort(I, x, oy, yEnd,
+                             {nI_, nJ_, values_.data(), scoreOf_.data(), lastEqual_.data()});
         // The samples' addresses in this column: on the stack for any usual
         // template (a 160 x 160 one has 1024 samples).
         constexpr std::size_t kOnStack = 1024;

@@ -402,7 +402,9 @@ private:
                      ColumnBest& best) const
     {
 #if defined(__x86_64__)
-        const int lanes = level_ >= VectorLevel::Avx512Vbmi ? 64 : level_ >= VectorLevel::Avx2 ? 32 : 16;
+        const int lanes = level_ >= VectorLevel::Avx512Vbmi ? 64
+                          : level_ >= VectorLevel::Avx2     ? 32
+                                                            : 16;
 #else
         const int lanes = 16;
 #endif
@@ -426,7 +428,8 @@ private:
                 continue;
             const int leastBefore = least, cy0 = y0 + hy_;
             for (int a = 0; a < angles_; ++a) {
-                std::uint8_t* out = &sums[static_cast<std::size_t>(a) * static_cast<std::size_t>(lanes)];
+                std::uint8_t* out =
+                    &sums[static_cast<std::size_t>(a) * static_cast<std::size_t>(lanes)];
                 const Extent& e = extents_[static_cast<std::size_t>(a)];
                 int windowLeast = 255;
                 if (cx + e.left >= 0 && cx + e.right < W_ && cy0 + e.top >= 0 &&
@@ -446,7 +449,8 @@ private:
                     for (int l = 0; l < lanes; ++l) {
                         out[l] = 255;
                         if (start[l] == 0 && Fits(a, cx, cy0 + l))
-                            out[l] = static_cast<std::uint8_t>(std::min(255, WholeDistance(a, cx, cy0 + l)));
+                            out[l] = static_cast<std::uint8_t>(
+                                std::min(255, WholeDistance(a, cx, cy0 + l)));
                         windowLeast = std::min<int>(windowLeast, out[l]);
                     }
                 }
