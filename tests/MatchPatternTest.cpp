@@ -520,3 +520,99 @@ TEST(RefineByRotation, WithoutAModelOfTheMeasuredTemplateScoresNothing)
         EXPECT_EQ(c.score, 0.0f);
     EXPECT_EQ(image[0][0], 40);  // nothing outlined
 }
+
+namespace {
+
+// Broad shading as a camera sees a lit surface, with +-noise, and a template
+// cut from it: nearly featureless, so most blocks are candidates, most
+// placements pass the ring test and many placements and angles tie on the
+// least whole-number distance. The shading crosses 255 where bright is set. A
+// negative noise makes the picture flat instead, with one pixel in 1 − noise
+// moved by up to 3 levels.
+PatternScene SmoothScene(std::mt19937& rng, int width, int height, int side, int noise,
+                         bool bright)
+{
+    PatternScene s;
+    s.width = width;
+    s.height = height;
+    s.tw = side;
+    s.th = side + 3;
+    s.image = NewGrayImage(width, height);
+    const double base = bright ? 235.0 : 120.0;
+    const double fx = Uniform(rng, 60, 200), fy = Uniform(rng, 60, 200);
+    for (int x = 0; x < width; ++x)
+        for (int y = 0; y < height; ++y) {
+            const double v = base + (noise < 0 ? 0.0 : 6.0) * std::sin(x / fx) * std::cos(y / fy) +
+                             3.0 * std::sin((x + y) / 37.0);
+            s.image[x][y] = static_cast<std::uint8_t>(
+                std::clamp(static_cast<int>(std::lround(v)) +
+                               Uniform(rng, -std::abs(noise), std::abs(noise)), 0, 255));
+        }
+    if (noise < 0) {  // sums tie often
+        for (int x = 0; x < width; ++x)
+            for (int y = 0; y < height; ++y)
+                s.image[x][y] = static_cast<std::uint8_t>(
+                    Uniform(rng, 0, -noise) == 0 ? base + Uniform(rng, -3, 3) : base);
+    }
+    const int x0 = Uniform(rng, 0, width - s.tw), y0 = Uniform(rng, 0, height - s.th);
+    s.mark = NewGrayImage(s.tw, s.th);
+    for (int x = 0; x < s.tw; ++x)
+        for (int y = 0; y < s.th; ++y)
+            s.mark[x][y] = s.image[x0 + x][y0 + y];
+    return s;
+}
+
+}  // namespace
+
+TEST(MatchPattern, EqualsTheLiteralSearchOnSmoothPicturesWithFeaturelessTemplates)
+{
+    // Columns of 16, 32 and 64 placements side by side, with windows that fit
+    // the image and windows at its bottom edge counted lane by lane; each case
+    // at every vector level with 1, 2 and 3 threads.
+    struct Case {
+        int width, height, side, noise;
+        float angle;
+        bool bright;
+    };
+    const Case cases[] = {
+        {150, 190, 20, 1, 360.0f, false}, {230, 170, 24, 2, 30.0f, false},
+        {170, 210, 12, 0, 45.0f, true},   {260, 200, 16, 2, 0.0f, false},
+        {300, 220, 40, 1, 0.0f, true},    {140, 260, 36, 2, 12.0f, false},
+    };
+    std::mt19937 rng(3072);
+    int outlined = 0;
+    for (std::size_t k = 0; k < std::size(cases); ++k) {
+        const Case& c = cases[k];
+        const PatternScene s = SmoothScene(rng, c.width, c.height, c.side, c.noise, c.bright);
+        GrayImage theirs = Copy(s.image, s.width, s.height);
+        const std::vector<ReferenceCandidate> expected =
+            ReferenceMatchPattern(theirs, s.mark, s.tw, s.th, c.angle, s.width, s.height);
+        for (int workers = 1; workers <= 3; ++workers)
+            for (VectorLevel level : kVectorLevels) {
+                const std::string label = "case " + std::to_string(k) + ", " +
+                                          std::to_string(workers) + " threads, " +
+                                          VectorLevelName(level);
+                SetWorkerCount(workers);
+                const ScopedVectorLimit limit(level);
+                GrayImage mine = Copy(s.image, s.width, s.height);
+                FloatImage results;
+                const int n = MatchPattern(mine, s.mark, results, 0, 0, s.tw, s.th, c.angle,
+                                           s.width, s.height);
+                ASSERT_EQ(n, static_cast<int>(expected.size())) << label;
+                for (int i = 0; i < n; ++i) {
+                    const ReferenceCandidate& e = expected[static_cast<std::size_t>(i)];
+                    ASSERT_TRUE(results[0][i] == static_cast<float>(e.x) &&
+                                results[1][i] == static_cast<float>(e.y) &&
+                                results[4][i] == e.angle && results[5][i] == e.score)
+                        << label << " row " << i << ": (" << results[0][i] << ","
+                        << results[1][i] << "," << results[4][i] << "," << results[5][i]
+                        << ") vs (" << e.x << "," << e.y << "," << e.angle << "," << e.score << ")";
+                }
+                ASSERT_EQ(FirstDifference(mine, theirs, s.width, s.height), "") << label;
+            }
+        for (const ReferenceCandidate& e : expected)
+            outlined += e.score > 0.9f;
+    }
+    SetWorkerCount(0);
+    EXPECT_GT(outlined, 40);  // the search does outline, and later candidates read it
+}

@@ -59,15 +59,36 @@ int FindCandidateBlocks(PatternWork& work, const GrayImage& I, int nx, int ny, i
         return static_cast<std::size_t>(bx) * static_cast<std::size_t>(ny) +
                static_cast<std::size_t>(by);
     };
+    // Bright pixels are counted row by row over a block column, then summed
+    // over each block's rows: one pass down every image column.
+    // Byte counters take 255 columns before they are emptied into the row sums.
+    std::vector<int> rowBright(static_cast<std::size_t>(std::max(H, 0)));
+    std::vector<std::uint8_t> rowPart(rowBright.size());
+    const int t = model.threshold;
+    const std::uint8_t floor = static_cast<std::uint8_t>(std::clamp(t, 0, 255));
     for (int bx = 0; bx < nx; ++bx) {
         const int x0 = bx * tw;
         // The last block column stops before the image's last column, even when
         // the template width divides the image width.
         const int x1 = static_cast<long long>(bx + 1) * tw < W ? (bx + 1) * tw : W - 1;
+        std::fill(rowBright.begin(), rowBright.end(), 0);
+        for (int first = x0; t <= 255 && first < x1; first += 255) {
+            std::fill(rowPart.begin(), rowPart.end(), 0);
+            std::uint8_t* part = rowPart.data();
+            for (int x = first; x < std::min(x1, first + 255); ++x) {
+                const std::uint8_t* column = I[x];
+                for (int y = 0; y < H; ++y)
+                    part[y] = static_cast<std::uint8_t>(part[y] + (column[y] >= floor ? 1 : 0));
+            }
+            for (int y = 0; y < H; ++y)
+                rowBright[static_cast<std::size_t>(y)] += part[y];
+        }
         for (int by = 0; by < ny; ++by) {
             const int y0 = by * th;
             const int y1 = static_cast<long long>(by + 1) * th < H ? (by + 1) * th : H - 1;
-            const int count = CountAtOrAbove(I, model.threshold, x0, y0, x1, y1);
+            int count = 0;
+            for (int y = y0; y < y1; ++y)
+                count += rowBright[static_cast<std::size_t>(y)];
             bright[at(bx, by)] = count;
             dark[at(bx, by)] = (x1 - x0) * (y1 - y0) - count;
         }

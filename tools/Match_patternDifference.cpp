@@ -56,6 +56,88 @@ __attribute__((target("avx2"))) void SumWide(const std::uint8_t* const* at,
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(total[w] + 8 * q), sum[w][q]);
 }
 
+// |I − value| in 32 lanes from at on.
+__attribute__((target("avx2"), always_inline)) inline __m256i Difference32(const std::uint8_t* at,
+                                                                           std::uint8_t value)
+{
+    const __m256i t = _mm256_set1_epi8(static_cast<char>(value));
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    return _mm256_or_si256(_mm256_subs_epu8(v, t), _mm256_subs_epu8(t, v));
+}
+
+// What a column scan needs of the kernel.
+struct ShortLattice {
+    int nI = 0, nJ = 0;                  // lattice columns and rows, 5 pixels apart
+    const std::uint8_t* value = nullptr;  // nI · nJ template values, column after column
+    const float* scoreOf = nullptr;       // [d]: the score of distance d
+    const int* lastEqual = nullptr;       // [d]: the largest d' >= d with the same score
+};
+
+// The best placement of the column x, oy <= y < yEnd (yEnd >= 32) for
+// a lattice of at most 257 samples, whose sums fit 16 bits: windows of 32
+// placements, the last moved back to end at yEnd. As in Evaluate, a window's
+// best score is that of its least sum, and its first placement scoring that
+// much is the first whose sum is below 255 · (lastEqual[d] + 1).
+__attribute__((target("avx2"))) ColumnBest ScanShort(const GrayImage& I, int x, int oy, int yEnd,
+                                                     const ShortLattice& lattice)
+{
+    // [32 − skip, 64 − skip): 0xffff on the first skip lanes, 0 on the rest.
+    static const std::uint16_t kSkip[64] = {
+        0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff,
+        0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff,
+        0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff};
+    const __m256i zero = _mm256_setzero_si256(), ones = _mm256_set1_epi8(1);
+    ColumnBest best;
+    for (int y = oy; y < yEnd; y += kWideLanes) {
+        const int start = std::min(y, yEnd - kWideLanes), skip = y - start;
+        __m256i lo = zero, hi = zero;
+        const std::uint8_t* value = lattice.value;
+        for (int i = 0; i < lattice.nI; ++i) {
+            const std::uint8_t* column = I[x + 5 * i] + start;
+            int j = 0;
+            // Two samples at a time: their bytes interleaved, lane by lane, and
+            // each pair added into 16 bits by one multiply-add with ones.
+            for (; j + 2 <= lattice.nJ; j += 2, value += 2) {
+                const __m256i a = Difference32(column + 5 * j, value[0]);
+                const __m256i b = Difference32(column + 5 * j + 5, value[1]);
+                lo = _mm256_add_epi16(lo, _mm256_maddubs_epi16(_mm256_unpacklo_epi8(a, b), ones));
+                hi = _mm256_add_epi16(hi, _mm256_maddubs_epi16(_mm256_unpackhi_epi8(a, b), ones));
+            }
+            if (j < lattice.nJ) {
+                const __m256i a = Difference32(column + 5 * j, *value++);
+                lo = _mm256_add_epi16(lo, _mm256_unpacklo_epi8(a, zero));
+                hi = _mm256_add_epi16(hi, _mm256_unpackhi_epi8(a, zero));
+            }
+        }
+        // lo holds lanes 0..7 and 16..23, hi 8..15 and 24..31: put them in order,
+        // the lanes an earlier window scored out of the way.
+        const __m256i* skipped = reinterpret_cast<const __m256i*>(kSkip + 32 - skip);
+        const __m256i first = _mm256_or_si256(_mm256_permute2x128_si256(lo, hi, 0x20),
+                                              _mm256_loadu_si256(skipped));
+        const __m256i last = _mm256_or_si256(_mm256_permute2x128_si256(lo, hi, 0x31),
+                                             _mm256_loadu_si256(skipped + 1));
+        const __m256i both = _mm256_min_epu16(first, last);
+        const __m128i least16 =
+            _mm_minpos_epu16(_mm_min_epu16(_mm256_castsi256_si128(both),
+                                           _mm256_extracti128_si256(both, 1)));
+        const int least = _mm_cvtsi128_si32(least16) & 0xffff;
+        const std::size_t d = static_cast<std::size_t>(least / 255);
+        if (!(lattice.scoreOf[d] > best.score))  // strictly: the first of equal scores stays
+            continue;
+        const int below = std::min(255 * (lattice.lastEqual[d] + 1) - 1, 0xffff);
+        const __m256i bar = _mm256_set1_epi16(static_cast<short>(below));
+        const __m256i inFirst = _mm256_cmpeq_epi16(_mm256_min_epu16(first, bar), first);
+        const __m256i inLast = _mm256_cmpeq_epi16(_mm256_min_epu16(last, bar), last);
+        // packs interleaves the 128-bit halves: lanes 0..7, 16..23, 8..15, 24..31.
+        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi16(inFirst, inLast), 0xd8);
+        const unsigned lanes = static_cast<unsigned>(_mm256_movemask_epi8(packed)) &
+                               ~((1u << skip) - 1u);
+        best.y = start + __builtin_ctz(lanes);
+        best.score = lattice.scoreOf[d];
+    }
+    return best;
+}
+
 #endif  // __x86_64__
 
 class DifferenceKernel final : public ColumnKernel {
@@ -63,6 +145,8 @@ public:
     DifferenceKernel(const GrayImage& T, int tw, int th, int W, int H)
         : W_(W), H_(H), th_(th), iMax_((tw - 1) / 5 * 5), jMax_((th - 1) / 5 * 5), level_(ActiveVectorLevel())
     {
+        nI_ = (tw - 1) / 5 + 1;
+        nJ_ = (th - 1) / 5 + 1;
         for (int i = 0; i < tw; i += 5)
             for (int j = 0; j < th; j += 5) {
 #if defined(__x86_64__)
@@ -97,6 +181,12 @@ public:
         const int yEnd = static_cast<int>(std::min<long long>(oy + th_, H_ - jMax_));
 #if defined(__x86_64__)
         const bool wide = level_ >= VectorLevel::Avx2 && yEnd - oy >= kWideLanes;
+        // A column cut short by the image's bottom edge takes a window moved up
+        // over the placements above it, which are left out of its scan.
+        if (level_ >= VectorLevel::Avx2 && samples_.size() <= 257 && yEnd >= kWideLanes &&
+            yEnd > oy)
+            return ScanShort(I, x, oy, yEnd,
+                             {nI_, nJ_, values_.data(), scoreOf_.data(), lastEqual_.data()});
         // The samples' addresses in this column: on the stack for any usual
         // template (a 160 x 160 one has 1024 samples).
         constexpr std::size_t kOnStack = 1024;
@@ -224,6 +314,7 @@ private:
     std::vector<float> scoreOf_;  // [d]: the score of a whole-number distance d
     std::vector<int> lastEqual_;  // [d]: the largest d' >= d with the same score
     int W_, H_, th_, iMax_, jMax_;
+    int nI_ = 0, nJ_ = 0;  // lattice columns and rows
     VectorLevel level_;  // decided once per search
 };
 

@@ -57,8 +57,8 @@ inline int WindowStarts(int c0, int count, int columnFirst, int lanes, int start
 }
 
 // Stores the sums of the placements start[w] + l that lie in [c0, c0 + count).
-template <int Windows, int Lanes>
-void KeepInChunk(const int (&total)[Windows][Lanes], const int* start, int c0, int count, int* out)
+template <int Windows, int Lanes, class Sum>
+void KeepInChunk(const Sum (&total)[Windows][Lanes], const int* start, int c0, int count, int* out)
 {
     for (int w = 0; w < Windows; ++w) {
         const int first = std::max(start[w], c0), last = std::min(start[w] + Lanes, c0 + count);

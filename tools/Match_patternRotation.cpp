@@ -1,12 +1,14 @@
 // tools/Match_patternRotation.cpp: rotated columns, the ring-profile test and
 // the template's sample grid turned by every angle.
 #include "Match_patternLanes.h"
+#include "Match_patternSweep.h"
 
 #include <algorithm>
 #include <cassert>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 namespace match_pattern {
@@ -73,6 +75,7 @@ public:
                 ringTop = std::min(ringTop, p.dy);
                 ringBottom = std::max(ringBottom, p.dy);
             }
+            ringPoints_.insert(ringPoints_.end(), ring.points.begin(), ring.points.end());
             rings_.push_back(std::move(ring));
         }
         assert(rings_.size() <= kMaxRings);
@@ -83,6 +86,8 @@ public:
             for (int l = 0; l < rotation.rows; ++l)
                 grid_.push_back(rotation.grid[static_cast<std::size_t>(k * rotation.rows + l)]);
         G_ = static_cast<int>(grid_.size());
+        for (int g : grid_)
+            gridBytes_.push_back(static_cast<std::uint8_t>(g));
         angles_ = AngleCount(maxAngle);
         const int groups = (angles_ + kAngleLanes - 1) / kAngleLanes;
         offsets_.resize(static_cast<std::size_t>(groups) * G_ * kAngleLanes);
@@ -100,6 +105,8 @@ public:
                     RotatePoint(k * rotation.sx - hx_, l * rotation.sy - hy_, o.dx, o.dy, angle);
                     offsets_[(static_cast<std::size_t>(a / kAngleLanes) * G_ + s) * kAngleLanes +
                              a % kAngleLanes] = o;
+                    if (a < angles_)
+                        angleSamples_.push_back({o.dx, o.dy});
                     e.left = std::min(e.left, o.dx);
                     e.right = std::max(e.right, o.dx);
                     e.top = std::min(e.top, o.dy);
@@ -128,12 +135,17 @@ public:
         const bool wide = level_ >= VectorLevel::Avx2 && yEnd - oy >= kWideLanes;
         thread_local std::vector<const std::uint8_t*> at;
         if (wide) {  // every ring point of this column, ring after ring
-            at.clear();
-            for (const Ring& ring : rings_)
-                for (const Offset& p : ring.points)
-                    at.push_back(columns_[static_cast<std::size_t>(cx + p.dx)] + hy_ + p.dy);
+            at.resize(ringPoints_.size());
+            const std::uint8_t* const* column = columns_.data() + cx;
+            for (std::size_t p = 0; p < ringPoints_.size(); ++p)
+                at[p] = column[ringPoints_[p].dx] + hy_ + ringPoints_[p].dy;
         }
 #endif
+        if (yEnd <= oy)
+            return best;
+        thread_local std::vector<std::uint8_t> passing;  // [y − oy]: passed the ring test
+        passing.assign(static_cast<std::size_t>(yEnd - oy), 0);
+        bool anyPassed = false;
         int hits[kMaxRings][kChunk];
         for (int c0 = oy; c0 < yEnd; c0 += kChunk) {
             const int count = std::min(kChunk, yEnd - c0);
@@ -151,12 +163,14 @@ public:
 #endif
             for (int y = c0 + count - tail; y < c0 + count; ++y)
                 CountOne(static_cast<int>(cx), y, hits, y - c0);
-            for (int k = 0; k < count; ++k) {
-                if (!PassesRingTest(hits, k))
-                    continue;
-                Sweep(static_cast<int>(cx), c0 + k + hy_, c0 + k, best);
-            }
+            for (int k = 0; k < count; ++k)
+                if (PassesRingTest(hits, k)) {
+                    passing[static_cast<std::size_t>(c0 + k - oy)] = 1;
+                    anyPassed = true;
+                }
         }
+        if (anyPassed)
+            SweepColumn(static_cast<int>(cx), oy, yEnd, passing, best);
         return best;
     }
 
@@ -373,15 +387,140 @@ private:
         }
     }
 
+    // Every angle at every placement of the column that passed the ring test.
+    //
+    // With S the whole-number sum of |I − grid| of a placement and angle, the
+    // float sum of the terms S_k / 255 lies within 81 · 81 · 2^−24 < 0.0004 of
+    // S / 255 (at most 81 samples, each term at most 1), while sums of two
+    // different S lie 1 / 255 apart. So a smaller S always gives a strictly
+    // higher score: the best of the column, the first in scan order of the
+    // highest score, is one of the placements and angles of the least S, and
+    // only those are scored in floats, in scan order. The whole-number sums
+    // run over windows of placements side by side (Match_patternSweep.h); an
+    // angle stops once every placement of its window is above the least S so far.
+    void SweepColumn(int cx, int oy, int yEnd, const std::vector<std::uint8_t>& passing,
+                     ColumnBest& best) const
+    {
+#if defined(__x86_64__)
+        const int lanes = level_ >= VectorLevel::Avx512Vbmi ? 64
+                          : level_ >= VectorLevel::Avx2     ? 32
+                                                            : 16;
+#else
+        const int lanes = 16;
+#endif
+        thread_local std::vector<std::uint8_t> sums;  // [angle · lanes + lane]
+        thread_local std::vector<int> angleLeast;     // [angle]: its least lane
+        thread_local std::vector<std::pair<int, int>> ties;  // (y, angle) of the least S
+        thread_local std::vector<int> tiedAngles;  // angles whose least is the window's
+        sums.resize(static_cast<std::size_t>(angles_) * static_cast<std::size_t>(lanes));
+        angleLeast.resize(static_cast<std::size_t>(angles_));
+        ties.clear();
+        int least = 255;  // of every sum so far; 255 stands for 255 or more
+        std::uint8_t start[64];
+        for (int y0 = oy; y0 < yEnd; y0 += lanes) {
+            bool anyLane = false;
+            for (int l = 0; l < lanes; ++l) {
+                const bool counts = y0 + l < yEnd && passing[static_cast<std::size_t>(y0 + l - oy)];
+                start[l] = counts ? 0 : 255;
+                anyLane |= counts;
+            }
+            if (!anyLane)
+                continue;
+            const int leastBefore = least, cy0 = y0 + hy_;
+            for (int a = 0; a < angles_; ++a) {
+                std::uint8_t* out =
+                    &sums[static_cast<std::size_t>(a) * static_cast<std::size_t>(lanes)];
+                const Extent& e = extents_[static_cast<std::size_t>(a)];
+                int windowLeast = 255;
+                if (cx + e.left >= 0 && cx + e.right < W_ && cy0 + e.top >= 0 &&
+                    cy0 + lanes - 1 + e.bottom < H_) {
+                    const AngleWindow window{columns_.data(), cx, cy0,
+                                             &angleSamples_[static_cast<std::size_t>(a) * G_],
+                                             gridBytes_.data(), G_};
+#if defined(__x86_64__)
+                    if (lanes == 64)
+                        windowLeast = SumLanes64(window, start, least, out);
+                    else if (lanes == 32)
+                        windowLeast = SumLanes32(window, start, least, out);
+                    else
+#endif
+                        windowLeast = SumLanes16(window, start, least, out);
+                } else {  // near the image's edge: lane by lane, those that fit
+                    for (int l = 0; l < lanes; ++l) {
+                        out[l] = 255;
+                        if (start[l] == 0 && Fits(a, cx, cy0 + l))
+                            out[l] = static_cast<std::uint8_t>(
+                                std::min(255, WholeDistance(a, cx, cy0 + l)));
+                        windowLeast = std::min<int>(windowLeast, out[l]);
+                    }
+                }
+                angleLeast[static_cast<std::size_t>(a)] = windowLeast;
+                least = std::min(least, windowLeast);
+            }
+            if (least < leastBefore)
+                ties.clear();
+            if (least == 255)
+                continue;
+            std::vector<int>& tied = tiedAngles;
+            tied.clear();
+            for (int a = 0; a < angles_; ++a)
+                if (angleLeast[static_cast<std::size_t>(a)] == least)
+                    tied.push_back(a);
+            for (int l = 0; l < lanes; ++l)  // scan order: y, then angle
+                for (int a : tied)
+                    if (sums[static_cast<std::size_t>(a) * static_cast<std::size_t>(lanes) +
+                             static_cast<std::size_t>(l)] == least)
+                        ties.emplace_back(y0 + l, a);
+        }
+        if (least == 255) {  // every sum 255 or more: floats throughout
+            for (int y = oy; y < yEnd; ++y)
+                if (passing[static_cast<std::size_t>(y - oy)])
+                    Sweep(cx, y + hy_, y, best);
+            return;
+        }
+        for (const auto& [y, a] : ties) {
+            const float score = ExactScore(a, cx, y + hy_);
+            if (score > best.score) {
+                best.y = y;
+                best.angle = static_cast<float>(a);
+                best.score = score;
+            }
+        }
+    }
+
+    int WholeDistance(int a, int cx, int cy) const
+    {
+        const SampleOffset* o = &angleSamples_[static_cast<std::size_t>(a) * G_];
+        int sum = 0;
+        for (int s = 0; s < G_; ++s)
+            sum += std::abs(columns_[static_cast<std::size_t>(cx + o[s].dx)][cy + o[s].dy] -
+                            grid_[static_cast<std::size_t>(s)]);
+        return sum;
+    }
+
+    // The score as defined: the terms summed in grid order in single precision.
+    float ExactScore(int a, int cx, int cy) const
+    {
+        const SampleOffset* o = &angleSamples_[static_cast<std::size_t>(a) * G_];
+        float sum = 0.0f;
+        for (int s = 0; s < G_; ++s)
+            sum += term_[std::abs(columns_[static_cast<std::size_t>(cx + o[s].dx)][cy + o[s].dy] -
+                                  grid_[static_cast<std::size_t>(s)])];
+        return 1.0f - sum / static_cast<float>(G_);
+    }
+
     int W_, H_, th_, hx_, hy_, R_, threshold_;
     VectorLevel level_;  // decided once per search
     std::vector<const std::uint8_t*> columns_;
     float term_[256];
     std::vector<Ring> rings_;
+    std::vector<Offset> ringPoints_;  // those of every ring, ring after ring
     std::vector<int> grid_;
     int G_ = 0, angles_ = 0;
     std::vector<Offset> offsets_;  // [angle group][sample][lane]
     std::vector<Extent> extents_;  // [angle]
+    std::vector<SampleOffset> angleSamples_;  // [angle · G + sample]
+    std::vector<std::uint8_t> gridBytes_;     // grid_ as bytes
 };
 
 }  // namespace
