@@ -81,16 +81,19 @@ void BM_LoadPicture8000ByFormat(benchmark::State& state)
 }
 BENCHMARK(BM_LoadPicture8000ByFormat)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->Iterations(1);
 
+// Arg: BMP (0) or PGM (1); direct readers on (1) or Qt's reading (0).
 void BM_LoadPicture2048(benchmark::State& state)
 {
     const bool pgm = state.range(0) == 1;
     const QString path = BenchFile(2048, pgm ? "pgm" : "bmp", pgm);
     TForm1 form;
+    SetDirectPictureReadersForTesting(state.range(1) != 0);
     for (auto _ : state)
         form.LoadPicture(path);
-    state.SetLabel(pgm ? "pgm" : "bmp");
+    SetDirectPictureReadersForTesting(true);
+    state.SetLabel(std::string(pgm ? "pgm" : "bmp") + (state.range(1) ? " direct" : " qt"));
 }
-BENCHMARK(BM_LoadPicture2048)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadPicture2048)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 void BM_PeerSpng8000(benchmark::State& state)
 {

@@ -2,12 +2,14 @@
 #include "PictureDecoders.h"
 
 #include "Image.h"
+#include "Parallel.h"
 
-#include <spng.h>
+#include <png.h>
 #include <tiffio.h>
 #include <turbojpeg.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdarg>
 #include <cstdint>
 #include <cstring>
@@ -18,6 +20,8 @@
 namespace {
 
 constexpr std::size_t kLargePage = 2 << 20;
+// Rows a thread converts at least: a 2048-pixel picture splits in two.
+constexpr int kRowGrain = 256;
 
 bool Fits(qint64 width, qint64 height, qint64 maxBytes)
 {
@@ -67,10 +71,6 @@ PngChunks ScanPngChunks(const uchar* d, qint64 n)
     return c;
 }
 
-struct SpngDelete {
-    void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
-};
-
 // 3 bytes R, G, B to 0xFFRRGGBB.
 void RgbToRgb32(const uchar* in, std::uint32_t* out, int width)
 {
@@ -78,109 +78,149 @@ void RgbToRgb32(const uchar* in, std::uint32_t* out, int width)
         out[x] = 0xFF000000u | std::uint32_t{in[0]} << 16 | std::uint32_t{in[1]} << 8 | in[2];
 }
 
-// 4 bytes R, G, B, A to 0xAARRGGBB.
-void RgbaToArgb32(const uchar* in, std::uint32_t* out, int width)
+// The file as libpng reads it, and whether libpng complained. libpng reports
+// an error by a long jump, which skips destructors: the functions that call
+// into it after setjmp hold nothing that needs one.
+struct PngRead {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    const uchar* data = nullptr;
+    qint64 size = 0, at = 0;
+    bool troubled = false;
+};
+
+void ReadPngBytes(png_structp png, png_bytep out, png_size_t bytes)
 {
-    for (int x = 0; x < width; ++x, in += 4)
-        out[x] = std::uint32_t{in[3]} << 24 | std::uint32_t{in[0]} << 16 |
-                 std::uint32_t{in[1]} << 8 | in[2];
+    auto* r = static_cast<PngRead*>(png_get_io_ptr(png));
+    if (static_cast<qint64>(bytes) > r->size - r->at)
+        png_error(png, "Read Error");
+    std::memcpy(out, r->data + r->at, bytes);
+    r->at += static_cast<qint64>(bytes);
 }
+
+[[noreturn]] void PngFailed(png_structp png, png_const_charp)
+{
+    static_cast<PngRead*>(png_get_error_ptr(png))->troubled = true;
+    png_longjmp(png, 1);
+}
+
+// A warning (an ancillary chunk with a bad checksum, dropped quietly) leaves
+// the file to Qt's reader too.
+void PngWarned(png_structp png, png_const_charp)
+{
+    static_cast<PngRead*>(png_get_error_ptr(png))->troubled = true;
+}
+
+bool ReadPngInfo(PngRead& r)
+{
+    if (setjmp(png_jmpbuf(r.png)))
+        return false;
+    png_read_info(r.png, r.info);
+    return !r.troubled;
+}
+
+// Sets the transformations and reads every row (the passes of an interlaced
+// file included) and the chunks after them.
+bool ReadPngRows(PngRead& r, png_bytepp rows, int type, int depth)
+{
+    if (setjmp(png_jmpbuf(r.png)))
+        return false;
+    if (type == PNG_COLOR_TYPE_GRAY_ALPHA)
+        png_set_gray_to_rgb(r.png);
+    if (type == PNG_COLOR_TYPE_RGB || type == PNG_COLOR_TYPE_RGB_ALPHA ||
+        type == PNG_COLOR_TYPE_GRAY_ALPHA) {
+        if (depth == 8)
+            png_set_bgr(r.png);  // Qt's 32-bit pixels are B, G, R, A in memory
+        if (type == PNG_COLOR_TYPE_RGB)
+            png_set_filler(r.png, depth == 8 ? 0xFF : 0xFFFF, PNG_FILLER_AFTER);
+    }
+    if (depth == 16)
+        png_set_swap(r.png);  // host order
+    png_set_interlace_handling(r.png);
+    png_read_update_info(r.png, r.info);
+    png_read_image(r.png, rows);
+    png_read_end(r.png, nullptr);
+    return !r.troubled;
+}
+
+struct PngDelete {
+    void operator()(PngRead* r) const { png_destroy_read_struct(&r->png, &r->info, nullptr); }
+};
 
 QImage DecodePng(const uchar* d, qint64 n, qint64 maxBytes)
 {
     const PngChunks chunks = ScanPngChunks(d, n);
     if (!chunks.complete || chunks.qtMetadata)
         return {};
-    const std::unique_ptr<spng_ctx, SpngDelete> ctx(spng_ctx_new(0));
-    // Any bad checksum stops the decoder: libpng drops some ancillary chunks
-    // quietly and fails on others; Qt's reader then decides.
-    if (!ctx || spng_set_crc_action(ctx.get(), SPNG_CRC_ERROR, SPNG_CRC_ERROR) != 0 ||
-        spng_set_png_buffer(ctx.get(), d, static_cast<std::size_t>(n)) != 0)
+    PngRead r;
+    r.data = d, r.size = n;
+    r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &r, PngFailed, PngWarned);
+    if (r.png == nullptr)
         return {};
-    spng_ihdr ihdr{};
-    if (spng_get_ihdr(ctx.get(), &ihdr) != 0 || !Fits(ihdr.width, ihdr.height, maxBytes))
+    const std::unique_ptr<PngRead, PngDelete> release(&r);
+    r.info = png_create_info_struct(r.png);
+    if (r.info == nullptr)
         return {};
-    const int width = static_cast<int>(ihdr.width), height = static_cast<int>(ihdr.height);
-    const int type = ihdr.color_type, depth = ihdr.bit_depth;
-    // How libspng hands the rows over, and the picture Qt makes of them.
-    int decodeFormat = 0;
+    png_set_read_fn(r.png, &r, ReadPngBytes);
+    png_set_user_limits(r.png, 0x7FFFFFFF, 0x7FFFFFFF);
+    if (!ReadPngInfo(r))
+        return {};
+    const png_uint_32 width = png_get_image_width(r.png, r.info);
+    const png_uint_32 height = png_get_image_height(r.png, r.info);
+    const int type = png_get_color_type(r.png, r.info), depth = png_get_bit_depth(r.png, r.info);
+    if (!Fits(width, height, maxBytes))
+        return {};
     QImage::Format format = QImage::Format_Invalid;
-    enum class Copy { Plain, Rgb, Rgba } copy = Copy::Plain;
-    if (depth == 8 && !chunks.transparency && type == SPNG_COLOR_TYPE_TRUECOLOR) {
-        decodeFormat = SPNG_FMT_RGB8, format = QImage::Format_RGB32, copy = Copy::Rgb;
-    } else if (depth == 8 && (type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ||
-                              type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA)) {
-        decodeFormat = SPNG_FMT_RGBA8, format = QImage::Format_ARGB32, copy = Copy::Rgba;
-    } else if (depth == 8 && !chunks.transparency && type == SPNG_COLOR_TYPE_GRAYSCALE) {
-        decodeFormat = SPNG_FMT_PNG, format = QImage::Format_Grayscale8;
-    } else if (depth == 8 && type == SPNG_COLOR_TYPE_INDEXED) {
-        decodeFormat = SPNG_FMT_PNG, format = QImage::Format_Indexed8;
-    } else if (depth == 16 && !chunks.transparency && type == SPNG_COLOR_TYPE_GRAYSCALE) {
-        decodeFormat = SPNG_FMT_PNG, format = QImage::Format_Grayscale16;  // host order
-    } else if (depth == 16 && !chunks.transparency && type == SPNG_COLOR_TYPE_TRUECOLOR) {
-        decodeFormat = SPNG_FMT_RGBA16, format = QImage::Format_RGBX64;
-    } else if (depth == 16 && type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA) {
-        decodeFormat = SPNG_FMT_RGBA16, format = QImage::Format_RGBA64;
-    } else {
+    if (depth == 8 && !chunks.transparency && type == PNG_COLOR_TYPE_RGB)
+        format = QImage::Format_RGB32;
+    else if (depth == 8 && (type == PNG_COLOR_TYPE_RGB_ALPHA || type == PNG_COLOR_TYPE_GRAY_ALPHA))
+        format = QImage::Format_ARGB32;
+    else if (depth == 8 && !chunks.transparency && type == PNG_COLOR_TYPE_GRAY)
+        format = QImage::Format_Grayscale8;
+    else if (depth == 8 && type == PNG_COLOR_TYPE_PALETTE)
+        format = QImage::Format_Indexed8;
+    else if (depth == 16 && !chunks.transparency && type == PNG_COLOR_TYPE_GRAY)
+        format = QImage::Format_Grayscale16;
+    else if (depth == 16 && !chunks.transparency && type == PNG_COLOR_TYPE_RGB)
+        format = QImage::Format_RGBX64;
+    else if (depth == 16 && type == PNG_COLOR_TYPE_RGB_ALPHA)
+        format = QImage::Format_RGBA64;
+    else
         return {};
-    }
-    QImage picture = NewPictureBuffer(width, height, format);
+    QImage picture = NewPictureBuffer(static_cast<int>(width), static_cast<int>(height), format);
     if (picture.isNull())
         return {};
     if (format == QImage::Format_Indexed8) {
-        spng_plte plte{};
-        spng_trns trns{};
-        if (spng_get_plte(ctx.get(), &plte) != 0)
+        png_colorp palette = nullptr;
+        int count = 0;
+        if (png_get_PLTE(r.png, r.info, &palette, &count) == 0)
             return {};
-        const bool alpha = spng_get_trns(ctx.get(), &trns) == 0;
-        QList<QRgb> colours(static_cast<qsizetype>(plte.n_entries));
-        for (std::uint32_t i = 0; i < plte.n_entries; ++i)
-            colours[i] = qRgba(plte.entries[i].red, plte.entries[i].green, plte.entries[i].blue,
-                               alpha && i < trns.n_type3_entries ? trns.type3_alpha[i] : 255);
+        png_bytep alpha = nullptr;
+        int alphaCount = 0;
+        if (png_get_tRNS(r.png, r.info, &alpha, &alphaCount, nullptr) == 0)
+            alphaCount = 0;
+        QList<QRgb> colours(count);
+        for (int i = 0; i < count; ++i)
+            colours[i] = qRgba(palette[i].red, palette[i].green, palette[i].blue,
+                               i < alphaCount ? alpha[i] : 255);
         picture.setColorTable(colours);
     }
-    spng_phys phys{};
-    if (spng_get_phys(ctx.get(), &phys) == 0 && phys.unit_specifier == 1) {  // per metre
-        picture.setDotsPerMeterX(static_cast<int>(phys.ppu_x));
-        picture.setDotsPerMeterY(static_cast<int>(phys.ppu_y));
+    png_uint_32 resolutionX = 0, resolutionY = 0;
+    int unit = 0;
+    if (png_get_pHYs(r.png, r.info, &resolutionX, &resolutionY, &unit) != 0 &&
+        unit == PNG_RESOLUTION_METER) {
+        picture.setDotsPerMeterX(static_cast<int>(resolutionX));
+        picture.setDotsPerMeterY(static_cast<int>(resolutionY));
     }
-    std::size_t rowBytes = 0;
-    if (spng_decoded_image_size(ctx.get(), decodeFormat, &rowBytes) != 0)
+    std::vector<png_bytep> rows(height);
+    for (png_uint_32 y = 0; y < height; ++y)
+        rows[y] = picture.scanLine(static_cast<int>(y));
+    if (!ReadPngRows(r, rows.data(), type, depth))
         return {};
-    rowBytes /= static_cast<std::size_t>(height);
-    const auto place = [&](const uchar* row, int y) {
-        uchar* line = picture.scanLine(y);
-        if (copy == Copy::Rgb)
-            RgbToRgb32(row, reinterpret_cast<std::uint32_t*>(line), width);
-        else if (copy == Copy::Rgba)
-            RgbaToArgb32(row, reinterpret_cast<std::uint32_t*>(line), width);
-        else if (row != line)
-            std::memcpy(line, row, rowBytes);
-    };
-    if (ihdr.interlace_method != 0) {
-        // The passes fill every row several times: decode the whole first.
-        std::vector<uchar> all;
-        all.resize(rowBytes * static_cast<std::size_t>(height));
-        if (spng_decode_image(ctx.get(), all.data(), all.size(), decodeFormat, 0) != 0)
-            return {};
-        for (int y = 0; y < height; ++y)
-            place(all.data() + rowBytes * static_cast<std::size_t>(y), y);
-    } else {
-        if (spng_decode_image(ctx.get(), nullptr, 0, decodeFormat, SPNG_DECODE_PROGRESSIVE) != 0)
-            return {};
-        std::vector<uchar> row(copy == Copy::Plain ? 0 : rowBytes);
-        for (int y = 0; y < height; ++y) {
-            uchar* into = copy == Copy::Plain ? picture.scanLine(y) : row.data();
-            const int status = spng_decode_row(ctx.get(), into, rowBytes);
-            if (status != 0 && !(status == SPNG_EOI && y == height - 1))
-                return {};
-            place(into, y);
-        }
-    }
     if (format == QImage::Format_Indexed8) {  // an index past the palette: Qt's to judge
         const int colours = picture.colorCount();
-        for (int y = 0; y < height; ++y) {
-            const uchar* line = picture.constScanLine(y);
+        for (png_uint_32 y = 0; y < height; ++y) {
+            const uchar* line = picture.constScanLine(static_cast<int>(y));
             if (*std::max_element(line, line + width) >= colours)
                 return {};
         }
@@ -454,24 +494,34 @@ QImage DecodeBmp(const uchar* d, qint64 n, qint64 maxBytes)
             table[i] = qRgb(entry[2], entry[1], entry[0]);
         picture.setColorTable(table);
     }
-    for (int y = 0; y < height; ++y) {
-        const qint64 stored = signedHeight < 0 ? y : height - 1 - y;
-        const uchar* in = d + pixelsAt + stored * rowBytes;
-        uchar* line = picture.scanLine(y);
-        if (bits == 8) {
-            if (*std::max_element(in, in + width) >= colours)
-                return {};  // an index past the table: Qt's to judge
-            std::memcpy(line, in, static_cast<std::size_t>(width));
-        } else if (bits == 24) {
+    // Rows are independent: both cores convert them, and take the faults of
+    // the fresh picture.
+    // Row addresses from one bits() call: scanLine() may detach, which no two
+    // threads may do at once.
+    uchar* const bits0 = picture.bits();
+    const qsizetype lineBytes = picture.bytesPerLine();
+    std::atomic<bool> pastTable{false};
+    ParallelFor(0, static_cast<int>(height), kRowGrain, [&](int lo, int hi) {
+        for (int y = lo; y < hi; ++y) {
+            const qint64 stored = signedHeight < 0 ? y : height - 1 - y;
+            const uchar* in = d + pixelsAt + stored * rowBytes;
+            uchar* line = bits0 + y * lineBytes;
             auto* out = reinterpret_cast<std::uint32_t*>(line);
-            for (int x = 0; x < width; ++x, in += 3)
-                out[x] = 0xFF000000u | std::uint32_t{in[2]} << 16 | std::uint32_t{in[1]} << 8 | in[0];
-        } else {
-            auto* out = reinterpret_cast<std::uint32_t*>(line);
-            for (int x = 0; x < width; ++x, in += 4)
-                out[x] = 0xFF000000u | std::uint32_t{in[2]} << 16 | std::uint32_t{in[1]} << 8 | in[0];
+            if (bits == 8) {
+                if (*std::max_element(in, in + width) >= colours)
+                    pastTable.store(true);
+                std::memcpy(line, in, static_cast<std::size_t>(width));
+            } else if (bits == 24) {
+                for (int x = 0; x < width; ++x, in += 3)
+                    out[x] = 0xFF000000u | std::uint32_t{in[2]} << 16 | std::uint32_t{in[1]} << 8 | in[0];
+            } else {
+                for (int x = 0; x < width; ++x, in += 4)
+                    out[x] = 0xFF000000u | std::uint32_t{in[2]} << 16 | std::uint32_t{in[1]} << 8 | in[0];
+            }
         }
-    }
+    });
+    if (pastTable.load())
+        return {};  // an index past the table: Qt's to judge
     if (dpmX > 0 && dpmY > 0) {
         picture.setDotsPerMeterX(dpmX);
         picture.setDotsPerMeterY(dpmY);
@@ -519,14 +569,18 @@ QImage DecodePnm(const uchar* d, qint64 n, qint64 maxBytes)
                                       gray ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
     if (picture.isNull())
         return {};
-    for (int y = 0; y < height; ++y) {
-        const uchar* in = d + i + y * rowBytes;
-        if (gray)
-            std::memcpy(picture.scanLine(y), in, static_cast<std::size_t>(width));
-        else
-            RgbToRgb32(in, reinterpret_cast<std::uint32_t*>(picture.scanLine(y)),
-                       static_cast<int>(width));
-    }
+    uchar* const bits0 = picture.bits();  // scanLine() may detach: not on two threads
+    const qsizetype lineBytes = picture.bytesPerLine();
+    ParallelFor(0, static_cast<int>(height), kRowGrain, [&](int lo, int hi) {
+        for (int y = lo; y < hi; ++y) {
+            const uchar* in = d + i + y * rowBytes;
+            uchar* line = bits0 + y * lineBytes;
+            if (gray)
+                std::memcpy(line, in, static_cast<std::size_t>(width));
+            else
+                RgbToRgb32(in, reinterpret_cast<std::uint32_t*>(line), static_cast<int>(width));
+        }
+    });
     return picture;
 }
 

@@ -7,7 +7,7 @@ packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-multimedia-dev qt6-image-formats-plugins libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    # The common picture kinds are decoded directly; libpng writes the tests' PNG files.
+    # The common picture kinds are decoded directly (libspng: a benchmark peer only).
     libspng-dev libturbojpeg0-dev libtiff-dev libpng-dev
     # Recipes are JSON files.
     nlohmann-json3-dev

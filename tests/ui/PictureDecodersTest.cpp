@@ -1,6 +1,7 @@
 // tests/ui/PictureDecodersTest.cpp: the direct readers give what Qt gives, for
 // every kind they take, whole, cut or damaged; orientation tags turn pictures.
 #include "Exif.h"
+#include "Parallel.h"
 #include "PictureDecoders.h"
 #include "PictureFiles.h"
 
@@ -154,7 +155,7 @@ QByteArray TiffFile(std::mt19937& rng, const QString& path, bool gray, bool tile
 // A bitmap: 8 bits with a table of `colours` entries, 24 or 32 bits; rows
 // stored bottom-up unless topDown. infoSize 40 or 124.
 QByteArray BmpFile(std::mt19937& rng, int bits, bool topDown, int colours = 0, int infoSize = 40,
-                   int dotsPerMeter = 2835)
+                   int dotsPerMeter = 2835, int kHeight = ::kHeight)
 {
     const int rowBytes = (kWidth * bits + 31) / 32 * 4;
     const int tableBytes = bits == 8 ? 4 * (colours == 0 ? 256 : colours) : 0;
@@ -187,10 +188,10 @@ QByteArray BmpFile(std::mt19937& rng, int bits, bool topDown, int colours = 0, i
     return file;
 }
 
-QByteArray PnmFile(std::mt19937& rng, bool gray, const char* header)
+QByteArray PnmFile(std::mt19937& rng, bool gray, const char* header, int rows = kHeight)
 {
     QByteArray file = QByteArray(gray ? "P5" : "P6") + header;
-    const std::vector<uchar> pixels = RandomBytes(rng, std::size_t{kWidth} * kHeight * (gray ? 1 : 3));
+    const std::vector<uchar> pixels = RandomBytes(rng, std::size_t{kWidth} * rows * (gray ? 1 : 3));
     return file + QByteArray(reinterpret_cast<const char*>(pixels.data()), std::ssize(pixels));
 }
 
@@ -327,6 +328,26 @@ TEST(DecodePictureDirectly, TakesEveryCommonKindAndGivesWhatQtGives)
                 ASSERT_EQ(mine.picture.pixel(x, y), qRgb(TIFFGetR(p), TIFFGetG(p), TIFFGetB(p)))
                     << kind.name << " at " << x << "," << y;
             }
+    }
+}
+
+TEST(DecodePictureDirectly, GivesTheSameRowsOnAnyNumberOfThreads)
+{
+    QTemporaryDir dir;
+    std::mt19937 rng(7);
+    const Kind tall[] = {{"bmp 24 tall", BmpFile(rng, 24, false, 0, 40, 2835, 1001)},
+                         {"bmp 8 tall", BmpFile(rng, 8, true, 0, 40, 2835, 1001)},
+                         {"ppm tall", PnmFile(rng, false, "\n37 1001\n255\n", 1001)}};
+    for (const Kind& kind : tall) {
+        const QString path = Write(dir, QStringLiteral("tall"), kind.bytes);
+        const Outcome qt = Read(path, false);
+        ASSERT_EQ(qt.error, "") << kind.name;
+        for (const int workers : {1, 2, 3}) {
+            SetWorkerCount(workers);
+            ExpectSamePicture(Read(path, true).picture, qt.picture,
+                              kind.name + " on " + std::to_string(workers) + " threads");
+        }
+        SetWorkerCount(0);
     }
 }
 
