@@ -155,7 +155,7 @@ QByteArray TiffFile(std::mt19937& rng, const QString& path, bool gray, bool tile
 // A bitmap: 8 bits with a table of `colours` entries, 24 or 32 bits; rows
 // stored bottom-up unless topDown. infoSize 40 or 124.
 QByteArray BmpFile(std::mt19937& rng, int bits, bool topDown, int colours = 0, int infoSize = 40,
-                   int dotsPerMeter = 2835, int kHeight = ::kHeight)
+                   int dotsPerMeter = 2835, int rows = kHeight)
 {
     const int rowBytes = (kWidth * bits + 31) / 32 * 4;
     const int tableBytes = bits == 8 ? 4 * (colours == 0 ? 256 : colours) : 0;
@@ -166,11 +166,11 @@ QByteArray BmpFile(std::mt19937& rng, int bits, bool topDown, int colours = 0, i
             file[at + k] = static_cast<char>(v >> 8 * k);
     };
     file[0] = 'B', file[1] = 'M';
-    put(2, pixelsAt + rowBytes * kHeight, 4);
+    put(2, pixelsAt + rowBytes * rows, 4);
     put(10, pixelsAt, 4);
     put(14, infoSize, 4);
     put(18, kWidth, 4);
-    put(22, topDown ? -kHeight : kHeight, 4);
+    put(22, topDown ? -rows : rows, 4);
     put(26, 1, 2);
     put(28, bits, 2);
     put(38, dotsPerMeter, 4);
@@ -178,7 +178,7 @@ QByteArray BmpFile(std::mt19937& rng, int bits, bool topDown, int colours = 0, i
     put(46, colours, 4);
     for (int i = 14 + infoSize; i < pixelsAt; ++i)
         file[i] = static_cast<char>(rng());
-    for (int y = 0; y < kHeight; ++y) {
+    for (int y = 0; y < rows; ++y) {
         std::vector<uchar> row = RandomBytes(rng, static_cast<std::size_t>(rowBytes));
         if (bits == 8 && colours != 0)
             for (uchar& index : row)
