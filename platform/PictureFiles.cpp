@@ -1,6 +1,8 @@
 // platform/PictureFiles.cpp
 #include "PictureFiles.h"
 
+#include "Exif.h"
+#include "PictureDecoders.h"
 #include "Rows.h"
 
 #include <QFile>
@@ -10,7 +12,10 @@
 #include <QSaveFile>
 #include <QStringList>
 
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -31,6 +36,7 @@ namespace {
 constexpr int kStrip = 32;
 // Qt refuses pictures over 128 MB by default; a 16000 x 16000 RGBA picture needs 1 GB.
 std::atomic<int> allocationLimitMb{4096};
+std::atomic<bool> directReaders{true};
 
 // What the header of an uncompressed bitmap (BMP) file promises. Qt's reader
 // stops quietly at the end of a short file and leaves the rows it did not read
@@ -286,14 +292,9 @@ bool TiffEndsEarly(const uchar* d, qint64 n)
 // does, for the formats whose decoders fill a cut file without a word.
 // PNG, WebP, PNM, ICO and XPM decoders refuse such files themselves, and a
 // bitmap is measured against its header before it is read.
-bool EndsEarly(const QString& path, const QByteArray& format)
+bool EndsEarly(const uchar* d, qint64 n, const QByteArray& format)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
-        return false;
-    const qint64 n = file.size();
-    const uchar* d = file.map(0, n);
-    if (d == nullptr)
+    if (d == nullptr || n == 0)
         return false;
     if (format == "jpeg" || format == "jpg")
         return JpegEndsEarly(d, n);
@@ -307,6 +308,41 @@ bool EndsEarly(const QString& path, const QByteArray& format)
     }
     return false;
 }
+
+// A file's bytes, mapped read-only with every page read in at once (a direct
+// reader walks them all). Empty when the file cannot be opened or mapped.
+class MappedFile {
+public:
+    explicit MappedFile(const QString& path)
+    {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return;
+        struct stat status {};
+        if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
+            void* at = ::mmap(nullptr, static_cast<std::size_t>(status.st_size), PROT_READ,
+                              MAP_PRIVATE | MAP_POPULATE, fd, 0);
+            if (at != MAP_FAILED) {
+                data_ = static_cast<const uchar*>(at);
+                size_ = status.st_size;
+            }
+        }
+        ::close(fd);
+    }
+    ~MappedFile()
+    {
+        if (data_ != nullptr)
+            ::munmap(const_cast<uchar*>(data_), static_cast<std::size_t>(size_));
+    }
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+    const uchar* Data() const { return data_; }
+    qint64 Size() const { return size_; }
+
+private:
+    const uchar* data_ = nullptr;
+    qint64 size_ = 0;
+};
 
 std::uint8_t GrayOf(int r, int g, int b) { return static_cast<std::uint8_t>((r + g + b) / 3); }
 
@@ -465,22 +501,30 @@ QImage ReadPictureFile(const QString& path)
         throw fail(QStringLiteral("the file ends after %1 of the %2 bytes its pixels need")
                        .arg(bitmap.fileBytes)
                        .arg(bitmap.neededBytes));
-    const QByteArray format = reader.format();  // by content; the reader forgets it
+    // The direct readers take the common kinds; whatever they leave, Qt reads
+    // as it always has, so its refusals and their messages stay the same.
+    const MappedFile file(path);
+    QByteArray format;
     QImage picture;
+    if (directReaders.load() && file.Data() != nullptr)
+        picture = DecodePictureDirectly(file.Data(), file.Size(), qint64{limitMb} << 20, format);
     QString warning;
-    {
+    if (picture.isNull()) {
+        format = reader.format();  // by content; the reader forgets it
         const DecoderWarnings warnings;
         picture = reader.read();
         warning = warnings.First();
+        if (picture.isNull())
+            throw fail(reader.errorString());
     }
-    if (picture.isNull())
-        throw fail(reader.errorString());
-    if (EndsEarly(path, format))
+    if (EndsEarly(file.Data(), file.Size(), format))
         throw fail(QStringLiteral("the file ends before its picture data does"));
     if (!warning.isEmpty())
         throw fail(QStringLiteral("the decoder reports damaged data (%1)").arg(warning));
-    return picture;
+    return Oriented(picture, PictureOrientation(file.Data(), file.Size()));
 }
+
+void SetDirectPictureReadersForTesting(bool on) { directReaders.store(on); }
 
 void WritePictureFile(const QImage& picture, const QString& path)
 {

@@ -13,21 +13,26 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Reads any raster picture Qt can read, pixels as stored (no orientation tag
-// applied). Throws PictureError, naming the file and the reason, for anything
-// but a regular file (found with stat, before it is opened: a named pipe would
-// block the read), a file that cannot be read, a bitmap shorter than its header
-// promises (Qt would fill the missing rows with whatever memory held), a
-// picture whose size at four bytes a pixel passes PictureMemoryLimit() (before
-// any pixel is read), a JPEG, GIF, TIFF or XBM file that ends before its
-// picture data does, and a JPEG whose decoder warns of damaged data. Those
-// decoders would fill in what is missing without a word.
+// Reads any raster picture Qt can read, the common kinds through direct
+// readers (PictureDecoders.h) that give the picture Qt gives. A JPEG or TIFF
+// whose orientation tag says it is turned or mirrored is turned upright
+// (Exif.h); a damaged tag is ignored. Throws PictureError, naming the file and
+// the reason, for anything but a regular file (found with stat, before it is
+// opened: a named pipe would block the read), a file that cannot be read, a
+// bitmap shorter than its header promises (Qt would fill the missing rows with
+// whatever memory held), a picture whose size at four bytes a pixel passes
+// PictureMemoryLimit() (before any pixel is read), a JPEG, GIF, TIFF or XBM
+// file that ends before its picture data does, and a JPEG whose decoder warns
+// of damaged data. Those decoders would fill in what is missing without a word.
 QImage ReadPictureFile(const QString& path);
 
 // Megabytes of decoded pixels ReadPictureFile accepts: 4096 unless set, so a
 // 16000 x 16000 colour picture (977 MB) loads.
 int PictureMemoryLimit();
 void SetPictureMemoryLimit(int megabytes);
+
+// Tests: false reads every file through Qt, which the direct readers must match.
+void SetDirectPictureReadersForTesting(bool on);
 
 // Writes in the format the file name's extension names, as a bitmap (BMP)
 // when it has none; JPEG and WebP at quality 100 (for WebP: lossless). Goes

@@ -7,6 +7,8 @@ packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-multimedia-dev qt6-image-formats-plugins libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    # The common picture kinds are decoded directly (libspng: a benchmark peer only).
+    libspng-dev libturbojpeg0-dev libtiff-dev libpng-dev
     # Recipes are JSON files.
     nlohmann-json3-dev
     # Sanitizer and fuzz builds: clang 14 with its runtimes (libFuzzer among them).
