@@ -2,13 +2,17 @@
 #include "Unit3.h"
 
 #include "Application.h"
+#include "ScreenFit.h"
 
 #include <QHeaderView>
 #include <QPainter>
-#include <QResizeEvent>
+#include <QVBoxLayout>
 #include <algorithm>
 
 namespace {
+
+// The window's size where the screen holds it: everything in sight.
+constexpr QSize kClientSize(1083, 676);
 
 // Three small toolbar pictures: a table, a magnifier and a page.
 QList<QIcon> ToolIcons()
@@ -54,7 +58,21 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window)
     small.setPixelSize(11);
     setFont(small);
 
-    CoolBar1 = new QFrame(this);
+    ScrollBox1 = new QScrollArea(this);
+    ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
+    ScrollBox1->setFrameShape(QFrame::NoFrame);
+    ScrollBox1->setWidgetResizable(true);
+    Client = new QWidget;
+    Client->setObjectName(QStringLiteral("Client"));
+    Client->setMinimumSize(kClientSize);
+    Client->resize(kClientSize);
+    ScrollBox1->setWidget(Client);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(ScrollBox1);
+    Client->installEventFilter(this);
+
+    CoolBar1 = new QFrame(Client);
     CoolBar1->setObjectName(QStringLiteral("CoolBar1"));
     CoolBar1->setFrameShape(QFrame::StyledPanel);
     ToolBar1 = new QToolBar(CoolBar1);
@@ -74,7 +92,7 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window)
     connect(ToolButton1, &QToolButton::clicked, this,
             [this] { RunGuarded([this] { ToolButton1Click(); }); });
 
-    Shape1 = new QFrame(this);
+    Shape1 = new QFrame(Client);
     Shape1->setObjectName(QStringLiteral("Shape1"));
     Shape1->setGeometry(16, 80, 529, 529);
     Shape1->setAutoFillBackground(true);
@@ -82,12 +100,12 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window)
     gray.setColor(QPalette::Window, QColor(128, 128, 128));
     Shape1->setPalette(gray);
 
-    Image1 = new PictureView(this);
+    Image1 = new PictureView(Client);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(24, 88, 512, 512);
     Image1->setAcceptDrops(false);
 
-    Panel1 = new QFrame(this);
+    Panel1 = new QFrame(Client);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFrameShape(QFrame::Panel);
     Panel1->setFrameShadow(QFrame::Raised);
@@ -108,20 +126,21 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window)
     StringGrid1->horizontalHeader()->setTextElideMode(Qt::ElideNone);
     StringGrid1->verticalHeader()->setTextElideMode(Qt::ElideNone);
 
-    resize(1083, 676);
+    FitOnScreen(this, kClientSize);
     PlaceToolbar();  // a hidden window gets its first resize event only when shown
 }
 
 void TForm3::PlaceToolbar()
 {
-    CoolBar1->setGeometry(0, 0, width(), 29);
-    ToolBar1->setGeometry(1, 1, width() - 2, 27);
+    CoolBar1->setGeometry(0, 0, Client->width(), 29);
+    ToolBar1->setGeometry(1, 1, Client->width() - 2, 27);
 }
 
-void TForm3::resizeEvent(QResizeEvent* event)
+bool TForm3::eventFilter(QObject* watched, QEvent* event)
 {
-    QWidget::resizeEvent(event);
-    PlaceToolbar();
+    if (watched == Client && event->type() == QEvent::Resize)
+        PlaceToolbar();
+    return QWidget::eventFilter(watched, event);
 }
 
 void TForm3::ToolButton1Click()

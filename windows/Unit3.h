@@ -6,6 +6,7 @@
 #include <QFrame>
 #include <QIcon>
 #include <QList>
+#include <QScrollArea>
 #include <QToolBar>
 #include <QToolButton>
 #include <QWidget>
@@ -14,7 +15,8 @@
 
 // The tool window: the region of interest as a picture (Image1, loaded from the
 // tool picture file by the main window's "Tool Button") and, on ToolButton1, a
-// table of its gray values with column and row numbers as headings.
+// table of its gray values with column and row numbers as headings. Every
+// control sits in Client at its place; a window smaller than Client scrolls.
 class TForm3 : public QWidget {
     Q_OBJECT
 public:
@@ -23,6 +25,8 @@ public:
     // The table covers at most this many columns and rows of the picture.
     static constexpr int kTableSize = 512;
 
+    QScrollArea* ScrollBox1 = nullptr;
+    QWidget* Client = nullptr;  // 1083 x 676 at least; as large as the window otherwise
     QFrame* CoolBar1 = nullptr;
     QToolBar* ToolBar1 = nullptr;
     QList<QIcon> ImageList1;             // the toolbar's icons
@@ -40,7 +44,7 @@ public:
     void ToolButton1Click();
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;  // the toolbar spans the full width
+    bool eventFilter(QObject* watched, QEvent* event) override;  // the toolbar spans Client
 
 private:
     void PlaceToolbar();

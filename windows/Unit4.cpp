@@ -8,16 +8,33 @@
 #include "ScreenFit.h"
 #include "Unit1.h"
 
+#include <QScrollArea>
+#include <QVBoxLayout>
+
 TForm4::TForm4(TForm1& main, QWidget* parent) : QWidget(parent, Qt::Window), main_(main)
 {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Form4"));
-    FitOnScreen(this, QSize(366, 354));
+    // The controls keep their places in a client area that scrolls when the
+    // window is smaller than it.
+    constexpr QSize clientSize(366, 354);
+    auto* area = new QScrollArea(this);
+    area->setObjectName(QStringLiteral("ScrollBox1"));
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    auto* client = new QWidget;
+    client->setObjectName(QStringLiteral("Client"));
+    client->setMinimumSize(clientSize);
+    area->setWidget(client);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(area);
+    FitOnScreen(this, clientSize);
 
-    Panel1 = new QFrame(this);
+    Panel1 = new QFrame(client);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setGeometry(16, 56, kFrameWidth, kFrameHeight);
-    Button1 = new QPushButton(QStringLiteral("擷取"), this);
+    Button1 = new QPushButton(QStringLiteral("擷取"), client);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(16, 16, 73, 25);
     connect(Button1, &QPushButton::clicked, this,

@@ -68,6 +68,16 @@ QString Milliseconds(const QElapsedTimer& clock)
     return QString::number(static_cast<double>(clock.nsecsElapsed()) / 1e6, 'f', 1);
 }
 
+// "&Load" is named "Load"; "&&" stands for one "&".
+QString WithoutMnemonic(const QString& text)
+{
+    QString plain;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (text[i] != u'&' || (++i < text.size()))
+            plain += text[i];
+    return plain;
+}
+
 int ClampToImage(int v, int size)
 {
     if (v < 0)
@@ -125,11 +135,16 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     move(82, 135);
     BuildViewer();
     BuildHelpMenu();
+    BuildKeys();
 }
 
 // The panels are destroyed after the form's own members: the watches that
 // call back into the form must go first.
-TForm1::~TForm1() { DropViewerWatches(); }
+TForm1::~TForm1()
+{
+    DropViewerWatches();
+    DropKeyWatches();
+}
 
 void TForm1::BuildWorkspace()
 {
@@ -336,7 +351,7 @@ void TForm1::BindCommand(QAbstractButton* button, void (TForm1::*handler)())
 void TForm1::BindCommand(QAction* action, void (TForm1::*handler)())
 {
     connect(action, &QAction::triggered, this,
-            [this, action, handler] { TimeCommand(action, action->text(), handler); });
+            [this, action, handler] { TimeCommand(action, WithoutMnemonic(action->text()), handler); });
 }
 
 void TForm1::CommandOutcome(StatusOutcome outcome)

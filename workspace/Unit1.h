@@ -334,7 +334,7 @@ public:
     QComboBox* ComboBox2 = nullptr;   // "Look For"
     QComboBox* ComboBox3 = nullptr;   // "Edge Polarity"
     QScrollBar* ScrollBar7 = nullptr; // "Edge Strength"
-    QLineEdit* Edit4 = nullptr;       // echo of ScrollBar7
+    QLineEdit* Edit4 = nullptr;       // echo of ScrollBar7; takes a typed value
     QLabel* Label35 = nullptr;        // "Total Edge"
     QLineEdit* Edit5 = nullptr;       // edge count
     QPushButton* Button11 = nullptr;  // "Find Edge"
@@ -343,8 +343,8 @@ public:
     void FindEdgeSetup1Click();
     void ScrollBar7Change();
     void Button11Click();
-    // Caption, scroll bar and read-only echo box in one row of a gauging panel;
-    // the scroll bar's changes run handler.
+    // Caption, scroll bar and echo box in one row of a gauging panel; the
+    // scroll bar's changes run handler, a value typed into the box moves the bar.
     QScrollBar* PlaceEchoedScrollBar(QWidget* parent, const char* name, const char* editName,
                                      const QString& caption, int top, int minimum, int maximum,
                                      int value, QLineEdit*& echo, void (TForm1::*handler)());
@@ -466,6 +466,28 @@ public:
     void Button14Click();  // "Tool Button"
     void Button16Click();  // "Viedo"
     void BuildHelpMenu();  // "Help" > "User's Guide", and F1 for the open panel (Unit1Help.cpp)
+
+    // ---- Keyboard, tooltips and hints (Unit1Keys.cpp) ------------------------
+    // Every value bar takes the focus and its echo box takes a typed value; F5
+    // presses the run button of the panel on show; the menus have mnemonics.
+    QAction* RunPanel1 = nullptr;  // F5
+    void BuildKeys();
+    QPushButton* OpenPanelRunButton() const;  // the open panel's run button, or nullptr
+    void RunPanel1Click();
+    void ShowRunHint();  // on the status bar while the open panel's run button is disabled
+    // Enter or leaving box: its whole number moves bar, clamped into the bar's
+    // range (the status bar says so); any other text puts the bar's value back
+    // and throws the conversion error. name is the bar's caption.
+    void EnterValue(QScrollBar* bar, QLineEdit* box, const QString& name);
+    void EnterGamma(QLineEdit* box);  // the same for the gamma bar: the nearest position
+    void Edit1Finished();             // the round count, checked when the typing ends
+    QString Edit1Accepted = QStringLiteral("1");  // its last whole number
+    // Hiding the window as it goes takes the focus from a box, which ends its
+    // typing: the boxes must no longer reach the form by then.
+    void DropKeyWatches();
+    // The corner labels keep their places while their texts fit, and make room
+    // for up to five digits when a large picture needs it (Unit1Corners.cpp).
+    void FitCornerLabels();
 
     // ---- Wiring used by every Build function ---------------------------------
     // Runs handler on signal; an error it throws is shown and the loop goes on.

@@ -22,7 +22,6 @@ QScrollBar* TForm1::PlaceEchoedScrollBar(QWidget* parent, const char* name, cons
     bar->setRange(minimum, maximum);
     bar->setValue(value);
     echo = Place<QLineEdit>(parent, editName, kEchoLeft, top - 3, 57, 22);
-    echo->setReadOnly(true);
     echo->setText(IntToText(value));
     Bind(bar, &QScrollBar::valueChanged, handler);
     return bar;

@@ -198,10 +198,14 @@ void TForm1::UpdateUndoActions()
     const bool canUndo = HistoryPosition > 0, canRedo = HistoryPosition < static_cast<int>(History.size());
     Undo1->setEnabled(canUndo);
     Redo1->setEnabled(canRedo);
-    Undo1->setText(canUndo ? QStringLiteral("Undo %1").arg(History[static_cast<std::size_t>(HistoryPosition - 1)].label)
-                           : QStringLiteral("Undo"));
-    Redo1->setText(canRedo ? QStringLiteral("Redo %1").arg(History[static_cast<std::size_t>(HistoryPosition)].label)
-                           : QStringLiteral("Redo"));
+    // The & marks the mnemonic; one in a label (a file name) is doubled to show as itself.
+    const auto label = [this](int k) {
+        return QString(History[static_cast<std::size_t>(k)].label).replace(u'&', QStringLiteral("&&"));
+    };
+    Undo1->setText(canUndo ? QStringLiteral("&Undo %1").arg(label(HistoryPosition - 1))
+                           : QStringLiteral("&Undo"));
+    Redo1->setText(canRedo ? QStringLiteral("&Redo %1").arg(label(HistoryPosition))
+                           : QStringLiteral("&Redo"));
 }
 
 void TForm1::Undo1Click()

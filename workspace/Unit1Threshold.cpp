@@ -67,14 +67,14 @@ void TForm1::BuildPanel4()
 
     // currentIndexChanged fires both when the user picks a mode and when the
     // index is set from code (a test, or a future preset), as long as it moves;
-    // activated would miss the second. valueChanged and textChanged likewise fire
-    // only on a real change, so setting a slider to the position it has, or a
-    // text to the text it shows, ends the echo between slider and edit box.
+    // activated would miss the second. A typed threshold is taken when the
+    // typing ends (Enter, or leaving the box), never halfway: deleting a digit
+    // to type another must not meet an empty box.
     Bind(ComboBox1, &QComboBox::currentIndexChanged, &TForm1::ComboBox1Change);
     Bind(ScrollBar4, &QScrollBar::valueChanged, &TForm1::ScrollBar4Change);
     Bind(ScrollBar5, &QScrollBar::valueChanged, &TForm1::ScrollBar5Change);
-    Bind(Edit2, &QLineEdit::textChanged, &TForm1::Edit2Change);
-    Bind(Edit3, &QLineEdit::textChanged, &TForm1::Edit3Change);
+    Bind(Edit2, &QLineEdit::editingFinished, &TForm1::Edit2Change);
+    Bind(Edit3, &QLineEdit::editingFinished, &TForm1::Edit3Change);
     Bind(CheckBox50, &QCheckBox::toggled, &TForm1::CheckBox50Click);
     BindCommand(Button5, &TForm1::Button5Click);
     BindCommand(Button8, &TForm1::Button8Click);
@@ -136,12 +136,11 @@ void TForm1::ScrollBar5Change()
         ScrollBar4->setValue(ScrollBar5->value());
 }
 
-// A text that is not a decimal integer throws the conversion error here, which
-// the wiring shows; the slider keeps its position. A value that clamps to the
-// slider's present position changes nothing, so it stays in the box as typed.
-void TForm1::Edit2Change() { ScrollBar4->setValue(TextToInt(Edit2->text())); }
+// A text that is not a whole number throws the conversion error, which the
+// wiring shows; the slider keeps its position and the box shows it again.
+void TForm1::Edit2Change() { EnterValue(ScrollBar4, Edit2, Label25->text()); }
 
-void TForm1::Edit3Change() { ScrollBar5->setValue(TextToInt(Edit3->text())); }
+void TForm1::Edit3Change() { EnterValue(ScrollBar5, Edit3, Label26->text()); }
 
 void TForm1::CheckBox50Click()
 {

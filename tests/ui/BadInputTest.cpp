@@ -244,8 +244,9 @@ TEST(Workbench, ATextThatIsNoIntegerEndsTheCommandWithTheConversionMessage)
         {nullptr, form.Label13, "9999999999", [&] { form.Button14Click(); }},  // tool window
         {nullptr, form.Label20, "12.5", [&] { form.Button4Click(); }},         // brightness
         {form.Edit1, nullptr, "two", [&] { form.Button2Click(); }},            // morphology rounds
-        {form.Edit2, nullptr, "+", [] {}},                                     // typed threshold
-        {form.Edit3, nullptr, "٣", [] {}},                                     // not an ASCII digit
+        // A typed threshold is taken when the typing ends.
+        {form.Edit2, nullptr, "+", [&] { emit form.Edit2->editingFinished(); }},
+        {form.Edit3, nullptr, "٣", [&] { emit form.Edit3->editingFinished(); }},  // not ASCII
     };
     form.ChooseMorphology(0);
     for (const Case& c : cases) {
@@ -256,7 +257,7 @@ TEST(Workbench, ATextThatIsNoIntegerEndsTheCommandWithTheConversionMessage)
         const QString text = QString::fromUtf8(c.text);
         RunGuarded([&] {
             if (c.edit != nullptr)
-                c.edit->setText(text);  // the edit boxes convert as the text changes
+                c.edit->setText(text);
             else
                 c.label->setText(text);
             c.command();
@@ -265,10 +266,13 @@ TEST(Workbench, ATextThatIsNoIntegerEndsTheCommandWithTheConversionMessage)
         EXPECT_EQ(f.dialogs.Errors.front(),
                   QStringLiteral("'%1' is not a valid integer value").arg(text));
         EXPECT_TRUE(f.WorkspaceIsFirstPicture());
-        if (c.edit != nullptr)
+        if (c.edit != nullptr) {
             c.edit->setText(QStringLiteral("1"));
+            emit c.edit->editingFinished();
+        }
     }
     EXPECT_EQ(form.ScrollBar4->value(), 1);  // the typed "+" left the slider where "1" put it
+    EXPECT_EQ(form.Edit3->text(), QString::number(form.ScrollBar5->value()));  // "٣" went
 }
 
 TEST(Workbench, RegionsOutsideThePictureOrOfNoPixelsAreSafeInEveryCommand)
