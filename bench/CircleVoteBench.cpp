@@ -37,6 +37,10 @@ void BM_CircleVoteNoisy(benchmark::State& state)
     const std::vector<SpokeHit> hits = NoisyHits();
     CircularWork work;
     CircleVote chosen{};
+    // One vote untimed first: the window's tables keep their storage from one
+    // search to the next, so only a session's first search grows them.
+    BeginCircleVote(work, kCentre, kCentre);
+    VoteCircles(work, hits);
     for (auto _ : state) {
         BeginCircleVote(work, kCentre, kCentre);
         VoteCircles(work, hits);
@@ -86,8 +90,7 @@ void BM_CircleVoteSplit(benchmark::State& state)
     const PairTerms terms = MakePairTerms(p);
     const std::size_t m = p.size();
     CircleCount count;
-    if (phase == 2)
-        count.Partition(Centre{kCentre, kCentre}, p, terms);
+    count.Partition(Centre{kCentre, kCentre}, p, terms);  // grown storage, as above
     std::vector<Circle> row(m);
     std::vector<std::uint32_t> ks(m);
     for (auto _ : state) {
@@ -149,5 +152,26 @@ void BM_FindCircularCommand2048(benchmark::State& state)
     state.counters["radius"] = static_cast<double>(r.radius);
 }
 BENCHMARK(BM_FindCircularCommand2048)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The command's part before the vote: the copy of Before into After, the 360
+// spokes and the first edge on each.
+void BM_FindCircularSpokes2048(benchmark::State& state)
+{
+    const GrayImage before = CommandScene(static_cast<int>(state.range(0)));
+    GrayImage after = NewGrayImage(kSide, kSide);
+    CircularWork work;
+    int found = 0;
+    for (auto _ : state) {
+        CopyGrayImage(before, after, kSide, kSide);
+        const int n = BuildSpokes(work, 1, kInward, 0, 360, kCentre, kCentre, 0, 250);
+        found = 0;
+        for (int k = 0; k < n; ++k)
+            found += FirstEdgeOnSpoke(after, 50, work.spokes[static_cast<std::size_t>(k)], kSide,
+                                      kSide).found;
+        benchmark::DoNotOptimize(found);
+    }
+    state.counters["hits"] = found;
+}
+BENCHMARK(BM_FindCircularSpokes2048)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
