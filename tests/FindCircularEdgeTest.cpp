@@ -1,5 +1,6 @@
 // tests/FindCircularEdgeTest.cpp
 #include "Find_circular_edge.h"
+#include "Find_circular_edgeCount.h"
 #include "FindCircularEdgeReference.h"
 #include "FindEdgeReference.h"
 #include "ImageReference.h"
@@ -490,6 +491,35 @@ std::vector<SpokeHit> SceneHits(std::mt19937& rng, int kind, int m, int cx, int 
     return hits;
 }
 
+std::vector<circular_edge::RelativePoint> RelativeHits(const std::vector<SpokeHit>& hits, int cx,
+                                                       int cy)
+{
+    std::vector<circular_edge::RelativePoint> p;
+    for (const SpokeHit& h : hits)
+        if (h.found == 1) {
+            const std::int64_t x = h.x - cx, y = h.y - cy;
+            p.push_back({x, y, -(x * x + y * y)});
+        }
+    return p;
+}
+
+// The counted vote on its own, whichever way VoteCircles would take.
+void ExpectCountedAsLiteral(const std::vector<SpokeHit>& hits, int cx, int cy,
+                            const std::vector<CircleVote>& table, const CircleVote& want,
+                            const std::string& what)
+{
+    const std::vector<circular_edge::RelativePoint> p = RelativeHits(hits, cx, cy);
+    circular_edge::CircleCount count;
+    count.Count(circular_edge::Centre{cx, cy}, p, circular_edge::MakePairTerms(p));
+    const CircleVote got = count.Winner();
+    ASSERT_EQ(count.Distinct(), table.size()) << what;
+    ASSERT_EQ(got.votes, want.votes) << what;
+    ASSERT_EQ(got.centreX, want.centreX) << what;
+    ASSERT_EQ(got.centreY, want.centreY) << what;
+    ASSERT_EQ(got.radius, want.radius) << what;
+    ExpectSameVotes(count.Entries(), table, what + ", counted");
+}
+
 }  // namespace
 
 TEST(VoteCircles, CountedVotesEqualOneVoteATripleWithAnyThreads)
@@ -517,6 +547,7 @@ TEST(VoteCircles, CountedVotesEqualOneVoteATripleWithAnyThreads)
             ASSERT_EQ(got.radius, want.radius) << what;
             ExpectSameVotes(work.Votes(), table, what);
             ASSERT_EQ(ChosenCircle(work).votes, want.votes) << what;
+            ExpectCountedAsLiteral(hits, cx, cy, table, want, what);
         }
     }
     SetWorkerCount(0);
@@ -589,4 +620,47 @@ TEST(VoteCircles, VotesAfterACountedVoteFollowItsEntries)
     AddCircleVote(literal, 0, 0, -10000);
     ExpectSameVotes(work.Votes(), literal.Votes(), "appended");
     EXPECT_GT(literal.Votes().size(), want.size());
+}
+
+TEST(VoteCircles, ADiscKeepsTheHashVoteNoiseIsCountedAndBothAgreeWithTheLiteral)
+{
+    // 120 spokes (gap 3) into a disc with noisy pixels, and into a flat region
+    // speckled with bright pixels: each spoke stops at its first speckle.
+    struct Case {
+        const char* what;
+        bool disc, counted;
+    };
+    for (const Case& c : {Case{"disc", true, false}, Case{"speckles", false, true}}) {
+        GrayImage image = c.disc ? DiscScene(512, 512, 256, 256, 150, 60, 190) : NewGrayImage(512, 512);
+        std::mt19937 rng(11);
+        for (int x = 0; x < 512; ++x)
+            for (int y = 0; y < 512; ++y)
+                image[x][y] = c.disc ? static_cast<std::uint8_t>(image[x][y] + rng() % 9 - 4)
+                                     : rng() % 60 == 0 ? 250 : 100;
+        CircularWork search;
+        FindCircularEdge(search, image, 50, 3, kInward, 0, 360, 256, 256, 0, 250, 512, 512);
+        const std::vector<SpokeHit> hits = search.hits;
+        const std::vector<circular_edge::RelativePoint> p = RelativeHits(hits, 256, 256);
+        ASSERT_GE(p.size(), 100u) << c.what;
+        EXPECT_EQ(circular_edge::ManyDistinctCircles(p, circular_edge::MakePairTerms(p)), c.counted)
+            << c.what;
+        CircleVote want{};
+        const std::vector<CircleVote> table = TripleByTriple(hits, 256, 256, want);
+        for (int workers : {1, 2}) {
+            SetWorkerCount(workers);
+            CircularWork work;
+            BeginCircleVote(work, 256, 256);
+            VoteCircles(work, hits);
+            const CircleVote got = ChosenCircle(work);
+            const std::string what = std::string(c.what) + ", threads " + std::to_string(workers);
+            EXPECT_EQ(work.DistinctCircles(), table.size()) << what;
+            EXPECT_EQ(got.votes, want.votes) << what;
+            EXPECT_EQ(got.centreX, want.centreX) << what;
+            EXPECT_EQ(got.centreY, want.centreY) << what;
+            EXPECT_EQ(got.radius, want.radius) << what;
+            ExpectSameVotes(work.Votes(), table, what);
+            ExpectCountedAsLiteral(hits, 256, 256, table, want, what);
+        }
+    }
+    SetWorkerCount(0);
 }

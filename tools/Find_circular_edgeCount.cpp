@@ -267,6 +267,27 @@ std::size_t RowCircles(const Centre& centre, const std::vector<RelativePoint>& p
     return n;
 }
 
+bool ManyDistinctCircles(const std::vector<RelativePoint>& p, const PairTerms& t)
+{
+    // Rows (i, j) with i over the first half and j a quarter turn further: about
+    // 3,000 triples of 360 points (0.04 %). Their distinct circles: 6 % on a disc
+    // of noisy edge, 80 % in noise.
+    constexpr std::size_t kRows = 16;
+    const std::size_t m = t.m;
+    std::vector<Circle> row(m), sample;
+    std::vector<std::uint32_t> ks(m);
+    for (std::size_t s = 0; s < kRows; ++s) {
+        const std::size_t i = s * m / (2 * kRows), j = std::min(i + 1 + m / 4, m - 2);
+        const std::size_t n = RowCircles(Centre{0, 0}, p, t, i, j, row.data(), ks.data());
+        sample.insert(sample.end(), row.begin(), row.begin() + static_cast<std::ptrdiff_t>(n));
+    }
+    std::sort(sample.begin(), sample.end(), [](const Circle& a, const Circle& b) {
+        return a.x != b.x ? a.x < b.x : a.y != b.y ? a.y < b.y : a.radius < b.radius;
+    });
+    const auto distinct = std::unique(sample.begin(), sample.end()) - sample.begin();
+    return static_cast<std::size_t>(distinct) * 3 > sample.size();
+}
+
 std::vector<std::size_t> ChunkStarts(std::size_t m, std::size_t chunks)
 {
     std::size_t total = 0;
@@ -323,11 +344,17 @@ void CircleCount::Partition(const Centre& centre, const std::vector<RelativePoin
     if (wide_.size() < ranges_)
         wide_.resize(ranges_);
     std::vector<std::uint32_t> firstTriple{0};
-    for (std::size_t c = 0; c + 1 < ranges_; ++c) {
-        std::size_t n = firstTriple.back();
+    for (std::size_t c = 0; c < ranges_; ++c) {
+        std::size_t n = 0;
         for (std::size_t i = begin[c]; i < begin[c + 1]; ++i)
             n += TriplesFrom(m, i);
-        firstTriple.push_back(static_cast<std::uint32_t>(n));
+        // A session's first search grows each list once, to about its share
+        // of the range's triples, instead of doubling it from nothing.
+        const std::size_t share = n / kPartitions + n / kPartitions / 8 + kLine;
+        for (std::size_t part = 0; part < kPartitions; ++part)
+            if (elements_[c * kPartitions + part].capacity() < share)
+                elements_[c * kPartitions + part].reserve(share);
+        firstTriple.push_back(static_cast<std::uint32_t>(firstTriple.back() + n));
     }
     ParallelFor(0, static_cast<int>(ranges_), 1, [&](int lo, int hi) {
         std::vector<Circle> row(m);

@@ -53,6 +53,12 @@ std::size_t RowCircles(const Centre& centre, const std::vector<RelativePoint>& p
                        const PairTerms& t, std::size_t i, std::size_t j, Circle* out,
                        std::uint32_t* ks);
 
+// Whether the triples' circles are mostly distinct (over a third of a sample of
+// rows spread over the points). Counting by partition pays only then: the few
+// circles of a real edge keep the hash accumulator in the cache, and a repeat
+// of the previous circle costs it no lookup.
+bool ManyDistinctCircles(const std::vector<RelativePoint>& p, const PairTerms& t);
+
 // Triples with first index in [begin[c], begin[c + 1]) form range c; the
 // ranges hold about equal numbers of triples.
 std::vector<std::size_t> ChunkStarts(std::size_t m, std::size_t chunks);

@@ -14,7 +14,8 @@ using i128 = __int128;
 
 constexpr i64 kFarthestHit = i64{1} << 30;     // beyond, the determinants leave 128 bits
 constexpr i64 kCoefficientLimit = i64{1} << 62;  // beyond, q leaves 128 bits
-// From this many hits on (4,960 triples) the votes are counted by partition.
+// From this many hits on (4,960 triples) the votes are counted by partition
+// when most triples bring a new circle.
 constexpr std::size_t kCountFromHits = 32;
 
 void Vote(VoteTable& table, const Centre& centre, i64 D, i64 E, i64 F)
@@ -139,7 +140,7 @@ void VoteTriples(VoteTable& accumulator, int cx, int cy, std::span<const SpokeHi
         return;
     }
     const PairTerms terms = MakePairTerms(p);
-    if (m >= kCountFromHits && CircleCount::Fits(m)) {
+    if (m >= kCountFromHits && CircleCount::Fits(m) && ManyDistinctCircles(p, terms)) {
         if (accumulator.Empty()) {
             accumulator.Counted().Count(centre, p, terms);
         } else {  // its new circles follow the ones already there
