@@ -98,7 +98,8 @@ std::vector<SpokeHit> DiscHits()
 
 // The vote's time split: {phase, hits, threads}. Phase 0 works out the circles
 // of all triples and drops them; 1 also packs them into partitions; 2 counts
-// the partitions and picks the winner. Hits 0 are the noisy ones, 1 the disc's.
+// the partitions and picks the winner; 3 is the sample that chooses between the
+// partitions and the hash accumulator. Hits 0 are the noisy ones, 1 the disc's.
 void BM_CircleVoteSplit(benchmark::State& state)
 {
     using namespace circular_edge;
@@ -125,8 +126,10 @@ void BM_CircleVoteSplit(benchmark::State& state)
             benchmark::DoNotOptimize(circles);
         } else if (phase == 1) {
             count.Partition(Centre{kCentre, kCentre}, p, terms);
-        } else {
+        } else if (phase == 2) {
             count.Tally();
+        } else {
+            benchmark::DoNotOptimize(ManyDistinctCircles(p, terms));
         }
     }
     SetWorkerCount(0);
@@ -136,7 +139,7 @@ void BM_CircleVoteSplit(benchmark::State& state)
     }
 }
 BENCHMARK(BM_CircleVoteSplit)
-    ->ArgsProduct({{0, 1, 2}, {0, 1}, {1}})
+    ->ArgsProduct({{0, 1, 2, 3}, {0, 1}, {1}})
     ->ArgsProduct({{1, 2}, {0, 1}, {2}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
