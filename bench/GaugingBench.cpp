@@ -71,7 +71,7 @@ void RunCircular(benchmark::State& state, int gap, bool literal)
         } else {
             votes = FindCircularEdge(work, 50, gap, kInward, 0, 360, kDiscCentre, kDiscCentre, 0, 250,
                                      kDiscSize, kDiscSize);
-            entries = CircleVotes().size();
+            entries = ProcessCircularWork().DistinctCircles();
         }
         benchmark::DoNotOptimize(work[0]);
     }

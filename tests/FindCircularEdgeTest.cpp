@@ -1,5 +1,6 @@
 // tests/FindCircularEdgeTest.cpp
 #include "Find_circular_edge.h"
+#include "Find_circular_edgeCount.h"
 #include "FindCircularEdgeReference.h"
 #include "FindEdgeReference.h"
 #include "ImageReference.h"
@@ -439,5 +440,227 @@ TEST(FindCircularEdge, AgreesWithTheLiteralToolOnRandomScenes)
         ASSERT_EQ(FirstDifference(got, want, width, height), "") << what;
     }
     EXPECT_GT(withVotes, 150);  // most scenes reach the vote
+    SetWorkerCount(0);
+}
+
+namespace {
+
+// The accumulator of one CircleThroughThree a triple, in triple order: the
+// table the counted vote must equal, entry for entry.
+std::vector<CircleVote> TripleByTriple(const std::vector<SpokeHit>& hits, int cx, int cy,
+                                       CircleVote& chosen)
+{
+    std::vector<SpokeHit> found;
+    for (const SpokeHit& h : hits)
+        if (h.found == 1)
+            found.push_back(h);
+    CircularWork work;
+    BeginCircleVote(work, cx, cy);
+    for (std::size_t i = 0; i < found.size(); ++i)
+        for (std::size_t j = i + 1; j < found.size(); ++j)
+            for (std::size_t k = j + 1; k < found.size(); ++k)
+                CircleThroughThree(work, found[i].x - cx, found[i].y - cy, found[j].x - cx,
+                                   found[j].y - cy, found[k].x - cx, found[k].y - cy);
+    chosen = ChosenCircle(work);
+    return work.Votes();
+}
+
+// Hits of the kinds a search meets: one a spoke about (cx, cy), some missing.
+std::vector<SpokeHit> SceneHits(std::mt19937& rng, int kind, int m, int cx, int cy)
+{
+    std::vector<SpokeHit> hits;
+    const int radius = 5 + static_cast<int>(rng() % 240);
+    for (int k = 0; k < m; ++k) {
+        const double t = 6.2831853 * k / m;
+        double r = radius;
+        if (kind == 0)
+            r = 1 + static_cast<int>(rng() % 250);  // noise: nearly every circle its own
+        else if (kind == 1)
+            r += static_cast<int>(rng() % 3) - 1;  // an edge: a few circles win
+        int x = cx + static_cast<int>(r * std::cos(t)), y = cy + static_cast<int>(r * std::sin(t));
+        if (kind == 2) {  // nearly a line: circles far beyond the packed range
+            x = cx - 200 + 7 * k;
+            y = cy + 40 + static_cast<int>(rng() % 2) + (k % 5 == 0 ? 1 : 0);
+        }
+        if (kind == 3 && k % 3 != 0) {  // repeated and collinear points
+            x = hits.back().x;
+            y = hits.back().y + (k % 3 == 2 ? 1 : 0);
+        }
+        hits.push_back({x, y, rng() % 9 == 0 ? 0 : 1});
+    }
+    return hits;
+}
+
+std::vector<circular_edge::RelativePoint> RelativeHits(const std::vector<SpokeHit>& hits, int cx,
+                                                       int cy)
+{
+    std::vector<circular_edge::RelativePoint> p;
+    for (const SpokeHit& h : hits)
+        if (h.found == 1) {
+            const std::int64_t x = h.x - cx, y = h.y - cy;
+            p.push_back({x, y, -(x * x + y * y)});
+        }
+    return p;
+}
+
+// The counted vote on its own, whichever way VoteCircles would take.
+void ExpectCountedAsLiteral(const std::vector<SpokeHit>& hits, int cx, int cy,
+                            const std::vector<CircleVote>& table, const CircleVote& want,
+                            const std::string& what)
+{
+    const std::vector<circular_edge::RelativePoint> p = RelativeHits(hits, cx, cy);
+    circular_edge::CircleCount count;
+    count.Count(circular_edge::Centre{cx, cy}, p, circular_edge::MakePairTerms(p));
+    const CircleVote got = count.Winner();
+    ASSERT_EQ(count.Distinct(), table.size()) << what;
+    ASSERT_EQ(got.votes, want.votes) << what;
+    ASSERT_EQ(got.centreX, want.centreX) << what;
+    ASSERT_EQ(got.centreY, want.centreY) << what;
+    ASSERT_EQ(got.radius, want.radius) << what;
+    ExpectSameVotes(count.Entries(), table, what + ", counted");
+}
+
+}  // namespace
+
+TEST(VoteCircles, CountedVotesEqualOneVoteATripleWithAnyThreads)
+{
+    std::mt19937 rng(3607);
+    for (int round = 0; round < 16; ++round) {
+        const int kind = round % 4, m = 34 + static_cast<int>(rng() % 90);
+        const int cx = static_cast<int>(rng() % 3000) - 500, cy = static_cast<int>(rng() % 3000) - 500;
+        const std::vector<SpokeHit> hits = SceneHits(rng, kind, m, cx, cy);
+        CircleVote want{};
+        const std::vector<CircleVote> table = TripleByTriple(hits, cx, cy, want);
+        const std::string what = "round " + std::to_string(round) + " kind " + std::to_string(kind);
+        for (int workers : {1, 2, 3}) {
+            SetWorkerCount(workers);
+            CircularWork work;
+            BeginCircleVote(work, cx, cy);
+            VoteCircles(work, hits);
+            // The winner and the count come from the partitions, before the
+            // entries are made; then the entries themselves.
+            const CircleVote got = ChosenCircle(work);
+            ASSERT_EQ(work.DistinctCircles(), table.size()) << what;
+            ASSERT_EQ(got.votes, want.votes) << what;
+            ASSERT_EQ(got.centreX, want.centreX) << what;
+            ASSERT_EQ(got.centreY, want.centreY) << what;
+            ASSERT_EQ(got.radius, want.radius) << what;
+            ExpectSameVotes(work.Votes(), table, what);
+            ASSERT_EQ(ChosenCircle(work).votes, want.votes) << what;
+            ExpectCountedAsLiteral(hits, cx, cy, table, want, what);
+        }
+    }
+    SetWorkerCount(0);
+}
+
+TEST(VoteCircles, NoisyHitsOnAFullTurnPickTheLiteralWinner)
+{
+    // 150 noisy spokes, about 133 hits: some 380,000 triples, most of them
+    // circles of their own, so many tie at the top and the latest first vote
+    // decides.
+    std::mt19937 rng(150);
+    const std::vector<SpokeHit> hits = SceneHits(rng, 0, 150, 1024, 1024);
+    CircleVote want{};
+    const std::vector<CircleVote> table = TripleByTriple(hits, 1024, 1024, want);
+    CircularWork work;
+    BeginCircleVote(work, 1024, 1024);
+    VoteCircles(work, hits);
+    const CircleVote got = ChosenCircle(work);
+    EXPECT_EQ(work.DistinctCircles(), table.size());
+    EXPECT_GT(table.size(), 300000u);
+    EXPECT_EQ(got.votes, want.votes);
+    EXPECT_EQ(got.centreX, want.centreX);
+    EXPECT_EQ(got.centreY, want.centreY);
+    EXPECT_EQ(got.radius, want.radius);
+}
+
+TEST(VoteCircles, AgreesWithTheLiteralVoteWhereVotesAreCounted)
+{
+    std::mt19937 rng(4242);
+    for (int round = 0; round < 8; ++round) {
+        const int cx = 300 + static_cast<int>(rng() % 100), cy = 200;
+        const std::vector<SpokeHit> hits =
+            SceneHits(rng, round % 4, 32 + static_cast<int>(rng() % 12), cx, cy);
+        SetWorkerCount(1 + round % 3);
+        BeginCircleVote(cx, cy);
+        VoteCircles(hits);
+        ExpectSameVotes(CircleVotes(), ReferenceVoteCircles(hits, cx, cy),
+                        "round " + std::to_string(round));
+    }
+    SetWorkerCount(0);
+}
+
+TEST(VoteCircles, VotesAfterACountedVoteFollowItsEntries)
+{
+    std::mt19937 rng(77);
+    const std::vector<SpokeHit> first = SceneHits(rng, 1, 40, 500, 400);
+    const std::vector<SpokeHit> second = SceneHits(rng, 0, 36, 500, 400);
+    CircleVote unused{};
+    std::vector<CircleVote> want = TripleByTriple(first, 500, 400, unused);
+    CircularWork work;
+    BeginCircleVote(work, 500, 400);
+    VoteCircles(work, first);
+    VoteCircles(work, second);          // counted apart, then appended
+    AddCircleVote(work, 0, 0, -10000);  // a radius-50 circle about the centre
+    // Expected: a table fed both votes one triple at a time, then the one vote.
+    CircularWork literal;
+    BeginCircleVote(literal, 500, 400);
+    for (const auto* hits : {&first, &second}) {
+        std::vector<SpokeHit> found;
+        for (const SpokeHit& h : *hits)
+            if (h.found == 1)
+                found.push_back(h);
+        for (std::size_t i = 0; i < found.size(); ++i)
+            for (std::size_t j = i + 1; j < found.size(); ++j)
+                for (std::size_t k = j + 1; k < found.size(); ++k)
+                    CircleThroughThree(literal, found[i].x - 500, found[i].y - 400,
+                                       found[j].x - 500, found[j].y - 400, found[k].x - 500,
+                                       found[k].y - 400);
+    }
+    AddCircleVote(literal, 0, 0, -10000);
+    ExpectSameVotes(work.Votes(), literal.Votes(), "appended");
+    EXPECT_GT(literal.Votes().size(), want.size());
+}
+
+TEST(VoteCircles, ADiscKeepsTheHashVoteNoiseIsCountedAndBothAgreeWithTheLiteral)
+{
+    // 120 spokes (gap 3) into a disc with noisy pixels, and into a flat region
+    // speckled with bright pixels: each spoke stops at its first speckle.
+    struct Case {
+        const char* what;
+        bool disc, counted;
+    };
+    for (const Case& c : {Case{"disc", true, false}, Case{"speckles", false, true}}) {
+        GrayImage image = c.disc ? DiscScene(512, 512, 256, 256, 150, 60, 190) : NewGrayImage(512, 512);
+        std::mt19937 rng(11);
+        for (int x = 0; x < 512; ++x)
+            for (int y = 0; y < 512; ++y)
+                image[x][y] = c.disc ? static_cast<std::uint8_t>(image[x][y] + rng() % 9 - 4)
+                                     : rng() % 60 == 0 ? 250 : 100;
+        CircularWork search;
+        FindCircularEdge(search, image, 50, 3, kInward, 0, 360, 256, 256, 0, 250, 512, 512);
+        const std::vector<SpokeHit> hits = search.hits;
+        const std::vector<circular_edge::RelativePoint> p = RelativeHits(hits, 256, 256);
+        ASSERT_GE(p.size(), 100u) << c.what;
+        EXPECT_EQ(circular_edge::ManyDistinctCircles(p, circular_edge::MakePairTerms(p)), c.counted)
+            << c.what;
+        CircleVote want{};
+        const std::vector<CircleVote> table = TripleByTriple(hits, 256, 256, want);
+        for (int workers : {1, 2}) {
+            SetWorkerCount(workers);
+            CircularWork work;
+            BeginCircleVote(work, 256, 256);
+            VoteCircles(work, hits);
+            const CircleVote got = ChosenCircle(work);
+            const std::string what = std::string(c.what) + ", threads " + std::to_string(workers);
+            EXPECT_EQ(work.DistinctCircles(), table.size()) << what;
+            EXPECT_EQ(got.votes, want.votes) << what;
+            EXPECT_EQ(got.centreX, want.centreX) << what;
+            EXPECT_EQ(got.centreY, want.centreY) << what;
+            EXPECT_EQ(got.radius, want.radius) << what;
+            ExpectSameVotes(work.Votes(), table, what);
+            ExpectCountedAsLiteral(hits, 256, 256, table, want, what);
+        }
+    }
     SetWorkerCount(0);
 }

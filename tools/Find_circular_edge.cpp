@@ -46,6 +46,7 @@ CircularWork::CircularWork(CircularWork&&) noexcept = default;
 CircularWork& CircularWork::operator=(CircularWork&&) noexcept = default;
 
 const std::vector<CircleVote>& CircularWork::Votes() const { return accumulator->Entries(); }
+std::size_t CircularWork::DistinctCircles() const { return accumulator->Distinct(); }
 
 int BuildSpokes(int gap, int direction, int startAngle, int endAngle, int cx, int cy,
                 int insideRadius, int outsideRadius)
@@ -139,11 +140,7 @@ CircleVote ChosenCircle() { return ChosenCircle(SharedWork()); }
 
 CircleVote ChosenCircle(const CircularWork& work)
 {
-    CircleVote chosen{0, 0, 0, 0};
-    for (const CircleVote& e : work.Votes())
-        if (e.votes >= chosen.votes)  // among equal votes the last entry wins
-            chosen = e;
-    return chosen;
+    return work.accumulator->Winner();
 }
 
 void DrawWideCircle(GrayImage& image, std::int64_t radius, std::uint8_t value, std::int64_t cx,

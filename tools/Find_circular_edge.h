@@ -61,7 +61,7 @@ struct CircularWork {
     // The accumulator, in the order its entries were first voted for: one entry
     // per distinct circle.
     const std::vector<CircleVote>& Votes() const;
-    std::size_t DistinctCircles() const { return Votes().size(); }
+    std::size_t DistinctCircles() const;  // Votes().size(), without making the entries
 };
 // The tables of every call that hands in no work of its own.
 CircularWork& ProcessCircularWork();

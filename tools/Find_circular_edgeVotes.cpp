@@ -14,47 +14,9 @@ using i128 = __int128;
 
 constexpr i64 kFarthestHit = i64{1} << 30;     // beyond, the determinants leave 128 bits
 constexpr i64 kCoefficientLimit = i64{1} << 62;  // beyond, q leaves 128 bits
-constexpr i64 kNearHit = i64{1} << 14;  // below, every determinant and quotient fits 64 bits
-
-struct Centre {
-    int x, y;
-};
-
-// q = D² + E² − 4F exactly, rounded to single precision, for |D|, |E|, |F| < 2^62.
-// Values that fit 64 bits take the one-instruction conversion; both
-// conversions round to nearest, so they agree.
-[[gnu::noinline]] float WideQ(i64 D, i64 E, i64 F)
-{
-    const i128 q = static_cast<i128>(D) * D + static_cast<i128>(E) * E - 4 * static_cast<i128>(F);
-    if (q >= INT64_MIN && q <= INT64_MAX)
-        return static_cast<float>(static_cast<i64>(q));
-    return static_cast<float>(q);
-}
-
-struct Circle {
-    i64 x, y, radius;
-    bool operator==(const Circle&) const = default;
-};
-
-// Centre and radius from the coefficients; false when there is no circle.
-inline bool CircleOf(const Centre& centre, i64 D, i64 E, i64 F, Circle& c)
-{
-    if (D <= -kCoefficientLimit || D >= kCoefficientLimit || E <= -kCoefficientLimit ||
-        E >= kCoefficientLimit || F <= -kCoefficientLimit || F >= kCoefficientLimit)
-        return false;
-    const float q = D > -kFarthestHit && D < kFarthestHit && E > -kFarthestHit &&
-                            E < kFarthestHit && F > -kFarthestHit * kFarthestHit &&
-                            F < kFarthestHit * kFarthestHit
-                        ? static_cast<float>(D * D + E * E - 4 * F)  // |q| < 2^61 + 2^62
-                        : WideQ(D, E, F);
-    if (q <= 0.0f)
-        return false;
-    c.radius = static_cast<i64>(std::sqrt(q) * 0.5f);  // single precision, truncated
-    // Halvings truncate toward zero.
-    c.x = centre.x + (-D) / 2;
-    c.y = centre.y + (-E) / 2;
-    return true;
-}
+// From this many hits on (4,960 triples) the votes are counted by partition
+// when most triples bring a new circle.
+constexpr std::size_t kCountFromHits = 32;
 
 void Vote(VoteTable& table, const Centre& centre, i64 D, i64 E, i64 F)
 {
@@ -91,40 +53,8 @@ void CircleThroughThreeInto(VoteTable& table, const Centre& centre, i64 x0, i64 
     Vote(table, centre, static_cast<i64>(D), static_cast<i64>(E), static_cast<i64>(F));
 }
 
-struct RelativePoint {
-    i64 x, y, r;  // r = −(x² + y²)
-};
-
 // Votes of the triples i < j < k with i in [iLo, iHi), in triple order, for
-// points all nearer than 2^14 to the centre. Every determinant is a sum of
-// cross terms of pairs, so the pair terms are shared by all triples:
-//   det = C(i,j) + C(j,k) − C(i,k)      with C(a,b) = x_a·y_b − x_b·y_a
-//   D·det = R(i,j) + R(j,k) − R(i,k)    with R(a,b) = r_a·y_b − r_b·y_a
-//   E·det = X(i,j) + X(j,k) − X(i,k)    with X(a,b) = x_a·r_b − x_b·r_a
-//   F·det = r_i·C(j,k) − r_j·C(i,k) + r_k·C(i,j)
-// All of them stay below 2^60 here.
-struct PairTerms {
-    std::vector<i64> C, R, X;  // [a·m + b] for a < b
-    std::size_t m = 0;
-};
-
-PairTerms MakePairTerms(const std::vector<RelativePoint>& p)
-{
-    PairTerms t;
-    t.m = p.size();
-    t.C.assign(t.m * t.m, 0);
-    t.R.assign(t.m * t.m, 0);
-    t.X.assign(t.m * t.m, 0);
-    for (std::size_t a = 0; a < t.m; ++a)
-        for (std::size_t b = a + 1; b < t.m; ++b) {
-            const std::size_t ab = a * t.m + b;
-            t.C[ab] = p[a].x * p[b].y - p[b].x * p[a].y;
-            t.R[ab] = p[a].r * p[b].y - p[b].r * p[a].y;
-            t.X[ab] = p[a].x * p[b].r - p[b].x * p[a].r;
-        }
-    return t;
-}
-
+// points all nearer than kNearHit to the centre.
 void VoteNearTriples(VoteTable& table, const Centre& centre, const std::vector<RelativePoint>& p,
                      const PairTerms& t, std::size_t iLo, std::size_t iHi)
 {
@@ -133,65 +63,49 @@ void VoteNearTriples(VoteTable& table, const Centre& centre, const std::vector<R
     // arithmetic runs without calls, and neighbouring triples, which often give
     // the same circle, are voted for without a lookup.
     std::vector<Circle> row(m);
+    std::vector<std::uint32_t> ks(m);
     Circle last{0, 0, -1};
     std::size_t lastEntry = 0;
     for (std::size_t i = iLo; i < iHi; ++i)
         for (std::size_t j = i + 1; j < m; ++j) {
-            const std::size_t ij = i * m + j;
-            const i64 Cij = t.C[ij], Rij = t.R[ij], Xij = t.X[ij];
-            const i64 ri = p[i].r, rj = p[j].r;
-            const i64* Cj = &t.C[j * m];
-            const i64* Ci = &t.C[i * m];
-            const i64* Rj = &t.R[j * m];
-            const i64* Ri = &t.R[i * m];
-            const i64* Xj = &t.X[j * m];
-            const i64* Xi = &t.X[i * m];
-            Circle* out = row.data();
-            std::size_t n = 0;
-            for (std::size_t k = j + 1; k < m; ++k) {
-                const i64 det = Cij + Cj[k] - Ci[k];
-                if (det == 0)
-                    continue;  // collinear or repeated points
-                // Truncation toward zero.
-                const i64 D = (Rij + Rj[k] - Ri[k]) / det;
-                const i64 E = (Xij + Xj[k] - Xi[k]) / det;
-                const i64 F = (ri * Cj[k] - rj * Ci[k] + p[k].r * Cij) / det;
-                n += CircleOf(centre, D, E, F, out[n]);
-            }
+            const std::size_t n = RowCircles(centre, p, t, i, j, row.data(), ks.data());
             for (std::size_t c = 0; c < n; ++c) {
-                if (out[c] == last) {
+                if (row[c] == last) {
                     table.AddVotes(lastEntry, 1);
                 } else {
-                    last = out[c];
+                    last = row[c];
                     lastEntry = table.Vote(last.x, last.y, last.radius, 1);
                 }
             }
         }
 }
 
-// Triples with first index in [begin[c], begin[c + 1]) form chunk c; the chunks
-// hold about equal numbers of triples.
-std::vector<std::size_t> ChunkStarts(std::size_t m, std::size_t chunks)
+}  // namespace
+
+void VoteTable::Settle() const
 {
-    auto triplesFrom = [&](std::size_t i) {  // triples whose first index is i
-        const std::size_t rest = m - 1 - i;
-        return rest * (rest - 1) / 2;
-    };
-    std::size_t total = 0;
-    for (std::size_t i = 0; i + 2 < m; ++i)
-        total += triplesFrom(i);
-    std::vector<std::size_t> begin{0};
-    std::size_t done = 0;
-    for (std::size_t i = 0; i + 2 < m && begin.size() < chunks; ++i) {
-        done += triplesFrom(i);
-        if (done * chunks >= total * begin.size())
-            begin.push_back(i + 1);
-    }
-    begin.push_back(m);
-    return begin;
+    if (counted_.Empty())
+        return;
+    // The counted votes only ever fill an empty table.
+    entries_ = counted_.Entries();
+    counted_.Clear();
+    std::size_t slots = kInitialSlots;
+    while (entries_.size() * 2 > slots)
+        slots *= 2;
+    index_.assign(slots / 2, 0);
+    Grow();  // to slots, indexing every entry
 }
 
-}  // namespace
+CircleVote VoteTable::Winner() const
+{
+    if (!counted_.Empty())
+        return counted_.Winner();
+    CircleVote chosen{0, 0, 0, 0};
+    for (const CircleVote& e : entries_)
+        if (e.votes >= chosen.votes)  // among equal votes the last entry wins
+            chosen = e;
+    return chosen;
+}
 
 void VoteCoefficients(VoteTable& table, int cx, int cy, i64 D, i64 E, i64 F)
 {
@@ -226,6 +140,16 @@ void VoteTriples(VoteTable& accumulator, int cx, int cy, std::span<const SpokeHi
         return;
     }
     const PairTerms terms = MakePairTerms(p);
+    if (m >= kCountFromHits && CircleCount::Fits(m) && ManyDistinctCircles(p, terms)) {
+        if (accumulator.Empty()) {
+            accumulator.Counted().Count(centre, p, terms);
+        } else {  // its new circles follow the ones already there
+            VoteTable later;
+            later.Counted().Count(centre, p, terms);
+            accumulator.Append(later);
+        }
+        return;
+    }
     // Each chunk of triples fills its own table; appended in chunk order they
     // give the very table (order and votes) of one pass over all triples, so
     // the result does not depend on the number of threads.

@@ -2,6 +2,7 @@
 // accumulator and the votes of the hit triples.
 #pragma once
 #include "Find_circular_edge.h"
+#include "Find_circular_edgeCount.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,18 +16,30 @@ using i64 = std::int64_t;
 // The accumulator: entries in the order they were first voted for, found again
 // through an open-addressing index, so a vote costs one lookup whatever the
 // number of entries, and the order (which decides ties) is that of a plain list.
+// A vote of many triples into an empty table is held as counted partitions
+// instead; the entries are made from them only when someone reads them or
+// votes again (so reading them is not safe from two threads at once).
 class VoteTable {
 public:
     void Clear()
     {
         entries_.clear();
         index_.assign(kInitialSlots, 0);
+        counted_.Clear();
     }
+
+    bool Empty() const { return entries_.empty() && counted_.Empty(); }
+    std::size_t Distinct() const { return counted_.Empty() ? entries_.size() : counted_.Distinct(); }
+    // The most votes; among equal votes the entry entered last.
+    CircleVote Winner() const;
+    // Where an empty table takes the vote of many triples at once.
+    CircleCount& Counted() { return counted_; }
 
     // Adds votes to the circle, entering it at the end when it is new; returns
     // its entry number.
     std::size_t Vote(i64 x, i64 y, i64 r, std::int32_t votes)
     {
+        Settle();
         const std::uint64_t h = Hash(x, y, r);
         const std::uint64_t tag = h >> 32;
         const std::size_t mask = index_.size() - 1;
@@ -51,11 +64,15 @@ public:
     // its own order, which is where a single pass over all triples puts them.
     void Append(const VoteTable& later)
     {
-        for (const CircleVote& e : later.entries_)
+        for (const CircleVote& e : later.Entries())
             Vote(e.centreX, e.centreY, e.radius, e.votes);
     }
 
-    const std::vector<CircleVote>& Entries() const { return entries_; }
+    const std::vector<CircleVote>& Entries() const
+    {
+        Settle();
+        return entries_;
+    }
 
 private:
     static constexpr std::size_t kInitialSlots = 1024;
@@ -81,7 +98,10 @@ private:
         return entries_.size() - 1;
     }
 
-    void Grow()
+    // Turns counted votes into entries, in the order of their first votes.
+    void Settle() const;
+
+    void Grow() const
     {
         index_.assign(index_.size() * 2, 0);
         const std::size_t mask = index_.size() - 1;
@@ -95,8 +115,11 @@ private:
         }
     }
 
-    std::vector<CircleVote> entries_;
-    std::vector<std::uint64_t> index_ = std::vector<std::uint64_t>(kInitialSlots, 0);  // tag, entry + 1
+    // Mutable: reading the entries may first make them from the counted votes.
+    mutable std::vector<CircleVote> entries_;
+    mutable std::vector<std::uint64_t> index_ =
+        std::vector<std::uint64_t>(kInitialSlots, 0);  // tag, entry + 1
+    mutable CircleCount counted_;
 };
 
 // Every vote of a run is relative to its search centre (cx, cy).

@@ -1,0 +1,488 @@
+// tools/Find_circular_edgeCount.cpp: the circles of the triples of near hits,
+// and their votes counted by partition.
+#include "Find_circular_edgeCount.h"
+
+#include "Parallel.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+
+namespace circular_edge {
+namespace {
+
+using i128 = __int128;
+using u64 = std::uint64_t;
+
+constexpr i64 kFarthestHit = i64{1} << 30;
+constexpr i64 kCoefficientLimit = i64{1} << 62;  // beyond, q leaves 128 bits
+
+// q = D² + E² − 4F exactly, rounded to single precision, for |D|, |E|, |F| < 2^62.
+// Values that fit 64 bits take the one-instruction conversion; both
+// conversions round to nearest, so they agree.
+[[gnu::noinline]] float WideQ(i64 D, i64 E, i64 F)
+{
+    const i128 q = static_cast<i128>(D) * D + static_cast<i128>(E) * E - 4 * static_cast<i128>(F);
+    if (q >= INT64_MIN && q <= INT64_MAX)
+        return static_cast<float>(static_cast<i64>(q));
+    return static_cast<float>(q);
+}
+
+// A circle packs when its centre is within 2^16 of the search centre and its
+// radius below 2^17: 17 bits each.
+constexpr int kFieldBits = 17, kKeyBits = 3 * kFieldBits;
+constexpr int kPartitionBits = 10, kRestBits = kKeyBits - kPartitionBits;
+constexpr int kTripleBits = 64 - kRestBits;  // 23: C(370, 3) triples
+constexpr std::size_t kPartitions = std::size_t{1} << kPartitionBits;
+constexpr u64 kKeyMask = (u64{1} << kKeyBits) - 1, kRestMask = (u64{1} << kRestBits) - 1;
+constexpr u64 kTripleMask = (u64{1} << kTripleBits) - 1;
+constexpr i64 kFieldHalf = i64{1} << (kFieldBits - 1);
+
+// Multiplying by an odd number is a bijection modulo 2^51; its top bits depend
+// on every bit of the key, so they spread the circles over the partitions.
+constexpr u64 kMix = 0x9E3779B97F4A7C15ull;
+constexpr u64 Inverse(u64 odd)
+{
+    u64 x = odd;  // right in 3 bits; each step doubles that
+    for (int i = 0; i < 5; ++i)
+        x *= 2 - odd * x;
+    return x;
+}
+constexpr u64 kUnmix = Inverse(kMix);
+static_assert(kMix * kUnmix == 1);
+
+bool Pack(const Circle& c, u64& key)
+{
+    const u64 a = static_cast<u64>(c.x + kFieldHalf), b = static_cast<u64>(c.y + kFieldHalf);
+    const u64 r = static_cast<u64>(c.radius);
+    if ((a | b | r) >> kFieldBits != 0)  // negative values wrap far above
+        return false;
+    key = a | b << kFieldBits | r << (2 * kFieldBits);
+    return true;
+}
+
+Circle Unpack(u64 mixed)
+{
+    const u64 key = (mixed * kUnmix) & kKeyMask;
+    const u64 field = (u64{1} << kFieldBits) - 1;
+    return {static_cast<i64>(key & field) - kFieldHalf,
+            static_cast<i64>(key >> kFieldBits & field) - kFieldHalf,
+            static_cast<i64>(key >> (2 * kFieldBits))};
+}
+
+constexpr std::size_t kLine = 8;
+struct alignas(64) Line {
+    u64 e[kLine];
+};
+
+std::size_t TriplesFrom(std::size_t m, std::size_t i)  // triples whose first index is i
+{
+    const std::size_t rest = m - 1 - i;
+    return rest * (rest - 1) / 2;
+}
+
+// One circle of a partition: its votes and the number of its first triple.
+struct Slot {
+    u64 rest;  // the element's key bits + 1; 0 marks a free slot
+    std::int32_t votes;
+    std::uint32_t first;
+};
+
+// A table that stays in the cache: one partition at a time.
+class PartitionTable {
+public:
+    void Reset(std::size_t elements)
+    {
+        std::size_t size = 64;
+        while (size < 2 * elements && size < (std::size_t{1} << 15))
+            size *= 2;
+        slots_.assign(size, Slot{0, 0, 0});
+        used_ = 0;
+    }
+
+    void Add(u64 rest, std::uint32_t triple, std::int32_t votes)
+    {
+        const u64 tag = rest + 1;
+        for (std::size_t s = SlotOf(tag);; s = (s + 1) & (slots_.size() - 1)) {
+            Slot& slot = slots_[s];
+            if (slot.rest == tag) {
+                slot.votes += votes;
+                return;
+            }
+            if (slot.rest == 0) {  // elements come in triple order: this is the first vote
+                slot = {tag, votes, triple};
+                if (++used_ * 2 > slots_.size())
+                    Grow();
+                return;
+            }
+        }
+    }
+
+    template <class Visit>
+    void ForEach(Visit&& visit) const
+    {
+        for (const Slot& s : slots_)
+            if (s.rest != 0)
+                visit(s.rest - 1, s.votes, s.first);
+    }
+    std::size_t Used() const { return used_; }
+
+private:
+    std::size_t SlotOf(u64 tag) const
+    {
+        return static_cast<std::size_t>((tag * 0xC2B2AE3D27D4EB4Full) >> 32) & (slots_.size() - 1);
+    }
+
+    void Grow()
+    {
+        std::vector<Slot> old = std::move(slots_);
+        slots_.assign(old.size() * 2, Slot{0, 0, 0});
+        for (const Slot& o : old)
+            if (o.rest != 0) {
+                std::size_t s = SlotOf(o.rest);
+                while (slots_[s].rest != 0)
+                    s = (s + 1) & (slots_.size() - 1);
+                slots_[s] = o;
+            }
+    }
+
+    std::vector<Slot> slots_;
+    std::size_t used_ = 0;
+};
+
+// Counts one partition over the ranges in order; returns the distinct circles.
+template <class Visit>
+std::size_t CountPartition(const std::vector<std::vector<u64>>& elements,
+                           const std::vector<std::vector<CircleCount::Run>>& runs,
+                           std::size_t ranges, std::size_t partition, PartitionTable& table,
+                           Visit&& visit)
+{
+    std::size_t total = 0;
+    for (std::size_t c = 0; c < ranges; ++c)
+        total += elements[c * kPartitions + partition].size();
+    table.Reset(total);
+    for (std::size_t c = 0; c < ranges; ++c) {
+        const std::vector<u64>& list = elements[c * kPartitions + partition];
+        const std::vector<CircleCount::Run>& extra = runs[c * kPartitions + partition];
+        std::size_t next = 0;
+        for (std::size_t e = 0; e < list.size(); ++e) {
+            std::int32_t votes = 1;
+            if (next < extra.size() && extra[next].position == e)
+                votes += static_cast<std::int32_t>(extra[next++].extra);
+            table.Add(list[e] >> kTripleBits, static_cast<std::uint32_t>(list[e] & kTripleMask),
+                      votes);
+        }
+    }
+    table.ForEach([&](u64 rest, std::int32_t votes, std::uint32_t first) {
+        visit(Unpack(static_cast<u64>(partition) << kRestBits | rest), votes, first);
+    });
+    return table.Used();
+}
+
+// Counts the circles that do not pack: equal circles side by side, each run
+// still in triple order, so its first element is the first vote.
+template <class Visit>
+std::size_t CountWide(const std::vector<std::vector<CircleCount::Wide>>& wide, Visit&& visit)
+{
+    std::vector<CircleCount::Wide> all;
+    for (const auto& list : wide)
+        all.insert(all.end(), list.begin(), list.end());
+    std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) {
+        const Circle &p = a.circle, &q = b.circle;
+        return p.x != q.x ? p.x < q.x : p.y != q.y ? p.y < q.y : p.radius < q.radius;
+    });
+    std::size_t distinct = 0;
+    for (std::size_t e = 0; e < all.size();) {
+        std::size_t end = e + 1;
+        while (end < all.size() && all[end].circle == all[e].circle)
+            ++end;
+        visit(all[e].circle, static_cast<std::int32_t>(end - e), all[e].triple);
+        ++distinct;
+        e = end;
+    }
+    return distinct;
+}
+
+}  // namespace
+
+bool CircleOf(const Centre& centre, i64 D, i64 E, i64 F, Circle& c)
+{
+    if (D <= -kCoefficientLimit || D >= kCoefficientLimit || E <= -kCoefficientLimit ||
+        E >= kCoefficientLimit || F <= -kCoefficientLimit || F >= kCoefficientLimit)
+        return false;
+    const float q = D > -kFarthestHit && D < kFarthestHit && E > -kFarthestHit &&
+                            E < kFarthestHit && F > -kFarthestHit * kFarthestHit &&
+                            F < kFarthestHit * kFarthestHit
+                        ? static_cast<float>(D * D + E * E - 4 * F)  // |q| < 2^61 + 2^62
+                        : WideQ(D, E, F);
+    if (q <= 0.0f)
+        return false;
+    c.radius = static_cast<i64>(std::sqrt(q) * 0.5f);  // single precision, truncated
+    // Halvings truncate toward zero.
+    c.x = centre.x + (-D) / 2;
+    c.y = centre.y + (-E) / 2;
+    return true;
+}
+
+PairTerms MakePairTerms(const std::vector<RelativePoint>& p)
+{
+    PairTerms t;
+    t.m = p.size();
+    t.C.assign(t.m * t.m, 0);
+    t.R.assign(t.m * t.m, 0);
+    t.X.assign(t.m * t.m, 0);
+    for (std::size_t a = 0; a < t.m; ++a)
+        for (std::size_t b = a + 1; b < t.m; ++b) {
+            const std::size_t ab = a * t.m + b;
+            t.C[ab] = p[a].x * p[b].y - p[b].x * p[a].y;
+            t.R[ab] = p[a].r * p[b].y - p[b].r * p[a].y;
+            t.X[ab] = p[a].x * p[b].r - p[b].x * p[a].r;
+        }
+    return t;
+}
+
+std::size_t RowCircles(const Centre& centre, const std::vector<RelativePoint>& p,
+                       const PairTerms& t, std::size_t i, std::size_t j, Circle* out,
+                       std::uint32_t* ks)
+{
+    const std::size_t m = t.m, ij = i * m + j;
+    const i64 Cij = t.C[ij], Rij = t.R[ij], Xij = t.X[ij];
+    const i64 ri = p[i].r, rj = p[j].r;
+    const i64 *Ci = &t.C[i * m], *Cj = &t.C[j * m];
+    const i64 *Ri = &t.R[i * m], *Rj = &t.R[j * m];
+    const i64 *Xi = &t.X[i * m], *Xj = &t.X[j * m];
+    std::size_t n = 0;
+    for (std::size_t k = j + 1; k < m; ++k) {
+        const i64 det = Cij + Cj[k] - Ci[k];
+        if (det == 0)
+            continue;  // collinear or repeated points
+        // Truncation toward zero. (Integer division is the faster here: a
+        // quotient from one floating-point reciprocal needs a remainder check.)
+        const i64 D = (Rij + Rj[k] - Ri[k]) / det;
+        const i64 E = (Xij + Xj[k] - Xi[k]) / det;
+        const i64 F = (ri * Cj[k] - rj * Ci[k] + p[k].r * Cij) / det;
+        ks[n] = static_cast<std::uint32_t>(k);
+        n += CircleOf(centre, D, E, F, out[n]);
+    }
+    return n;
+}
+
+bool ManyDistinctCircles(const std::vector<RelativePoint>& p, const PairTerms& t)
+{
+    // Rows (i, j) with i over the first half and j a quarter turn further: about
+    // 3,000 triples of 360 points (0.04 %). Their distinct circles: 6 % on a disc
+    // of noisy edge, 80 % in noise.
+    constexpr std::size_t kRows = 16;
+    const std::size_t m = t.m;
+    std::vector<Circle> row(m), sample;
+    std::vector<std::uint32_t> ks(m);
+    for (std::size_t s = 0; s < kRows; ++s) {
+        const std::size_t i = s * m / (2 * kRows), j = std::min(i + 1 + m / 4, m - 2);
+        const std::size_t n = RowCircles(Centre{0, 0}, p, t, i, j, row.data(), ks.data());
+        sample.insert(sample.end(), row.begin(), row.begin() + static_cast<std::ptrdiff_t>(n));
+    }
+    std::sort(sample.begin(), sample.end(), [](const Circle& a, const Circle& b) {
+        return a.x != b.x ? a.x < b.x : a.y != b.y ? a.y < b.y : a.radius < b.radius;
+    });
+    const auto distinct = std::unique(sample.begin(), sample.end()) - sample.begin();
+    return static_cast<std::size_t>(distinct) * 3 > sample.size();
+}
+
+std::vector<std::size_t> ChunkStarts(std::size_t m, std::size_t chunks)
+{
+    std::size_t total = 0;
+    for (std::size_t i = 0; i + 2 < m; ++i)
+        total += TriplesFrom(m, i);
+    std::vector<std::size_t> begin{0};
+    std::size_t done = 0;
+    for (std::size_t i = 0; i + 2 < m && begin.size() < chunks; ++i) {
+        done += TriplesFrom(m, i);
+        if (done * chunks >= total * begin.size())
+            begin.push_back(i + 1);
+    }
+    begin.push_back(m);
+    return begin;
+}
+
+bool CircleCount::Fits(std::size_t m)
+{
+    return m >= 3 && m * (m - 1) * (m - 2) / 6 <= kTripleMask + 1;
+}
+
+void CircleCount::Clear()
+{
+    for (auto& list : elements_)
+        list.clear();
+    for (auto& list : runs_)
+        list.clear();
+    for (auto& list : wide_)
+        list.clear();
+    ranges_ = 0;
+    distinct_ = 0;
+    winner_ = {0, 0, 0, 0};
+}
+
+void CircleCount::Count(const Centre& centre, const std::vector<RelativePoint>& p,
+                        const PairTerms& t)
+{
+    Partition(centre, p, t);
+    Tally();
+}
+
+void CircleCount::Partition(const Centre& centre, const std::vector<RelativePoint>& p,
+                            const PairTerms& t)
+{
+    Clear();
+    centre_ = centre;
+    const std::size_t m = t.m;
+    const std::vector<std::size_t> begin = ChunkStarts(m, static_cast<std::size_t>(WorkerCount()));
+    ranges_ = begin.size() - 1;
+    if (elements_.size() < ranges_ * kPartitions) {
+        elements_.resize(ranges_ * kPartitions);
+        runs_.resize(ranges_ * kPartitions);
+    }
+    if (wide_.size() < ranges_)
+        wide_.resize(ranges_);
+    std::vector<std::uint32_t> firstTriple{0};
+    for (std::size_t c = 0; c < ranges_; ++c) {
+        std::size_t n = 0;
+        for (std::size_t i = begin[c]; i < begin[c + 1]; ++i)
+            n += TriplesFrom(m, i);
+        // A session's first search grows each list once, to about its share
+        // of the range's triples, instead of doubling it from nothing.
+        const std::size_t share = n / kPartitions + n / kPartitions / 8 + kLine;
+        for (std::size_t part = 0; part < kPartitions; ++part)
+            if (elements_[c * kPartitions + part].capacity() < share)
+                elements_[c * kPartitions + part].reserve(share);
+        firstTriple.push_back(static_cast<std::uint32_t>(firstTriple.back() + n));
+    }
+    ParallelFor(0, static_cast<int>(ranges_), 1, [&](int lo, int hi) {
+        std::vector<Circle> row(m);
+        std::vector<std::uint32_t> ks(m);
+        // Elements gather in one cache line a partition before they go to its
+        // list: a store to one of 1024 lists far apart is a cache and address
+        // translation miss, a line of eight costs one.
+        std::vector<Line> lines(kPartitions);
+        std::vector<std::uint8_t> filled(kPartitions, 0);
+        for (int range = lo; range < hi; ++range) {
+            const auto c = static_cast<std::size_t>(range);
+            std::vector<u64>* lists = &elements_[c * kPartitions];
+            std::vector<Run>* extra = &runs_[c * kPartitions];
+            std::vector<Wide>& wide = wide_[c];
+            // The run of equal circles in progress: a packed one adds to its
+            // element; a wide one is simply listed again.
+            Circle last{0, 0, -1};
+            bool lastPacked = false;
+            std::size_t lastPartition = 0;
+            std::uint32_t lastPosition = 0, lastExtra = 0;
+            auto endRun = [&] {
+                if (lastExtra != 0)
+                    extra[lastPartition].push_back({lastPosition, lastExtra});
+                lastExtra = 0;
+            };
+            std::uint32_t triple = firstTriple[c];  // of (i, j, j + 1)
+            for (std::size_t i = begin[c]; i < begin[c + 1]; ++i)
+                for (std::size_t j = i + 1; j + 1 < m; ++j) {
+                    const std::size_t n = RowCircles(Centre{0, 0}, p, t, i, j, row.data(), ks.data());
+                    const std::uint32_t base = triple - static_cast<std::uint32_t>(j + 1);
+                    for (std::size_t e = 0; e < n; ++e) {
+                        const Circle& circle = row[e];
+                        if (circle == last && lastPacked) {
+                            ++lastExtra;
+                            continue;
+                        }
+                        endRun();
+                        last = circle;
+                        const std::uint32_t number = base + ks[e];
+                        u64 key;
+                        lastPacked = Pack(circle, key);
+                        if (!lastPacked) {
+                            wide.push_back({circle, number});
+                            continue;
+                        }
+                        const u64 mixed = (key * kMix) & kKeyMask;
+                        const std::size_t part = static_cast<std::size_t>(mixed >> kRestBits);
+                        std::vector<u64>& list = lists[part];
+                        lastPartition = part;
+                        lastPosition = static_cast<std::uint32_t>(list.size() + filled[part]);
+                        lines[part].e[filled[part]] = (mixed & kRestMask) << kTripleBits | number;
+                        if (++filled[part] == kLine) {
+                            list.insert(list.end(), lines[part].e, lines[part].e + kLine);
+                            filled[part] = 0;
+                        }
+                    }
+                    triple += static_cast<std::uint32_t>(m - 1 - j);
+                }
+            endRun();
+            for (std::size_t part = 0; part < kPartitions; ++part) {
+                lists[part].insert(lists[part].end(), lines[part].e, lines[part].e + filled[part]);
+                filled[part] = 0;
+            }
+        }
+    });
+}
+
+void CircleCount::Tally()
+{
+    // Partitions are taken one at a time by whichever thread is free: one may
+    // hold most of the votes.
+    const int threads = std::min(WorkerCount(), static_cast<int>(ranges_) * 4);
+    std::vector<Best> best(static_cast<std::size_t>(std::max(threads, 1)));
+    std::vector<std::size_t> distinct(best.size(), 0);
+    std::atomic<std::size_t> next{0};
+    ParallelFor(0, static_cast<int>(best.size()), 1, [&](int lo, int hi) {
+        PartitionTable table;
+        for (int w = lo; w < hi; ++w) {
+            Best& b = best[static_cast<std::size_t>(w)];
+            for (std::size_t part; (part = next.fetch_add(1)) < kPartitions;)
+                distinct[static_cast<std::size_t>(w)] += CountPartition(
+                    elements_, runs_, ranges_, part, table,
+                    [&](const Circle& c, std::int32_t votes, std::uint32_t first) {
+                        if (votes > b.votes || (votes == b.votes && first >= b.first))
+                            b = {votes, first, c};
+                    });
+        }
+    });
+    Best winner;
+    distinct_ = CountWide(wide_, [&](const Circle& c, std::int32_t votes, std::uint32_t first) {
+        if (votes > winner.votes || (votes == winner.votes && first >= winner.first))
+            winner = {votes, first, c};
+    });
+    for (std::size_t w = 0; w < best.size(); ++w) {
+        distinct_ += distinct[w];
+        const Best& b = best[w];
+        if (b.votes > winner.votes || (b.votes == winner.votes && b.first >= winner.first))
+            winner = b;
+    }
+    winner_ = {0, 0, 0, 0};
+    if (winner.votes > 0)
+        winner_ = {centre_.x + winner.circle.x, centre_.y + winner.circle.y,
+                   winner.circle.radius, winner.votes};
+}
+
+std::vector<CircleVote> CircleCount::Entries() const
+{
+    struct Entry {
+        std::uint32_t first;
+        CircleVote vote;
+    };
+    std::vector<Entry> all;
+    all.reserve(distinct_);
+    auto keep = [&](const Circle& c, std::int32_t votes, std::uint32_t first) {
+        all.push_back({first, {centre_.x + c.x, centre_.y + c.y, c.radius, votes}});
+    };
+    PartitionTable table;
+    if (ranges_ > 0)
+        for (std::size_t part = 0; part < kPartitions; ++part)
+            CountPartition(elements_, runs_, ranges_, part, table, keep);
+    CountWide(wide_, keep);
+    std::sort(all.begin(), all.end(),
+              [](const Entry& a, const Entry& b) { return a.first < b.first; });
+    std::vector<CircleVote> entries;
+    entries.reserve(all.size());
+    for (const Entry& e : all)
+        entries.push_back(e.vote);
+    return entries;
+}
+
+}  // namespace circular_edge

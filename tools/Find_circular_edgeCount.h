@@ -1,0 +1,119 @@
+// tools/Find_circular_edgeCount.h: private to the Find_circular_edge unit. The
+// circle of each triple of near hits, and the votes of millions of triples
+// counted by partition instead of one table lookup a triple.
+#pragma once
+#include "Find_circular_edge.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace circular_edge {
+
+using i64 = std::int64_t;
+
+struct Centre {
+    int x, y;
+};
+
+struct Circle {
+    i64 x, y, radius;
+    bool operator==(const Circle&) const = default;
+};
+
+// Centre (centre + (−D)/2, halves truncated toward zero) and radius
+// trunc(√q · 0.5), q = D² + E² − 4F rounded to single precision; false when
+// q <= 0 or a coefficient reaches 2^62 in magnitude.
+bool CircleOf(const Centre& centre, i64 D, i64 E, i64 F, Circle& c);
+
+struct RelativePoint {
+    i64 x, y, r;  // relative to the search centre; r = −(x² + y²)
+};
+
+// Points nearer than this to the centre in x and in y keep every determinant
+// of their triples, and every numerator, below 2^60.
+constexpr i64 kNearHit = i64{1} << 14;
+
+// Every determinant of a triple is a sum of cross terms of pairs, so the pair
+// terms are shared by all triples:
+//   det = C(i,j) + C(j,k) − C(i,k)      with C(a,b) = x_a·y_b − x_b·y_a
+//   D·det = R(i,j) + R(j,k) − R(i,k)    with R(a,b) = r_a·y_b − r_b·y_a
+//   E·det = X(i,j) + X(j,k) − X(i,k)    with X(a,b) = x_a·r_b − x_b·r_a
+//   F·det = r_i·C(j,k) − r_j·C(i,k) + r_k·C(i,j)
+struct PairTerms {
+    std::vector<i64> C, R, X;  // [a·m + b] for a < b
+    std::size_t m = 0;
+};
+PairTerms MakePairTerms(const std::vector<RelativePoint>& p);
+
+// The circles of the triples (i, j, k), j < k < m, of near points, in k order:
+// writes the circle and k of each triple that gives one (not collinear, not
+// repeated) and returns how many.
+std::size_t RowCircles(const Centre& centre, const std::vector<RelativePoint>& p,
+                       const PairTerms& t, std::size_t i, std::size_t j, Circle* out,
+                       std::uint32_t* ks);
+
+// Whether the triples' circles are mostly distinct (over a third of a sample of
+// rows spread over the points). Counting by partition pays only then: the few
+// circles of a real edge keep the hash accumulator in the cache, and a repeat
+// of the previous circle costs it no lookup.
+bool ManyDistinctCircles(const std::vector<RelativePoint>& p, const PairTerms& t);
+
+// Triples with first index in [begin[c], begin[c + 1]) form range c; the
+// ranges hold about equal numbers of triples.
+std::vector<std::size_t> ChunkStarts(std::size_t m, std::size_t chunks);
+
+// The votes of every triple i < j < k of near points, counted without a table
+// lookup a triple. Each triple gets its number in the single-pass order. A
+// circle whose centre lies within 2^16 of the search centre and whose radius
+// is below 2^17 (nearly all) packs into 51 bits; a bijective mix of those bits
+// picks one of 1024 partitions, and the other 41 bits with the triple's number
+// make one 64-bit element. Each thread computes the circles of its own range of
+// triples into partitions of its own; each partition is then counted on one
+// thread (its elements, taken range by range, are in triple order, so the
+// first element of a circle is its first vote), in a small table that stays in
+// the cache. Other circles are counted in a table of their own. A circle equal
+// to the previous one adds to a run of that element instead of an element.
+class CircleCount {
+public:
+    // True when the triples of m points can be numbered in an element.
+    static bool Fits(std::size_t m);
+
+    // Both passes: the circles into partitions, then the counts.
+    void Count(const Centre& centre, const std::vector<RelativePoint>& p, const PairTerms& t);
+    void Partition(const Centre& centre, const std::vector<RelativePoint>& p, const PairTerms& t);
+    void Tally();
+
+    void Clear();
+    bool Empty() const { return distinct_ == 0; }
+    std::size_t Distinct() const { return distinct_; }
+    // The most votes; among equal votes the circle first voted for last.
+    CircleVote Winner() const { return winner_; }
+    // Every circle, in the order of first votes.
+    std::vector<CircleVote> Entries() const;
+
+    struct Run {
+        std::uint32_t position, extra;  // element position in its list, votes beyond one
+    };
+    struct Wide {
+        Circle circle;
+        std::uint32_t triple;
+    };
+
+private:
+    struct Best {
+        std::int32_t votes = 0;
+        std::uint32_t first = 0;
+        Circle circle{0, 0, 0};
+    };
+
+    Centre centre_{0, 0};
+    std::size_t ranges_ = 0;
+    std::vector<std::vector<std::uint64_t>> elements_;  // [range · partitions + partition]
+    std::vector<std::vector<Run>> runs_;                // alike, in position order
+    std::vector<std::vector<Wide>> wide_;               // [range], in triple order
+    std::size_t distinct_ = 0;
+    CircleVote winner_{0, 0, 0, 0};
+};
+
+}  // namespace circular_edge
