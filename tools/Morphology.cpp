@@ -8,8 +8,9 @@
 // of length L starting at column offset dx contributes H_L[x + dx][y + dy],
 // where H_L[c] is the extreme of the columns c .. c + L - 1. Every step is thus
 // an extreme of whole columns, contiguous bytes handled 32 at a time. H_L is
-// built by doubling (H_7 = max(H_4[c], H_4[c + 3])) in a ring of eight columns
-// per length, column after column.
+// built in a ring of eight columns per length, column after column, straight
+// from the input or from a shorter length (H_6 = max(H_3[c], H_3[c + 3])),
+// whichever moves fewer bytes.
 //
 // The compound operators chain passes. Each pass is a stage that hands its
 // output columns to the next stage through a small ring, so a chain of twelve
@@ -33,11 +34,6 @@ constexpr int kMaxStages = 12;    // AutoMedian
 constexpr int kMaxTiles = 16;     // column tiles shared among the threads
 constexpr int kMinTileColumns = 256;
 
-// Run L is built from two runs of length kPart[L], at c and at c + L - kPart[L];
-// they overlap when L < 2 kPart[L], which an extreme does not mind. So H_7
-// costs H_2, H_4 and one step more.
-constexpr std::array<int, 8> kPart = {0, 0, 1, 2, 2, 4, 4, 4};
-
 struct Run {
     int dx, dy, length;  // columns dx .. dx + length - 1 of row dy
 };
@@ -48,16 +44,53 @@ struct Plan {
     int count = 0;
     std::array<Run, kMaxRuns> runs{};
     std::array<bool, 8> used{};   // lengths of the runs
-    std::array<bool, 8> built{};  // lengths to build: those of the runs and their parts
+    std::array<bool, 8> built{};  // lengths built in rings: those of the runs, and parts
+    // H_L is the extreme of H_P at c, c + P, ... and c + L - P (the last one
+    // overlaps the one before when P does not divide L, which an extreme does
+    // not mind): ceil(L / P) columns. P = 1 picks straight from the input.
+    std::array<int, 8> part{};
 };
 
-void MarkLength(Plan& plan, int length)
+// Chooses which lengths to build and from which parts, at the least cost in
+// column loads and stores. A store costs about two loads, so one length alone
+// is picked straight from the input (H_7 from seven columns beats H_2, H_4,
+// H_7 by doubling), while lengths that share work (3 and 5, 3 and 6) build one
+// from the other. At most 2^6 subsets of the lengths 2 .. 7: cheap.
+void ChooseParts(Plan& plan)
 {
-    if (plan.built[static_cast<std::size_t>(length)])
-        return;
-    plan.built[static_cast<std::size_t>(length)] = true;
-    if (length > 1)
-        MarkLength(plan, kPart[static_cast<std::size_t>(length)]);
+    constexpr int kStoreCost = 2;
+    int wanted = 0;  // bit L for every used length L >= 2
+    for (int length = 2; length <= 7; ++length)
+        if (plan.used[static_cast<std::size_t>(length)])
+            wanted |= 1 << length;
+    int bestCost = INT32_MAX, bestSet = wanted;
+    std::array<int, 8> bestPart{};
+    for (int set = 0; set < 256; set += 4) {  // bits 2 .. 7
+        if ((set & wanted) != wanted || (set >> (2 * plan.s + 2)) != 0)
+            continue;
+        int cost = 0;
+        std::array<int, 8> part{};
+        for (int length = 2; length <= 7; ++length) {
+            if ((set >> length & 1) == 0)
+                continue;
+            int loads = length;  // straight from the input
+            part[static_cast<std::size_t>(length)] = 1;
+            for (int p = 2; p < length; ++p)
+                if ((set >> p & 1) != 0 && (length + p - 1) / p < loads) {
+                    loads = (length + p - 1) / p;
+                    part[static_cast<std::size_t>(length)] = p;
+                }
+            cost += loads + kStoreCost;
+        }
+        if (cost < bestCost) {
+            bestCost = cost;
+            bestSet = set;
+            bestPart = part;
+        }
+    }
+    for (int length = 2; length <= 7; ++length)
+        plan.built[static_cast<std::size_t>(length)] = (bestSet >> length & 1) != 0;
+    plan.part = bestPart;
 }
 
 Plan MakePlan(const StructuringElement& element, int a)
@@ -77,8 +110,8 @@ Plan MakePlan(const StructuringElement& element, int a)
                 ++length;
             plan.runs[static_cast<std::size_t>(plan.count++)] = {dx, dy, length};
             plan.used[static_cast<std::size_t>(length)] = true;
-            MarkLength(plan, length);
         }
+    ChooseParts(plan);
     return plan;
 }
 
@@ -335,16 +368,17 @@ template <Extreme E>
         const int cl = x + s + 1 - length;
         if (!plan.built[static_cast<std::size_t>(length)] || cl < st.lo - s)
             continue;
-        const int part = kPart[static_cast<std::size_t>(length)];
-        const int next = cl + length - part;  // the newest column of that length
-        const std::uint8_t* parts[2] = {
-            part == 1 ? st.rowsInside[static_cast<std::size_t>(cl & (kSlots - 1))]
-                      : st.column[static_cast<std::size_t>(part)]
-                                 [static_cast<std::size_t>(cl & (kSlots - 1))] + st.top,
-            part == 1 ? st.rowsInside[static_cast<std::size_t>(next & (kSlots - 1))]
-                      : st.column[static_cast<std::size_t>(part)]
-                                 [static_cast<std::size_t>(next & (kSlots - 1))] + st.top};
-        PickColumns<E, 2, false>(RingColumn(job, st, length, cl) + st.top, parts, st.inside);
+        const int part = plan.part[static_cast<std::size_t>(length)];
+        const int m = (length + part - 1) / part;
+        std::array<const std::uint8_t*, 7> parts;
+        for (int j = 0; j < m; ++j) {
+            const int from = j + 1 < m ? cl + j * part : cl + length - part;
+            const auto slot = static_cast<std::size_t>(from & (kSlots - 1));
+            parts[static_cast<std::size_t>(j)] =
+                part == 1 ? st.rowsInside[slot]
+                          : st.column[static_cast<std::size_t>(part)][slot] + st.top;
+        }
+        PickAll<E>(RingColumn(job, st, length, cl) + st.top, parts.data(), m, st.inside);
     }
     if (x < st.lo)
         return;
