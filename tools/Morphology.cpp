@@ -272,7 +272,7 @@ void Layout(Pipeline& job)
     job.w = job.x1 - job.x0;
     job.h = job.y1 - job.y0;
     std::size_t columns = 2, busy = 2;  // all columns, and those in use; two pad columns
-    int lengths = 0;  // rings in use: one per length of two or more, and the copy of the input
+    int lengths = 0;  // rings in use: one per length of two or more
     for (int length = 2; length <= 7; ++length)
         lengths += job.plan.built[static_cast<std::size_t>(length)] ? 1 : 0;
     for (int k = 0; k <= last; ++k) {
@@ -287,8 +287,7 @@ void Layout(Pipeline& job)
             slots *= 2;
         job.outSlots[static_cast<std::size_t>(k)] = k < last ? slots : 0;
         columns += static_cast<std::size_t>(8 * kSlots + job.outSlots[static_cast<std::size_t>(k)]);
-        const int copies = k == 0 && job.plan.used[1] ? 1 : 0;
-        busy += static_cast<std::size_t>((lengths + copies) * kSlots +
+        busy += static_cast<std::size_t>(lengths * kSlots +
                                          job.outSlots[static_cast<std::size_t>(k)]);
     }
     const auto fit = static_cast<int>(std::min<std::size_t>(kCacheBudget / busy, INT32_MAX));
@@ -310,7 +309,8 @@ struct StageState {
     int outTop = 0;  // where row `first` goes in an output column
     std::array<const std::uint8_t*, kSlots> rowsInside{};  // H_1 from its first inside row
     // Column c of H_L is column[L][c % kSlots], pad rows included. column[1]
-    // points at the input (or at a padded copy of it); the others into the ring.
+    // points at the padded input of a later stage, or at the pad column (stage
+    // 0 reads its inside columns through rowsInside); the others into the ring.
     std::array<std::array<const std::uint8_t*, kSlots>, 8> column{};
 };
 
@@ -349,11 +349,6 @@ template <Extreme E>
         } else {
             const std::uint8_t* from = (*job.src)[column] + (job.y0 + st.first - s + st.top);
             st.rowsInside[static_cast<std::size_t>(slot)] = from;
-            if (plan.used[1]) {  // runs of one cell read the pad rows too: copy
-                std::uint8_t* copy = RingColumn(job, st, 1, c);
-                PickColumns<E, 1, false>(copy + st.top, &from, st.inside);
-                st.column[1][static_cast<std::size_t>(slot)] = copy;
-            }
         }
     } else if (c < 0 || c >= job.w) {
         st.rowsInside[static_cast<std::size_t>(slot)] = pad + st.top;
@@ -383,28 +378,57 @@ template <Extreme E>
     if (x < st.lo)
         return;
 
-    std::array<const std::uint8_t*, kMaxRuns + 2> p;  // runs, or the pad column; the extra
-    int n = 0;
-    for (int i = 0; i < plan.count; ++i) {
-        const Run& run = plan.runs[static_cast<std::size_t>(i)];
-        p[static_cast<std::size_t>(n++)] =
-            st.column[static_cast<std::size_t>(run.length)]
-                     [static_cast<std::size_t>((x + run.dx) & (kSlots - 1))] +
-            (run.dy + s);
-    }
-    if (n == 0)
-        p[static_cast<std::size_t>(n++)] = pad;  // no cell: the pad value everywhere
+    // Stage 0 reads runs of one cell straight from the source, which has no pad
+    // rows: output rows lo .. hi - 1 have every input row inside, and the rows
+    // whose window crosses the source's top or bottom (at most s at each end)
+    // are done one by one. Later stages read their input with its pad rows.
+    const bool direct = k == 0 && plan.used[1];
+    const int lo = direct ? std::min(st.top, st.rows) : 0;
+    const int hi = direct ? std::max(lo, st.rows - st.bottom) : st.rows;
     const int extra = job.stages[static_cast<std::size_t>(k)].extra;
+    const std::uint8_t* extraColumn = nullptr;  // its row `first`
     if (extra == kSourceExtra) {
-        p[static_cast<std::size_t>(n++)] = (*job.src)[job.x0 + x] + (job.y0 + st.first);
+        extraColumn = (*job.src)[job.x0 + x] + (job.y0 + st.first);
     } else if (extra >= 0) {
         const StageState& from = tile.stages[static_cast<std::size_t>(extra)];
-        p[static_cast<std::size_t>(n++)] =
-            OutColumn(job, from, x) + (from.outTop + st.first - from.first);
+        extraColumn = OutColumn(job, from, x) + (from.outTop + st.first - from.first);
     }
     std::uint8_t* out = k + 1 == job.count ? (*job.dst)[x] + st.first
                                            : OutColumn(job, st, x) + st.outTop;
-    PickAll<E>(out, p.data(), n, st.rows);
+    if (hi > lo) {
+        std::array<const std::uint8_t*, kMaxRuns + 2> p;  // runs, or the pad column; the extra
+        int n = 0;
+        for (int i = 0; i < plan.count; ++i) {
+            const Run& run = plan.runs[static_cast<std::size_t>(i)];
+            const auto slot = static_cast<std::size_t>((x + run.dx) & (kSlots - 1));
+            p[static_cast<std::size_t>(n++)] =
+                direct && run.length == 1
+                    ? st.rowsInside[slot] + (run.dy + s + lo - st.top)
+                    : st.column[static_cast<std::size_t>(run.length)][slot] + (run.dy + s + lo);
+        }
+        if (n == 0)
+            p[static_cast<std::size_t>(n++)] = pad;  // no cell: the pad value everywhere
+        if (extraColumn != nullptr)
+            p[static_cast<std::size_t>(n++)] = extraColumn + lo;
+        PickAll<E>(out + lo, p.data(), n, hi - lo);
+    }
+    auto one = [&](int r) {
+        std::uint8_t v = extraColumn != nullptr ? extraColumn[r] : kPad<E>;
+        for (int i = 0; i < plan.count; ++i) {
+            const Run& run = plan.runs[static_cast<std::size_t>(i)];
+            const auto slot = static_cast<std::size_t>((x + run.dx) & (kSlots - 1));
+            const int q = r + run.dy + s;  // row of the input column, pad rows counted
+            if (run.length > 1)
+                v = PickByte<E>(v, st.column[static_cast<std::size_t>(run.length)][slot][q]);
+            else if (q >= st.top && q < st.top + st.inside)
+                v = PickByte<E>(v, st.rowsInside[slot][q - st.top]);
+        }
+        out[r] = v;
+    };
+    for (int r = 0; r < lo; ++r)
+        one(r);
+    for (int r = hi; r < st.rows; ++r)
+        one(r);
 }
 
 // Only the pad rows of a column need filling: every other row is written
