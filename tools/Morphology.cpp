@@ -8,8 +8,9 @@
 // of length L starting at column offset dx contributes H_L[x + dx][y + dy],
 // where H_L[c] is the extreme of the columns c .. c + L - 1. Every step is thus
 // an extreme of whole columns, contiguous bytes handled 32 at a time. H_L is
-// built by doubling (H_7 = max(H_4[c], H_4[c + 3])) in a ring of eight columns
-// per length, column after column.
+// built in a ring of eight columns per length, column after column, straight
+// from the input or from a shorter length (H_6 = max(H_3[c], H_3[c + 3])),
+// whichever moves fewer bytes.
 //
 // The compound operators chain passes. Each pass is a stage that hands its
 // output columns to the next stage through a small ring, so a chain of twelve
@@ -33,11 +34,6 @@ constexpr int kMaxStages = 12;    // AutoMedian
 constexpr int kMaxTiles = 16;     // column tiles shared among the threads
 constexpr int kMinTileColumns = 256;
 
-// Run L is built from two runs of length kPart[L], at c and at c + L - kPart[L];
-// they overlap when L < 2 kPart[L], which an extreme does not mind. So H_7
-// costs H_2, H_4 and one step more.
-constexpr std::array<int, 8> kPart = {0, 0, 1, 2, 2, 4, 4, 4};
-
 struct Run {
     int dx, dy, length;  // columns dx .. dx + length - 1 of row dy
 };
@@ -48,16 +44,53 @@ struct Plan {
     int count = 0;
     std::array<Run, kMaxRuns> runs{};
     std::array<bool, 8> used{};   // lengths of the runs
-    std::array<bool, 8> built{};  // lengths to build: those of the runs and their parts
+    std::array<bool, 8> built{};  // lengths built in rings: those of the runs, and parts
+    // H_L is the extreme of H_P at c, c + P, ... and c + L - P (the last one
+    // overlaps the one before when P does not divide L, which an extreme does
+    // not mind): ceil(L / P) columns. P = 1 picks straight from the input.
+    std::array<int, 8> part{};
 };
 
-void MarkLength(Plan& plan, int length)
+// Chooses which lengths to build and from which parts, at the least cost in
+// column loads and stores. A store costs about two loads, so one length alone
+// is picked straight from the input (H_7 from seven columns beats H_2, H_4,
+// H_7 by doubling), while lengths that share work (3 and 5, 3 and 6) build one
+// from the other. At most 2^6 subsets of the lengths 2 .. 7: cheap.
+void ChooseParts(Plan& plan)
 {
-    if (plan.built[static_cast<std::size_t>(length)])
-        return;
-    plan.built[static_cast<std::size_t>(length)] = true;
-    if (length > 1)
-        MarkLength(plan, kPart[static_cast<std::size_t>(length)]);
+    constexpr int kStoreCost = 2;
+    int wanted = 0;  // bit L for every used length L >= 2
+    for (int length = 2; length <= 7; ++length)
+        if (plan.used[static_cast<std::size_t>(length)])
+            wanted |= 1 << length;
+    int bestCost = INT32_MAX, bestSet = wanted;
+    std::array<int, 8> bestPart{};
+    for (int set = 0; set < 256; set += 4) {  // bits 2 .. 7
+        if ((set & wanted) != wanted || (set >> (2 * plan.s + 2)) != 0)
+            continue;
+        int cost = 0;
+        std::array<int, 8> part{};
+        for (int length = 2; length <= 7; ++length) {
+            if ((set >> length & 1) == 0)
+                continue;
+            int loads = length;  // straight from the input
+            part[static_cast<std::size_t>(length)] = 1;
+            for (int p = 2; p < length; ++p)
+                if ((set >> p & 1) != 0 && (length + p - 1) / p < loads) {
+                    loads = (length + p - 1) / p;
+                    part[static_cast<std::size_t>(length)] = p;
+                }
+            cost += loads + kStoreCost;
+        }
+        if (cost < bestCost) {
+            bestCost = cost;
+            bestSet = set;
+            bestPart = part;
+        }
+    }
+    for (int length = 2; length <= 7; ++length)
+        plan.built[static_cast<std::size_t>(length)] = (bestSet >> length & 1) != 0;
+    plan.part = bestPart;
 }
 
 Plan MakePlan(const StructuringElement& element, int a)
@@ -77,8 +110,8 @@ Plan MakePlan(const StructuringElement& element, int a)
                 ++length;
             plan.runs[static_cast<std::size_t>(plan.count++)] = {dx, dy, length};
             plan.used[static_cast<std::size_t>(length)] = true;
-            MarkLength(plan, length);
         }
+    ChooseParts(plan);
     return plan;
 }
 
@@ -239,7 +272,7 @@ void Layout(Pipeline& job)
     job.w = job.x1 - job.x0;
     job.h = job.y1 - job.y0;
     std::size_t columns = 2, busy = 2;  // all columns, and those in use; two pad columns
-    int lengths = 0;  // rings in use: one per length of two or more, and the copy of the input
+    int lengths = 0;  // rings in use: one per length of two or more
     for (int length = 2; length <= 7; ++length)
         lengths += job.plan.built[static_cast<std::size_t>(length)] ? 1 : 0;
     for (int k = 0; k <= last; ++k) {
@@ -254,8 +287,7 @@ void Layout(Pipeline& job)
             slots *= 2;
         job.outSlots[static_cast<std::size_t>(k)] = k < last ? slots : 0;
         columns += static_cast<std::size_t>(8 * kSlots + job.outSlots[static_cast<std::size_t>(k)]);
-        const int copies = k == 0 && job.plan.used[1] ? 1 : 0;
-        busy += static_cast<std::size_t>((lengths + copies) * kSlots +
+        busy += static_cast<std::size_t>(lengths * kSlots +
                                          job.outSlots[static_cast<std::size_t>(k)]);
     }
     const auto fit = static_cast<int>(std::min<std::size_t>(kCacheBudget / busy, INT32_MAX));
@@ -277,7 +309,8 @@ struct StageState {
     int outTop = 0;  // where row `first` goes in an output column
     std::array<const std::uint8_t*, kSlots> rowsInside{};  // H_1 from its first inside row
     // Column c of H_L is column[L][c % kSlots], pad rows included. column[1]
-    // points at the input (or at a padded copy of it); the others into the ring.
+    // points at the padded input of a later stage, or at the pad column (stage
+    // 0 reads its inside columns through rowsInside); the others into the ring.
     std::array<std::array<const std::uint8_t*, kSlots>, 8> column{};
 };
 
@@ -316,11 +349,6 @@ template <Extreme E>
         } else {
             const std::uint8_t* from = (*job.src)[column] + (job.y0 + st.first - s + st.top);
             st.rowsInside[static_cast<std::size_t>(slot)] = from;
-            if (plan.used[1]) {  // runs of one cell read the pad rows too: copy
-                std::uint8_t* copy = RingColumn(job, st, 1, c);
-                PickColumns<E, 1, false>(copy + st.top, &from, st.inside);
-                st.column[1][static_cast<std::size_t>(slot)] = copy;
-            }
         }
     } else if (c < 0 || c >= job.w) {
         st.rowsInside[static_cast<std::size_t>(slot)] = pad + st.top;
@@ -335,42 +363,72 @@ template <Extreme E>
         const int cl = x + s + 1 - length;
         if (!plan.built[static_cast<std::size_t>(length)] || cl < st.lo - s)
             continue;
-        const int part = kPart[static_cast<std::size_t>(length)];
-        const int next = cl + length - part;  // the newest column of that length
-        const std::uint8_t* parts[2] = {
-            part == 1 ? st.rowsInside[static_cast<std::size_t>(cl & (kSlots - 1))]
-                      : st.column[static_cast<std::size_t>(part)]
-                                 [static_cast<std::size_t>(cl & (kSlots - 1))] + st.top,
-            part == 1 ? st.rowsInside[static_cast<std::size_t>(next & (kSlots - 1))]
-                      : st.column[static_cast<std::size_t>(part)]
-                                 [static_cast<std::size_t>(next & (kSlots - 1))] + st.top};
-        PickColumns<E, 2, false>(RingColumn(job, st, length, cl) + st.top, parts, st.inside);
+        const int part = plan.part[static_cast<std::size_t>(length)];
+        const int m = (length + part - 1) / part;
+        std::array<const std::uint8_t*, 7> parts;
+        for (int j = 0; j < m; ++j) {
+            const int from = j + 1 < m ? cl + j * part : cl + length - part;
+            const auto slot = static_cast<std::size_t>(from & (kSlots - 1));
+            parts[static_cast<std::size_t>(j)] =
+                part == 1 ? st.rowsInside[slot]
+                          : st.column[static_cast<std::size_t>(part)][slot] + st.top;
+        }
+        PickAll<E>(RingColumn(job, st, length, cl) + st.top, parts.data(), m, st.inside);
     }
     if (x < st.lo)
         return;
 
-    std::array<const std::uint8_t*, kMaxRuns + 2> p;  // runs, or the pad column; the extra
-    int n = 0;
-    for (int i = 0; i < plan.count; ++i) {
-        const Run& run = plan.runs[static_cast<std::size_t>(i)];
-        p[static_cast<std::size_t>(n++)] =
-            st.column[static_cast<std::size_t>(run.length)]
-                     [static_cast<std::size_t>((x + run.dx) & (kSlots - 1))] +
-            (run.dy + s);
-    }
-    if (n == 0)
-        p[static_cast<std::size_t>(n++)] = pad;  // no cell: the pad value everywhere
+    // Stage 0 reads runs of one cell straight from the source, which has no pad
+    // rows: output rows lo .. hi - 1 have every input row inside, and the rows
+    // whose window crosses the source's top or bottom (at most s at each end)
+    // are done one by one. Later stages read their input with its pad rows.
+    const bool direct = k == 0 && plan.used[1];
+    const int lo = direct ? std::min(st.top, st.rows) : 0;
+    const int hi = direct ? std::max(lo, st.rows - st.bottom) : st.rows;
     const int extra = job.stages[static_cast<std::size_t>(k)].extra;
+    const std::uint8_t* extraColumn = nullptr;  // its row `first`
     if (extra == kSourceExtra) {
-        p[static_cast<std::size_t>(n++)] = (*job.src)[job.x0 + x] + (job.y0 + st.first);
+        extraColumn = (*job.src)[job.x0 + x] + (job.y0 + st.first);
     } else if (extra >= 0) {
         const StageState& from = tile.stages[static_cast<std::size_t>(extra)];
-        p[static_cast<std::size_t>(n++)] =
-            OutColumn(job, from, x) + (from.outTop + st.first - from.first);
+        extraColumn = OutColumn(job, from, x) + (from.outTop + st.first - from.first);
     }
     std::uint8_t* out = k + 1 == job.count ? (*job.dst)[x] + st.first
                                            : OutColumn(job, st, x) + st.outTop;
-    PickAll<E>(out, p.data(), n, st.rows);
+    if (hi > lo) {
+        std::array<const std::uint8_t*, kMaxRuns + 2> p;  // runs, or the pad column; the extra
+        int n = 0;
+        for (int i = 0; i < plan.count; ++i) {
+            const Run& run = plan.runs[static_cast<std::size_t>(i)];
+            const auto slot = static_cast<std::size_t>((x + run.dx) & (kSlots - 1));
+            p[static_cast<std::size_t>(n++)] =
+                direct && run.length == 1
+                    ? st.rowsInside[slot] + (run.dy + s + lo - st.top)
+                    : st.column[static_cast<std::size_t>(run.length)][slot] + (run.dy + s + lo);
+        }
+        if (n == 0)
+            p[static_cast<std::size_t>(n++)] = pad;  // no cell: the pad value everywhere
+        if (extraColumn != nullptr)
+            p[static_cast<std::size_t>(n++)] = extraColumn + lo;
+        PickAll<E>(out + lo, p.data(), n, hi - lo);
+    }
+    auto one = [&](int r) {
+        std::uint8_t v = extraColumn != nullptr ? extraColumn[r] : kPad<E>;
+        for (int i = 0; i < plan.count; ++i) {
+            const Run& run = plan.runs[static_cast<std::size_t>(i)];
+            const auto slot = static_cast<std::size_t>((x + run.dx) & (kSlots - 1));
+            const int q = r + run.dy + s;  // row of the input column, pad rows counted
+            if (run.length > 1)
+                v = PickByte<E>(v, st.column[static_cast<std::size_t>(run.length)][slot][q]);
+            else if (q >= st.top && q < st.top + st.inside)
+                v = PickByte<E>(v, st.rowsInside[slot][q - st.top]);
+        }
+        out[r] = v;
+    };
+    for (int r = 0; r < lo; ++r)
+        one(r);
+    for (int r = hi; r < st.rows; ++r)
+        one(r);
 }
 
 // Only the pad rows of a column need filling: every other row is written
