@@ -43,3 +43,37 @@ BENCHMARK(BM_PaintZoomedView16000)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+namespace {
+
+// The same frames of a view that follows a 16,000 x 16,000 gray image, as the
+// After view does after every command: the pixels in sight are read from the
+// image's columns at paint time.
+void BM_PaintZoomedGrayView16000(benchmark::State& state)
+{
+    constexpr int kSide = 16000;
+    static const GrayImage image = [] {
+        GrayImage gray = NewGrayImage(kSide, kSide);
+        for (int x = 0; x < kSide; ++x)
+            for (int y = 0; y < kSide; ++y)
+                gray[x][y] = static_cast<std::uint8_t>((x ^ y) + (x >> 5));
+        return gray;
+    }();
+    const double zoom = static_cast<double>(state.range(0)) / 64;
+    PictureView view;
+    view.resize(1600, 1000);
+    view.FollowGray(image, kSide, kSide);
+    const QSize content = view.Mapping().ContentSize(QSize(kSide, kSide));
+    view.SetZoomAndScroll(zoom, QPoint(content.width() / 2, content.height() / 2));
+    QImage frame(view.size(), QImage::Format_RGB32);
+    for (auto _ : state) {
+        QPainter painter(&frame);
+        view.Render(painter, view.Viewport());
+    }
+    state.SetLabel("zoom " + std::to_string(zoom * 100) + " %");
+}
+BENCHMARK(BM_PaintZoomedGrayView16000)
+    ->Arg(1)->Arg(8)->Arg(32)->Arg(64)->Arg(256)->Arg(2048)
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -28,6 +28,54 @@ bool Acceptable(const QMimeData* mime)
            (mime->hasFormat(QString::fromLatin1(PictureView::kFrameMimeType)) || mime->hasUrls());
 }
 
+// The gray image's pixels under the view pixels of target (view coordinates),
+// taken as SampleForView takes them from the image's picture: the picture pixel
+// under each view pixel, 0 past the picture's edge. Sixteen target columns at a
+// time, each read down its own image column, so that the columns stay in the
+// cache while the rows are written.
+QImage SampleGray(const GrayImage& image, QSize size, const ViewGeometry& view, const QRect& target)
+{
+    QImage out(target.size(), QImage::Format_Grayscale8);
+    if (out.isNull())
+        return out;
+    out.fill(0);
+    // Picture column of each target column and row of each target row; the
+    // mapping is monotonic, so those inside the picture form one run each.
+    std::vector<int> columns, rows;
+    int from = 0, top = 0;
+    for (int i = 0; i < target.width(); ++i) {
+        const int x = view.PicturePixel(QPointF(target.x() + i, target.y())).x();
+        if (x < 0)
+            from = i + 1;
+        else if (x < size.width())
+            columns.push_back(x);
+    }
+    for (int j = 0; j < target.height(); ++j) {
+        const int y = view.PicturePixel(QPointF(target.x(), target.y() + j)).y();
+        if (y < 0)
+            top = j + 1;
+        else if (y < size.height())
+            rows.push_back(y);
+    }
+    uchar* const bits = out.bits() + top * out.bytesPerLine() + from;
+    const qsizetype stride = out.bytesPerLine();
+    constexpr int kBlock = 16;
+    const int width = static_cast<int>(columns.size()), height = static_cast<int>(rows.size());
+    for (int i0 = 0; i0 < width; i0 += kBlock) {
+        const int count = std::min(kBlock, width - i0);
+        const std::uint8_t* source[kBlock];
+        for (int k = 0; k < count; ++k)
+            source[k] = image[columns[static_cast<std::size_t>(i0 + k)]];
+        for (int j = 0; j < height; ++j) {
+            const int y = rows[static_cast<std::size_t>(j)];
+            uchar* line = bits + j * stride + i0;
+            for (int k = 0; k < count; ++k)
+                line[k] = source[k][y];
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 PictureView::PictureView(QWidget* parent) : QWidget(parent)
@@ -49,11 +97,61 @@ PictureView::PictureView(QWidget* parent) : QWidget(parent)
 
 void PictureView::SetPicture(QImage picture)
 {
-    const bool resized = picture.size() != picture_.size();
+    const bool resized = picture.size() != PictureSize();
+    gray_ = nullptr;
+    pictureStale_ = false;
     picture_ = std::move(picture);
     if (resized)
         SetZoomAndScroll(mapping_.zoom, mapping_.scroll);
     update();
+}
+
+const QImage& PictureView::Picture() const
+{
+    MakePicture();
+    return picture_;
+}
+
+void PictureView::FollowGray(const GrayImage& image, int width, int height)
+{
+    if (!image)
+        return;
+    const QSize size(std::max(width, 0), std::max(height, 0));
+    const bool resized = size != PictureSize();
+    // A gray picture of the size is kept to be rewritten in place when asked for.
+    if (picture_.size() != size || picture_.format() != QImage::Format_Grayscale8)
+        picture_ = QImage();
+    gray_ = &image;
+    graySize_ = size;
+    grayAs24_ = false;
+    pictureStale_ = true;
+    if (resized)
+        SetZoomAndScroll(mapping_.zoom, mapping_.scroll);
+    update();
+}
+
+void PictureView::MakePicture() const
+{
+    if (gray_ == nullptr || !pictureStale_)
+        return;
+    const int w = graySize_.width(), h = graySize_.height();
+    if (!*gray_) {  // released under the view: nothing left to show
+        picture_ = QImage();
+    } else if (picture_.size() == graySize_ && picture_.format() == QImage::Format_Grayscale8 &&
+               picture_.isDetached()) {
+        ColumnsToRows(*gray_, w, h, picture_.bits(), picture_.bytesPerLine());
+    } else {
+        picture_ = PictureFromGray(*gray_, w, h);
+    }
+    if (grayAs24_ && !picture_.isNull())
+        picture_ = picture_.convertToFormat(QImage::Format_RGB32);
+    pictureStale_ = false;
+}
+
+void PictureView::StopFollowing()
+{
+    MakePicture();
+    gray_ = nullptr;
 }
 
 // ---- Zoom and scroll ----------------------------------------------------------
@@ -66,7 +164,7 @@ QRect PictureView::Viewport() const
 
 void PictureView::LayOutScrollBars()
 {
-    const QSize content = mapping_.ContentSize(picture_.size());
+    const QSize content = mapping_.ContentSize(PictureSize());
     const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     // A bar takes room from the other direction, which may then need its own.
     bool across = content.width() > width(), down = content.height() > height();
@@ -128,7 +226,7 @@ void PictureView::ZoomToActualSize() { ZoomAbout(1, Viewport().center()); }
 
 void PictureView::ZoomToFit()
 {
-    SetZoomAndScroll(ViewGeometry::Fit(picture_.size(), size()), QPoint(0, 0));
+    SetZoomAndScroll(ViewGeometry::Fit(PictureSize(), size()), QPoint(0, 0));
 }
 
 void PictureView::KeepInStep(PictureView* a, PictureView* b)
@@ -163,10 +261,16 @@ void PictureView::resizeEvent(QResizeEvent* event)
 
 void PictureView::LoadFromFile(const QString& path) { SetPicture(ReadPictureFile(path)); }
 
-void PictureView::SaveToFile(const QString& path) const { WritePictureFile(picture_, path); }
+void PictureView::SaveToFile(const QString& path) const { WritePictureFile(Picture(), path); }
 
 void PictureView::SetPixelFormat24()
 {
+    if (gray_ != nullptr) {  // the gray image looks the same either way
+        grayAs24_ = true;
+        if (!pictureStale_ && !picture_.isNull())
+            picture_ = picture_.convertToFormat(QImage::Format_RGB32);
+        return;
+    }
     if (picture_.format() != QImage::Format_RGB32)
         picture_ = picture_.convertToFormat(QImage::Format_RGB32);
     update();
@@ -174,6 +278,12 @@ void PictureView::SetPixelFormat24()
 
 QRgb PictureView::Pixel(int x, int y) const
 {
+    if (gray_ != nullptr) {
+        if (!*gray_ || x < 0 || y < 0 || x >= graySize_.width() || y >= graySize_.height())
+            return qRgb(0, 0, 0);
+        const int v = (*gray_)[x][y];
+        return qRgb(v, v, v);
+    }
     if (!picture_.valid(x, y))
         return qRgb(0, 0, 0);
     return picture_.pixel(x, y);
@@ -189,6 +299,7 @@ void PictureView::MakePaintable()
 
 void PictureView::SetPixel(int x, int y, QRgb colour)
 {
+    StopFollowing();
     if (!picture_.valid(x, y))
         return;
     const bool gray = qRed(colour) == qGreen(colour) && qGreen(colour) == qBlue(colour);
@@ -203,6 +314,7 @@ void PictureView::SetPixel(int x, int y, QRgb colour)
 
 void PictureView::Fill(QRgb colour)
 {
+    StopFollowing();
     MakePaintable();
     picture_.fill(QColor::fromRgb(colour));
     update();
@@ -210,6 +322,7 @@ void PictureView::Fill(QRgb colour)
 
 void PictureView::DrawEllipse(int left, int top, int right, int bottom)
 {
+    StopFollowing();
     if (picture_.isNull())
         return;
     MakePaintable();
@@ -223,7 +336,10 @@ void PictureView::DrawEllipse(int left, int top, int right, int bottom)
 
 void PictureView::ShowGray(const GrayImage& image, int width, int height)
 {
-    if (!image || picture_.isNull())
+    if (!image)
+        return;
+    StopFollowing();
+    if (picture_.isNull())
         return;
     const int w = picture_.width(), h = picture_.height();
     if (width >= w && height >= h && picture_.format() == QImage::Format_Grayscale8) {
@@ -243,9 +359,13 @@ void PictureView::ShowGray(const GrayImage& image, int width, int height)
 
 void PictureView::Render(QPainter& painter, const QRect& exposed) const
 {
-    const QRect target = exposed & ViewRectOf(picture_.rect());
-    if (!target.isEmpty())
+    const QRect target = exposed & ViewRectOf(QRect(QPoint(0, 0), PictureSize()));
+    if (target.isEmpty())
+        return;
+    if (gray_ == nullptr)
         painter.drawImage(target.topLeft(), SampleForView(picture_, mapping_, target));
+    else if (*gray_)
+        painter.drawImage(target.topLeft(), SampleGray(*gray_, graySize_, mapping_, target));
 }
 
 void PictureView::paintEvent(QPaintEvent* event)
@@ -304,7 +424,7 @@ void PictureView::wheelEvent(QWheelEvent* event)
 {
     const QPoint delta = event->angleDelta();
     if (event->modifiers() & Qt::ControlModifier) {
-        if (delta.y() != 0 && !picture_.isNull()) {
+        if (delta.y() != 0 && !PictureSize().isEmpty()) {
             const QPointF at = event->position();
             ZoomAbout(ViewGeometry::StepFrom(Zoom(), delta.y() > 0 ? 1 : -1),
                       QPoint(static_cast<int>(std::floor(at.x())), static_cast<int>(std::floor(at.y()))));

@@ -27,10 +27,12 @@ public:
 
     explicit PictureView(QWidget* parent = nullptr);
 
-    const QImage& Picture() const { return picture_; }
+    // The picture as shown; made from the gray image first while one is followed.
+    const QImage& Picture() const;
     void SetPicture(QImage picture);
-    int PictureWidth() const { return picture_.width(); }
-    int PictureHeight() const { return picture_.height(); }
+    QSize PictureSize() const { return gray_ != nullptr ? graySize_ : picture_.size(); }
+    int PictureWidth() const { return PictureSize().width(); }
+    int PictureHeight() const { return PictureSize().height(); }
 
     void LoadFromFile(const QString& path);        // throws PictureError
     void SaveToFile(const QString& path) const;    // throws PictureError
@@ -47,6 +49,14 @@ public:
     // Paints image[x][y] as gray over the picture's own width and height (the
     // part that the image covers, when it is smaller); replaces every overlay.
     void ShowGray(const GrayImage& image, int width, int height);
+    // Shows image as gray, width x height pixels, without making a picture of
+    // it: painting reads the pixels in sight straight from image, and the whole
+    // picture is made only when asked for (Picture, SaveToFile, drawing into
+    // it). The view follows image until it is given another picture; the caller
+    // keeps image alive and at that size meanwhile, and calls again after
+    // changing its pixels. An empty image leaves the view as it is.
+    void FollowGray(const GrayImage& image, int width, int height);
+    bool FollowsGray() const { return gray_ != nullptr; }
 
     // ---- Zoom and scroll -----------------------------------------------------
     const ViewGeometry& Mapping() const { return mapping_; }
@@ -102,9 +112,17 @@ protected:
 
 private:
     void MakePaintable();
+    void MakePicture() const;  // the followed image's picture, when out of date
+    void StopFollowing();      // the picture becomes what is shown and drawn into
     void LayOutScrollBars();  // shows the bars the zoomed picture needs, sets their ranges
     void ScrollBarMoved();
-    QImage picture_;
+    // While gray_ is followed, picture_ is only a cache of its picture, out of
+    // date when pictureStale_; gray_'s pixels are what the view shows.
+    mutable QImage picture_;
+    mutable bool pictureStale_ = false;
+    const GrayImage* gray_ = nullptr;
+    QSize graySize_;
+    bool grayAs24_ = false;  // SetPixelFormat24 while following: the picture is made RGB32
     ViewGeometry mapping_;
     QScrollBar* horizontal_ = nullptr;
     QScrollBar* vertical_ = nullptr;

@@ -504,9 +504,24 @@ void TForm1::ShowPixelUnder(const char* view, const GrayImage& image, int x, int
 
 // ---- Painting and panels ---------------------------------------------------
 
-void TForm1::ShowBefore() { Image2->ShowGray(BeforeImage, ImageWidth(), ImageHeight()); }
+// The views follow the images rather than copy them: painting reads only the
+// pixels in sight, so a command's cost does not grow with the picture's.
+void TForm1::ShowBefore()
+{
+    BeforePicture = QImage();
+    ShowGrayIn(Image2, BeforeImage);
+}
 
-void TForm1::ShowAfter() { Image1->ShowGray(AfterImage, ImageWidth(), ImageHeight()); }
+void TForm1::ShowAfter() { ShowGrayIn(Image1, AfterImage); }
+
+void TForm1::ShowGrayIn(PictureView* view, const GrayImage& image)
+{
+    const int width = ImageWidth(), height = ImageHeight();
+    if (view->PictureWidth() == width && view->PictureHeight() == height)
+        view->FollowGray(image, width, height);
+    else  // a view of another size shows the part the image covers, as a picture
+        view->ShowGray(image, width, height);
+}
 
 void TForm1::HideToolPanels()
 {

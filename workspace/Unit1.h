@@ -101,8 +101,11 @@ public:
     // corners as they stood when the command ran. True when it ran.
     bool ShowOutcome(const CommandSettings& settings, const CommandResult& result,
                      const Corners& roi);
-    void ShowBefore();
+    void ShowBefore();  // the Before image in gray, in place of the loaded picture
     void ShowAfter();
+    // The loaded picture while the Before view shows it in colour; null once
+    // the view shows the Before image in gray (Clear Before, a copy into Before).
+    QImage BeforePicture;
     void HideToolPanels();
 
     void Image2MouseDown(int x, int y);
@@ -456,6 +459,10 @@ public:
     bool PaneDocked = true;               // the Results pane takes room in the window
     QAction* Results1 = nullptr;          // "Results": shows or hides the pane
     QAction* Calibration1 = nullptr;      // "Calibration..."
+    // View > "Show Before as Gray", off at start: the Before view shows the
+    // Before image as the tools see it, in gray, in place of the loaded picture.
+    QAction* ShowBeforeAsGray1 = nullptr;
+    void ShowBeforeAsGray1Click();
     QAction* ExportResults1 = nullptr;    // File > "Export Results..."
     void BuildResultsPane();
     void Calibration1Click();
@@ -553,4 +560,5 @@ private:
     };
     RunningCommand* runningCommand_ = nullptr;  // the innermost command running
     void ShowPixelUnder(const char* view, const GrayImage& image, int x, int y);
+    void ShowGrayIn(PictureView* view, const GrayImage& image);
 };

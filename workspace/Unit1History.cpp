@@ -99,12 +99,16 @@ void TForm1::ReplaceWorkspace(WorkspaceChange change, QImage picture, GrayImage 
     setWindowTitle(title);
     Image1->SetPicture(picture);
     if (change == WorkspaceChange::Load) {
+        BeforePicture = picture;
         Image2->SetPicture(std::move(picture));
     } else {
         Image1->SetPixelFormat24();
-        Image2->SetPicture(PictureFromGray(BeforeImage, width, height));
+        BeforePicture = QImage();
+        Image2->FollowGray(BeforeImage, width, height);
     }
     Image2->SetPixelFormat24();
+    if (ShowBeforeAsGray1 != nullptr && ShowBeforeAsGray1->isChecked())
+        ShowGrayIn(Image2, BeforeImage);
     if (change == WorkspaceChange::Load)
         Button14->setEnabled(true);
     entry.region = CornersAsShown();
@@ -247,6 +251,7 @@ void TForm1::RestoreHistory(int position, const Corners& region)
     if (keyframe < 0) {  // back before the first picture
         BeforeImage = {};
         AfterImage = {};
+        BeforePicture = QImage();
         Image1->SetPicture(QImage());
         Image2->SetPicture(QImage());
         setWindowTitle(QStringLiteral("Form1"));
@@ -272,10 +277,11 @@ void TForm1::RestoreHistory(int position, const Corners& region)
         BeforeImage = std::move(before);
         AfterImage = std::move(after);
         setWindowTitle(key.title);
-        if (key.kind == WorkspaceChange::Load && !cleared)
-            Image2->SetPicture(key.picture);
+        BeforePicture = key.kind == WorkspaceChange::Load && !cleared ? key.picture : QImage();
+        if (BeforePicture.isNull())
+            Image2->FollowGray(BeforeImage, width, height);
         else
-            Image2->SetPicture(PictureFromGray(BeforeImage, width, height));
+            Image2->SetPicture(BeforePicture);
         Image2->SetPixelFormat24();
         if (const QImage picture = made != nullptr ? QImage() : AfterPictureAt(position);
             !picture.isNull()) {
@@ -283,8 +289,10 @@ void TForm1::RestoreHistory(int position, const Corners& region)
             if (key.kind == WorkspaceChange::Grab)
                 Image1->SetPixelFormat24();
         } else {
-            Image1->SetPicture(PictureFromGray(AfterImage, width, height));
+            Image1->FollowGray(AfterImage, width, height);
         }
+        if (ShowBeforeAsGray1 != nullptr && ShowBeforeAsGray1->isChecked())
+            ShowGrayIn(Image2, BeforeImage);
     }
     Button14->setEnabled(std::any_of(History.begin(), History.begin() + position,
                                      [](const HistoryEntry& e) { return e.kind == WorkspaceChange::Load; }));

@@ -127,6 +127,11 @@ void TForm1::BuildViewer()
         action->setShortcuts(item.keys);
         connect(action, &QAction::triggered, Image2, item.zoom);
     }
+    view->addSeparator();
+    ShowBeforeAsGray1 = view->addAction(QStringLiteral("Show Before as Gray"));
+    ShowBeforeAsGray1->setObjectName(QStringLiteral("ShowBeforeAsGray1"));
+    ShowBeforeAsGray1->setCheckable(true);
+    Bind(ShowBeforeAsGray1, &QAction::toggled, &TForm1::ShowBeforeAsGray1Click);
     // Fit for the smaller of the two views, or the other one would need a scroll bar.
     QAction* fit = view->findChild<QAction*>(QStringLiteral("FitToView1"));
     disconnect(fit, &QAction::triggered, Image2, nullptr);
@@ -164,4 +169,17 @@ void TForm1::BuildViewer()
         resizeDocks({ResultsPane1}, {pane}, Qt::Horizontal);
     }
     FitOnScreen(this, wanted);
+}
+
+// Either way the Before image itself is left alone: only the view changes.
+void TForm1::ShowBeforeAsGray1Click()
+{
+    if (!BeforeImage)
+        return;
+    if (ShowBeforeAsGray1->isChecked() || BeforePicture.isNull()) {
+        ShowGrayIn(Image2, BeforeImage);
+    } else {
+        Image2->SetPicture(BeforePicture);
+        Image2->SetPixelFormat24();
+    }
 }
