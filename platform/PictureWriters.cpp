@@ -1,7 +1,6 @@
 // platform/PictureWriters.cpp
 #include "PictureWriters.h"
 
-#include <png.h>
 #include <tiffio.h>
 
 #include <QColorSpace>
@@ -11,7 +10,6 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -147,76 +145,6 @@ Taken WriteBmp(const QImage& picture, Kind kind, Output& out)
     return out.Flush() ? Taken::Written : Taken::Failed;
 }
 
-// ---- PNG ----
-
-// libpng reports an error by a long jump, which skips destructors: the
-// function that calls into it after setjmp holds nothing that needs one.
-struct PngWrite {
-    png_structp png = nullptr;
-    png_infop info = nullptr;
-    Output* out = nullptr;
-};
-
-void WritePngBytes(png_structp png, png_bytep data, png_size_t bytes)
-{
-    if (!static_cast<PngWrite*>(png_get_io_ptr(png))->out->Write(data, bytes))
-        png_error(png, "Write Error");
-}
-
-void FlushPng(png_structp) {}
-
-[[noreturn]] void PngFailed(png_structp png, png_const_charp) { png_longjmp(png, 1); }
-void PngWarned(png_structp, png_const_charp) {}
-
-// Qt's settings: libpng's default compression (zlib level 6) and adaptive
-// filters, a pHYs chunk from the resolution when it has one.
-bool WritePngRows(PngWrite& w, const QImage& picture, Kind kind, png_bytepp rows)
-{
-    if (setjmp(png_jmpbuf(w.png)))
-        return false;
-    const int type = kind == Kind::Gray  ? PNG_COLOR_TYPE_GRAY
-                     : kind == Kind::Rgb ? PNG_COLOR_TYPE_RGB
-                                         : PNG_COLOR_TYPE_RGB_ALPHA;
-    png_set_IHDR(w.png, w.info, static_cast<png_uint_32>(picture.width()),
-                 static_cast<png_uint_32>(picture.height()), 8, type, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
-    if (picture.dotsPerMeterX() > 0 || picture.dotsPerMeterY() > 0)
-        png_set_pHYs(w.png, w.info, static_cast<png_uint_32>(picture.dotsPerMeterX()),
-                     static_cast<png_uint_32>(picture.dotsPerMeterY()), PNG_RESOLUTION_METER);
-    png_write_info(w.png, w.info);
-    if (kind != Kind::Gray)
-        png_set_bgr(w.png);  // Qt's 32-bit pixels are B, G, R, A in memory
-    if (kind == Kind::Rgb)
-        png_set_filler(w.png, 0, PNG_FILLER_AFTER);  // strips the fourth byte
-    png_write_image(w.png, rows);
-    png_write_end(w.png, w.info);
-    return true;
-}
-
-struct PngDelete {
-    void operator()(PngWrite* w) const { png_destroy_write_struct(&w->png, &w->info); }
-};
-
-Taken WritePng(const QImage& picture, Kind kind, Output& out)
-{
-    std::vector<png_bytep> rows(static_cast<std::size_t>(picture.height()));
-    for (int y = 0; y < picture.height(); ++y)
-        rows[static_cast<std::size_t>(y)] = const_cast<png_bytep>(picture.constScanLine(y));
-    PngWrite w;
-    w.out = &out;
-    w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &w, PngFailed, PngWarned);
-    if (w.png == nullptr)
-        return Taken::Failed;
-    const std::unique_ptr<PngWrite, PngDelete> release(&w);
-    w.info = png_create_info_struct(w.png);
-    if (w.info == nullptr)
-        return Taken::Failed;
-    png_set_write_fn(w.png, &w, WritePngBytes, FlushPng);
-    if (!WritePngRows(w, picture, kind, rows.data()))
-        return Taken::Failed;
-    return out.Flush() ? Taken::Written : Taken::Failed;
-}
-
 // ---- TIFF ----
 
 tmsize_t TiffRead(thandle_t, void*, tmsize_t) { return -1; }
@@ -336,8 +264,6 @@ Taken WritePictureDirectly(const QImage& picture, const QByteArray& format, QIOD
     Output output(out);
     if (format == "bmp")
         return WriteBmp(picture, kind, output);
-    if (format == "png")
-        return WritePng(picture, kind, output);
     if (format == "tif" || format == "tiff")
         return WriteTiff(picture, kind, output);
     return Taken::No;

@@ -64,7 +64,7 @@ qsizetype FirstDifference(const QByteArray& a, const QByteArray& b)
     return i;
 }
 
-const char* const kFormats[] = {"bmp", "png", "tif", "tiff"};
+const char* const kFormats[] = {"bmp", "tif", "tiff"};
 constexpr QImage::Format kKinds[] = {QImage::Format_Grayscale8, QImage::Format_RGB32,
                                      QImage::Format_ARGB32};
 
@@ -113,7 +113,7 @@ TEST(WritePictureDirectly, LeavesToQtWhatQtWouldWriteDifferently)
     for (const char* format : kFormats)
         for (const QImage& picture : others)
             EXPECT_TRUE(DirectBytes(picture, format, Taken::No).isEmpty()) << format;
-    for (const char* format : {"jpg", "webp", "ppm", "xbm"})
+    for (const char* format : {"png", "jpg", "webp", "ppm", "xbm"})
         EXPECT_TRUE(DirectBytes(Noise(rng, 8, 6, QImage::Format_RGB32), format, Taken::No).isEmpty());
 }
 
