@@ -64,8 +64,6 @@ public:
     void Seek(qint64 at) { at_ = at; }
     qint64 Position() const { return at_; }
     qint64 End() const { return end_; }
-    bool Failed() const { return failed_; }
-    void Fail() { failed_ = true; }
 
 private:
     QIODevice& device_;
