@@ -1,8 +1,11 @@
 // bench/PictureFilesBench.cpp: reading 8000 x 8000 pictures of each common
 // kind through the direct readers, through Qt's readers, and through the bare
 // decoder libraries (the peers: decoding only, into a buffer of their own);
-// loading 2048 x 2048 bitmaps and gray PGM files as the window does.
+// loading 2048 x 2048 bitmaps and gray PGM files as the window does; saving
+// an 8000 x 8000 colour picture through the direct writers, through Qt's
+// writers, and through the bare encoder libraries at Qt's settings.
 #include "PictureFiles.h"
+#include "PictureWriters.h"
 #include "Unit1.h"
 
 #include <QDir>
@@ -16,6 +19,11 @@
 #include <tiffio.h>
 #include <turbojpeg.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -192,5 +200,134 @@ void BM_PeerLibtiff8000(benchmark::State& state)
     }
 }
 BENCHMARK(BM_PeerLibtiff8000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// ---- Saving ----
+
+// Where a save benchmark writes; removed after each run.
+QString SavePath(const char* format)
+{
+    return QDir(QDir::tempPath()).filePath(QStringLiteral("graybench-bench-save.%1").arg(format));
+}
+
+const char* const kSaveFormats[] = {"bmp", "png", "jpg", "tif"};
+
+// The window's Save: the After view (RGB32) through WritePictureFile, the
+// temporary file and its replacement included. Arg: the format; direct
+// writers on (1) or Qt's writing (0).
+void BM_SavePicture8000(benchmark::State& state)
+{
+    const char* format = kSaveFormats[state.range(0)];
+    const QImage picture = Textured(kSide);
+    const QString path = SavePath(format);
+    SetDirectPictureWritersForTesting(state.range(1) != 0);
+    for (auto _ : state)
+        WritePictureFile(picture, path);
+    SetDirectPictureWritersForTesting(true);
+    QFile::remove(path);
+    state.SetLabel(std::string(format) + (state.range(1) ? " direct" : " qt"));
+}
+BENCHMARK(BM_SavePicture8000)
+    ->ArgsProduct({{0, 1, 2, 3}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+// The peers write what Qt writes for this picture (read from Qt's files with
+// the libraries: PNG 8-bit RGB at zlib level 6 with libpng's adaptive
+// filters; JPEG at quality 100 with 4:2:0 subsampling; TIFF 8-bit RGB,
+// uncompressed), from pixels already in the layout they take best, into a
+// plain file. The TIFF peer keeps libtiff's default strips of 8 KB; Qt asks
+// for strips of about 4 MB.
+std::vector<unsigned char> PackedRgb(const QImage& picture)
+{
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+    std::vector<unsigned char> pixels(std::size_t{kSide} * kSide * 3);
+    for (int y = 0; y < kSide; ++y)
+        std::memcpy(pixels.data() + std::size_t{kSide} * 3 * y, rgb.constScanLine(y), kSide * 3);
+    return pixels;
+}
+
+void BM_PeerSaveLibpng8000(benchmark::State& state)
+{
+    const std::vector<unsigned char> pixels = PackedRgb(Textured(kSide));
+    std::vector<png_bytep> rows(kSide);
+    for (int y = 0; y < kSide; ++y)
+        rows[y] = const_cast<png_bytep>(pixels.data()) + std::size_t{kSide} * 3 * y;
+    const QByteArray path = QFile::encodeName(SavePath("png"));
+    for (auto _ : state) {
+        std::FILE* file = std::fopen(path.constData(), "wb");
+        png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+        png_infop info = png_create_info_struct(png);
+        png_init_io(png, file);
+        png_set_compression_level(png, 6);
+        png_set_IHDR(png, info, kSide, kSide, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(png, info);
+        png_write_image(png, rows.data());
+        png_write_end(png, info);
+        png_destroy_write_struct(&png, &info);
+        std::fclose(file);
+    }
+    std::remove(path.constData());
+}
+BENCHMARK(BM_PeerSaveLibpng8000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_PeerSaveTurboJpeg8000(benchmark::State& state)
+{
+    const QImage picture = Textured(kSide);
+    const QByteArray path = QFile::encodeName(SavePath("jpg"));
+    tjhandle handle = tjInitCompress();
+    for (auto _ : state) {
+        unsigned char* jpeg = nullptr;
+        unsigned long size = 0;
+        tjCompress2(handle, picture.constBits(), kSide, static_cast<int>(picture.bytesPerLine()),
+                    kSide, TJPF_BGRX, &jpeg, &size, TJSAMP_420, 100, 0);
+        std::FILE* file = std::fopen(path.constData(), "wb");
+        std::fwrite(jpeg, 1, size, file);
+        std::fclose(file);
+        tjFree(jpeg);
+    }
+    tjDestroy(handle);
+    std::remove(path.constData());
+}
+BENCHMARK(BM_PeerSaveTurboJpeg8000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_PeerSaveLibtiff8000(benchmark::State& state)
+{
+    const std::vector<unsigned char> pixels = PackedRgb(Textured(kSide));
+    const QByteArray path = QFile::encodeName(SavePath("tif"));
+    for (auto _ : state) {
+        TIFF* t = TIFFOpen(path.constData(), "w");
+        TIFFSetField(t, TIFFTAG_IMAGEWIDTH, kSide);
+        TIFFSetField(t, TIFFTAG_IMAGELENGTH, kSide);
+        TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
+        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+        const std::uint32_t rowsPerStrip = TIFFDefaultStripSize(t, 0);
+        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+        const std::size_t rowBytes = std::size_t{kSide} * 3;
+        for (std::uint32_t y = 0, s = 0; y < kSide; y += rowsPerStrip, ++s)
+            TIFFWriteEncodedStrip(t, s, const_cast<unsigned char*>(pixels.data()) + rowBytes * y,
+                                  static_cast<tmsize_t>(rowBytes * std::min<std::uint32_t>(
+                                                                      rowsPerStrip, kSide - y)));
+        TIFFClose(t);
+    }
+    std::remove(path.constData());
+}
+BENCHMARK(BM_PeerSaveLibtiff8000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The floor for an uncompressed format: the bitmap's bytes in one write.
+void BM_PeerSaveBytes8000(benchmark::State& state)
+{
+    const std::vector<unsigned char> pixels = PackedRgb(Textured(kSide));
+    const QByteArray path = QFile::encodeName(SavePath("bmp"));
+    for (auto _ : state) {
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        benchmark::DoNotOptimize(::write(fd, pixels.data(), pixels.size()));
+        ::close(fd);
+    }
+    std::remove(path.constData());
+}
+BENCHMARK(BM_PeerSaveBytes8000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "Exif.h"
 #include "PictureDecoders.h"
+#include "PictureWriters.h"
 #include "Rows.h"
 
 #include <QFile>
@@ -562,14 +563,23 @@ void WritePictureFile(const QImage& picture, const QString& path)
         reason = file.errorString();
     } else {
         Sink sink(file, diskRoomForTesting.load());
-        QImageWriter writer(&sink, format);
-        if (format == "jpeg" || format == "jpg" || format == "webp")
-            writer.setQuality(100);  // the closest these keep to the pixels; WebP: lossless
-        const bool written = writer.write(picture);
+        // The direct writers write Qt's bytes for the kinds they take; Qt
+        // writes the rest. Either way the sink keeps the reason of a failure.
+        const Taken taken = DirectPictureWriters() ? WritePictureDirectly(picture, format, sink)
+                                                   : Taken::No;
+        bool written = taken == Taken::Written;
+        QString encoderError = QStringLiteral("the encoder failed");
+        if (taken == Taken::No) {
+            QImageWriter writer(&sink, format);
+            if (format == "jpeg" || format == "jpg" || format == "webp")
+                writer.setQuality(100);  // the closest these keep to the pixels; WebP: lossless
+            written = writer.write(picture);
+            encoderError = writer.errorString();
+        }
         if (!sink.Failure().isEmpty())
             reason = sink.Failure();
         else if (!written)
-            reason = writer.errorString();
+            reason = encoderError;
         else if (!file.commit())
             reason = file.errorString();
     }
