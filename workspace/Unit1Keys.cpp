@@ -374,6 +374,7 @@ void TForm1::BuildKeys()
         {"View1", "&View"}, {"Results1", "&Results"}, {"Calibration1", "&Calibration..."},
         {"ActualSize1", "&Actual Size (100 %)"}, {"FitToView1", "&Fit to View"},
         {"ZoomIn1", "Zoom &In"}, {"ZoomOut1", "Zoom &Out"},
+        {"ShowBeforeAsGray1", "Show Before as &Gray"},
         {"Help1", "&Help"}, {"UsersGuide1", "User's &Guide"},
     };
     auto* cues = new KeyboardCues;
