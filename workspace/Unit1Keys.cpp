@@ -390,7 +390,10 @@ void TForm1::BuildKeys()
     }
 
     // What each control does, and its range as the control holds it.
-    const auto bar = [](const QScrollBar* b, const QString& what) { return what.arg(Range(b)); };
+    // Built with the panels, so each bar still holds its default.
+    const auto bar = [](const QScrollBar* b, const QString& what) {
+        return what.arg(QStringLiteral("%1, default %2").arg(Range(b)).arg(b->value()));
+    };
     const std::pair<QWidget*, QString> tips[] = {
         {Button6, QStringLiteral("Copies the After image into Before")},
         {Button15, QStringLiteral("Clears the Before image to black")},
@@ -428,7 +431,7 @@ void TForm1::BuildKeys()
         {Button8, QStringLiteral("Finds the objects inside the region of interest")},
         {StringGrid1, QStringLiteral("One row per object: its box corners and size in pixels")},
         // Pattern
-        {ScrollBar6, bar(ScrollBar6, QStringLiteral("Largest angle tried, %1 degrees (0: upright only)"))},
+        {ScrollBar6, bar(ScrollBar6, QStringLiteral("Largest angle tried in degrees, %1 (0: upright only)"))},
         {Button7, QStringLiteral("Shows the template picture")},
         {Button9, QStringLiteral("Takes the region of interest of Before as the template")},
         {Button10, QStringLiteral("Searches the whole Before image for the template")},
@@ -441,18 +444,18 @@ void TForm1::BuildKeys()
         {Button11, QStringLiteral("Finds the edges along the line from the first corner to the second")},
         // Straight edge
         {ComboBox4, QStringLiteral("Direction the scan lines run in")},
-        {ScrollBar8, bar(ScrollBar8, QStringLiteral("Gap between scan lines, %1 pixels"))},
+        {ScrollBar8, bar(ScrollBar8, QStringLiteral("Gap between scan lines in pixels, %1"))},
         {ScrollBar9, bar(ScrollBar9, QStringLiteral("Edge strength, %1: the smallest gray step that counts"))},
-        {ScrollBar10, bar(ScrollBar10, QStringLiteral("Angle the scan lines are turned by, %1 degrees"))},
+        {ScrollBar10, bar(ScrollBar10, QStringLiteral("Angle the scan lines are turned by in degrees, %1"))},
         {Button12, QStringLiteral("Fits a straight edge in the region of interest")},
         // Circular edge
         {ComboBox5, QStringLiteral("Direction the spokes are scanned in")},
-        {ScrollBar11, bar(ScrollBar11, QStringLiteral("Gap between spokes, %1 degrees"))},
+        {ScrollBar11, bar(ScrollBar11, QStringLiteral("Gap between spokes in degrees, %1"))},
         {ScrollBar12, bar(ScrollBar12, QStringLiteral("Edge strength, %1: the smallest gray step that counts"))},
-        {ScrollBar13, bar(ScrollBar13, QStringLiteral("Start angle, %1 degrees"))},
-        {ScrollBar14, bar(ScrollBar14, QStringLiteral("End angle, %1 degrees"))},
-        {ScrollBar15, bar(ScrollBar15, QStringLiteral("Inside radius, %1 pixels"))},
-        {ScrollBar16, bar(ScrollBar16, QStringLiteral("Outside radius, %1 pixels"))},
+        {ScrollBar13, bar(ScrollBar13, QStringLiteral("Start angle in degrees, %1"))},
+        {ScrollBar14, bar(ScrollBar14, QStringLiteral("End angle in degrees, %1"))},
+        {ScrollBar15, bar(ScrollBar15, QStringLiteral("Inside radius in pixels, %1"))},
+        {ScrollBar16, bar(ScrollBar16, QStringLiteral("Outside radius in pixels, %1"))},
         {Button13, QStringLiteral("Looks for a circle about the first corner of the region")},
     };
     for (const auto& [control, tip] : tips)

@@ -328,7 +328,7 @@ TEST(Tooltips, EveryControlOfEveryPanelSaysWhatItDoes)
     }
     EXPECT_GT(controls, 110);  // 49 element boxes among them
     EXPECT_EQ(form.ScrollBar1->toolTip(),
-              QStringLiteral("Brightness, 0 to 255: the level mid-gray maps to (127: unchanged)"));
+              QStringLiteral("Brightness, 0 to 255, default 128: the level mid-gray maps to (127: unchanged)"));
 }
 
 TEST(Menus, EveryTitleHasItsOwnMnemonicAndItsTextAsBefore)
