@@ -8,53 +8,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 display=:96
-export DISPLAY=$display
 out=docs/guide/images
 mkdir -p "$out"
 # The tool and template pictures go to a scratch data folder, not the user's.
 scratch=$(mktemp -d)
 export XDG_DATA_HOME=$scratch/data XDG_CONFIG_HOME=$scratch/config
-xvfb= app=
-stop() { kill $app $xvfb 2>/dev/null || true; wait $app $xvfb 2>/dev/null || true; }
+# shellcheck source=scripts/xvfb-session.sh
+source scripts/xvfb-session.sh
 trap 'stop; rm -rf "$scratch"' EXIT
+# A tool panel's corner is at (136, 594) on screen.
 
-# start PICTURE: the workbench alone on a fresh display, the picture loaded,
-# the window at the top-left corner; sets win. Its client area then starts at
-# (0, 18) on screen: a picture pixel (x, y) is at (16 + x, 66 + y) on the
-# Before view, and a tool panel's corner at (136, 594).
-start() {
-    Xvfb $display -screen 0 1600x1000x24 >/dev/null 2>&1 &
-    xvfb=$!
-    sleep 1
-    build/release/graybench "$1" >/dev/null 2>&1 &
-    app=$!
-    for _ in $(seq 40); do  # the window, or the video window's no-camera box, shows
-        xdotool search --onlyvisible --name 'GrayBench' >/dev/null 2>&1 && break
-        sleep 0.25
-    done
-    sleep 1.5
-    # Without a camera the video window says so at start-up.
-    for box in $(xdotool search --onlyvisible --name '^GrayBench$' 2>/dev/null); do
-        xdotool windowfocus --sync "$box" key Return || true
-    done
-    sleep 1
-    win=$(xdotool search --onlyvisible --name "$(basename "$1")" | head -1)
-    xdotool windowmove "$win" 0 0 windowfocus --sync "$win"
-    sleep 0.5
-}
-# shoot NAME [screen]: the window's area of the screen, or the whole screen.
-shoot() {
-    xdotool mousemove 1590 990
-    sleep 0.5
-    if [[ ${2:-} == screen ]]; then
-        import -window root "$out/$1.png"
-    else
-        eval "$(xdotool getwindowgeometry --shell "$win")"
-        import -window root -crop "${WIDTH}x${HEIGHT}+0+0" "$out/$1.png"
-    fi
-    echo "wrote $out/$1.png"
-    stop
-}
 # region X1 Y1 X2 Y2: draws the region on the Before view, picture pixels;
 # with Shift, so that a drag starting inside the old frame draws a new one.
 region() {
@@ -79,78 +42,78 @@ click() { xdotool mousemove "$1" "$2" click --repeat "${3:-1}" --delay 120 1; sl
 # type X Y TEXT: replaces the text of the box at (X, Y).
 type_into() { xdotool mousemove "$1" "$2" click --repeat 3 1 key ctrl+a type "$3"; sleep 0.3; }
 
-start samples/parts.png
-shoot files-and-workspace
+start 1600x1000 samples/parts.png
+shoot "$out/files-and-workspace.png"
 
-start samples/parts.png
+start 1600x1000 samples/parts.png
 region 20 290 500 365
-shoot region-and-viewer
+shoot "$out/region-and-viewer.png"
 
-start samples/gauge.png
+start 1600x1000 samples/gauge.png
 region 0 0 511 479
 menu $Fiter 7                  # Sobel
 click 200 802                  # the filter's button
-shoot filters
+shoot "$out/filters.png"
 
-start samples/parts.png
+start 1600x1000 samples/parts.png
 menu $Brightness 1             # Brightness Setup
 click 262 708 2                # Contrast: two pages up, 45 to 65
 click 472 802                  # Run
-shoot brightness
+shoot "$out/brightness.png"
 
-start samples/parts.png
+start 1600x1000 samples/parts.png
 menu $Mophology 2              # Erosion
 click 162 648                  # 3 x 3
 type_into 192 738 2            # # of Iterations
 click 268 802
-shoot morphology
+shoot "$out/morphology.png"
 
-start samples/parts.png
+start 1600x1000 samples/parts.png
 region 20 290 500 365
 menu $Threshold 1              # Threshold Setup
 type_into 368 698 100          # Lower
 click 624 794                  # Run
-shoot threshold-and-histogram
+shoot "$out/threshold-and-histogram.png"
 
-start samples/parts.png
+start 1600x1000 samples/parts.png
 region 10 290 500 370
 menu $DetectObject 1           # Detect Object Setup
 type_into 368 698 100          # Lower
 click 624 794                  # Detect Start
-shoot detection
+shoot "$out/detection.png"
 
-start samples/pattern.png
+start 1600x1000 samples/pattern.png
 region 46 46 94 94
 menu $MatchPattern 1           # Match Pattern Setup
 click 228 738                  # Create Template
 click 228 778                  # Find Pattern
 sleep 2
-shoot pattern-search
+shoot "$out/pattern-search.png"
 
-start samples/gauge.png
+start 1600x1000 samples/gauge.png
 region 20 265 300 265
 menu $FindEdge 1               # Find Edge Setup
 click 420 702 4                # Edge Strength: four pages up, 0 to 40
 click 480 802                  # Find Edge
-shoot find-edge
+shoot "$out/find-edge.png"
 
-start samples/gauge.png
+start 1600x1000 samples/gauge.png
 region 260 285 500 360
 menu $FindStraight 1           # Find Straight Setup
 click 436 674 4                # Gap: four steps up, 1 to 5
 click 425 710 5                # Edge Strength: five pages up, 0 to 50
 click 480 810                  # Find Straight
-shoot find-straight
+shoot "$out/find-straight.png"
 
-start samples/gauge.png
+start 1600x1000 samples/gauge.png
 click 166 216                  # the hole's centre, picture (150, 150)
 menu $FindCircular 1           # Find Circular Setup
 click 704 818                  # Find Circular
-shoot find-circular
+shoot "$out/find-circular.png"
 cp "$out/find-circular.png" "$out/results-and-export.png"
 echo "wrote $out/results-and-export.png"
 
-start samples/gauge.png
+start 1600x1000 samples/gauge.png
 region 30 240 60 270
 click 64 762                   # Tool Button
 tool=$(xdotool search --onlyvisible --name 'Form3' | head -1)
@@ -158,9 +121,9 @@ xdotool windowmove "$tool" 500 300
 sleep 0.5
 xdotool mousemove --window "$tool" 12 14 click 1   # the table button
 sleep 1
-shoot tool-window screen
+shoot "$out/tool-window.png" screen
 
-start samples/parts.png
+start 1600x1000 samples/parts.png
 click 64 802                   # Viedo
 sleep 1
 for box in $(xdotool search --onlyvisible --name '^GrayBench$' 2>/dev/null); do
@@ -169,7 +132,7 @@ done
 video=$(xdotool search --onlyvisible --name 'Form4' | head -1)
 xdotool windowmove "$video" 700 200
 sleep 0.5
-shoot camera screen
+shoot "$out/camera.png" screen
 
 # Run Recipe: File's fifth item; the file dialog takes the path typed.
 for picture in parts batch-python-cluster; do
@@ -177,11 +140,11 @@ for picture in parts batch-python-cluster; do
         parts) file=samples/parts.png name=undo-and-recipes ;;
         *) file=samples/gauge.png name=$picture ;;
     esac
-    start "$file"
+    start 1600x1000 "$file"
     menu $File 5
     sleep 1
     xdotool type "$PWD/samples/inspect-parts.recipe.json"
     xdotool key Return
     sleep 1.5
-    shoot "$name"
+    shoot "$out/$name.png"
 done

@@ -11,43 +11,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 display=:97
-export DISPLAY=$display
 scratch=$(mktemp -d)
-xvfb= app=
-stop() { kill $app $xvfb 2>/dev/null || true; wait $app $xvfb 2>/dev/null || true; }
+# shellcheck source=scripts/xvfb-session.sh
+source scripts/xvfb-session.sh
 trap 'stop; rm -rf "$scratch"' EXIT
-
-# start SCREEN PICTURE: the workbench alone on a fresh display, picture loaded,
-# window at the top-left corner; sets win.
-start() {
-    Xvfb $display -screen 0 "$1x24" >/dev/null 2>&1 &
-    xvfb=$!
-    sleep 1
-    build/release/graybench "$2" >/dev/null 2>&1 &
-    app=$!
-    sleep 2.5
-    # Without a camera the video window says so at start-up.
-    for box in $(xdotool search --onlyvisible --name '^GrayBench$' 2>/dev/null); do
-        xdotool windowfocus --sync "$box" key Return || true
-    done
-    sleep 1
-    win=$(xdotool search --onlyvisible --name "$(basename "$2")" | head -1)
-    xdotool windowmove "$win" 0 0 windowfocus --sync "$win"
-    sleep 0.5
-}
-# shoot OUT [CROP]: the screen, or the window's area of it.
-shoot() {
-    xdotool mousemove 5 5
-    sleep 0.5
-    if [[ ${2:-} == window ]]; then
-        eval "$(xdotool getwindowgeometry --shell "$win")"
-        import -window root -crop "${WIDTH}x$((HEIGHT))+0+0" "$1"
-    else
-        import -window root "$1"
-    fi
-    echo "wrote $1"
-    stop
-}
 
 # The view's corner is at (16, 66) on screen: the menu bar of 18 pixels, then 48.
 start 1600x1000 samples/parts.png
@@ -59,7 +26,7 @@ xdotool mousemove 374 8 click 1; sleep 0.5
 xdotool mousemove 420 28 click 1; sleep 0.3
 xdotool mousemove 170 786 click 1; sleep 0.3
 xdotool mousemove 624 794 click 1; sleep 0.8
-shoot docs/screenshot.png window
+shoot docs/screenshot.png
 
 start 1600x1000 samples/gauge.png
 # The centre of the dark hole, picture (150, 150); Find Circular > setup; run.
@@ -67,7 +34,7 @@ xdotool mousemove 166 216 click 1; sleep 0.3
 xdotool mousemove 705 8 click 1; sleep 0.5
 xdotool mousemove 750 28 click 1; sleep 0.3
 xdotool mousemove 704 818 click 1; sleep 0.8
-shoot docs/results-pane.png window
+shoot docs/results-pane.png
 
 convert samples/parts.png -filter point -resize '4096x3072!' "$scratch/camera-4096x3072.png"
 for screen in 1366x768 1920x1080; do
@@ -76,7 +43,7 @@ for screen in 1366x768 1920x1080; do
     # A region at the picture's far corner, drawn on the fitted Before view.
     xdotool mousemove 400 330 mousedown 1 mousemove 450 370 mousemove 510 410 mouseup 1
     sleep 0.5
-    shoot docs/viewer-$screen.png
+    shoot docs/viewer-$screen.png screen
 done
 
 stop

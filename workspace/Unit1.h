@@ -25,6 +25,9 @@
 #include <QScrollBar>
 #include <QStatusBar>
 
+#include <utility>
+#include <vector>
+
 class TForm2;
 class TForm3;
 class TForm4;
@@ -481,6 +484,7 @@ public:
     void BuildKeys();
     QPushButton* OpenPanelRunButton() const;  // the open panel's run button, or nullptr
     void RunPanel1Click();
+    std::vector<std::pair<QPushButton*, const char*>> RunNeeds() const;  // run button, enabling item
     void ShowRunHint();  // on the status bar while the open panel's run button is disabled
     // Enter or leaving box: its whole number moves bar, clamped into the bar's
     // range (the status bar says so); any other text puts the bar's value back

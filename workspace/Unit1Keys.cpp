@@ -262,21 +262,24 @@ void TForm1::RunPanel1Click()
         run->click();
 }
 
+// Each run button and the menu item that enables it.
+std::vector<std::pair<QPushButton*, const char*>> TForm1::RunNeeds() const
+{
+    return {{Button1, "filter"},
+            {Button2, "morphology"},
+            {Button4, "Brightness Setup"},
+            {Button5, "Threshold Setup"},
+            {Button8, "Detect Object Setup"},
+            {Button10, "Match Pattern Setup"},
+            {Button11, "Find Edge Setup"},
+            {Button12, "Find Straight Setup"},
+            {Button13, "Find Circular Setup"}};
+}
+
 void TForm1::ShowRunHint()
 {
-    const std::pair<const QPushButton*, const char*> needs[] = {
-        {Button1, "filter"},
-        {Button2, "morphology"},
-        {Button4, "Brightness Setup"},
-        {Button5, "Threshold Setup"},
-        {Button8, "Detect Object Setup"},
-        {Button10, "Match Pattern Setup"},
-        {Button11, "Find Edge Setup"},
-        {Button12, "Find Straight Setup"},
-        {Button13, "Find Circular Setup"},
-    };
     const QPushButton* run = OpenPanelRunButton();
-    for (const auto& [button, need] : needs) {
+    for (const auto& [button, need] : RunNeeds()) {
         if (button != run)
             continue;
         const QString hint =
@@ -394,21 +397,32 @@ void TForm1::BuildKeys()
     const auto bar = [](const QScrollBar* b, const QString& what) {
         return what.arg(QStringLiteral("%1, default %2").arg(Range(b)).arg(b->value()));
     };
+    // Lists, buttons and boxes give their default the same way, read from the
+    // control as built.
+    const auto list = [](const QComboBox* c, const QString& what) {
+        QStringList items;
+        for (int i = 0; i < c->count(); ++i)
+            items << c->itemText(i);
+        return QStringLiteral("%1: %2; default %3").arg(what, items.join(QStringLiteral(", ")), c->currentText());
+    };
+    const auto pick = [](const QAbstractButton* b, const QString& what) {
+        return what + (b->isChecked() ? QStringLiteral("; chosen by default") : QString());
+    };
     const std::pair<QWidget*, QString> tips[] = {
         {Button6, QStringLiteral("Copies the After image into Before")},
         {Button15, QStringLiteral("Clears the Before image to black")},
         {Button14, QStringLiteral("Shows the region of interest and its gray values in the tool window")},
         {Button16, QStringLiteral("Opens the video window")},
         // Filter
-        {RadioButton1, QStringLiteral("3 x 3 mask (Prewitt, Sobel and Roberts use their own)")},
-        {RadioButton2, QStringLiteral("5 x 5 mask (Prewitt, Sobel and Roberts use their own)")},
-        {RadioButton3, QStringLiteral("7 x 7 mask (Prewitt, Sobel and Roberts use their own)")},
+        {RadioButton1, pick(RadioButton1, QStringLiteral("3 x 3 mask (Prewitt, Sobel and Roberts use their own)"))},
+        {RadioButton2, pick(RadioButton2, QStringLiteral("5 x 5 mask (Prewitt, Sobel and Roberts use their own)"))},
+        {RadioButton3, pick(RadioButton3, QStringLiteral("7 x 7 mask (Prewitt, Sobel and Roberts use their own)"))},
         {Button1, QStringLiteral("Filters the region of interest of Before into After")},
         // Morphology
-        {RadioButton4, QStringLiteral("3 x 3 structuring element: the centre boxes")},
-        {RadioButton5, QStringLiteral("5 x 5 structuring element")},
-        {RadioButton6, QStringLiteral("7 x 7 structuring element: every box")},
-        {Edit1, QStringLiteral("Rounds of dilation or erosion, 1 or more (below 1 runs once); Enter takes it")},
+        {RadioButton4, pick(RadioButton4, QStringLiteral("3 x 3 structuring element: the centre boxes"))},
+        {RadioButton5, pick(RadioButton5, QStringLiteral("5 x 5 structuring element"))},
+        {RadioButton6, pick(RadioButton6, QStringLiteral("7 x 7 structuring element: every box"))},
+        {Edit1, QStringLiteral("Rounds of dilation or erosion, 1 or more (below 1 runs once), default %1; Enter takes it").arg(Edit1->text())},
         {Button2, QStringLiteral("Runs the chosen operator over the whole Before image into After")},
         // Brightness
         {ScrollBar1, bar(ScrollBar1, QStringLiteral("Brightness, %1: the level mid-gray maps to (127: unchanged)"))},
@@ -420,12 +434,12 @@ void TForm1::BuildKeys()
         {Button3, QStringLiteral("Brightness 128, contrast 45, gamma 1")},
         {Button4, QStringLiteral("Maps the whole Before image through the lookup table into After")},
         // Threshold and detection
-        {ComboBox1, QStringLiteral("Dark: at or below Lower; bright: at or above Lower; gray: between Lower and Upper")},
+        {ComboBox1, list(ComboBox1, QStringLiteral("Which pixels are objects (dark: at or below Lower; bright: at or above Lower; gray: between Lower and Upper)"))},
         {ScrollBar4, bar(ScrollBar4, QStringLiteral("Lower threshold, %1"))},
         {Edit2, bar(ScrollBar4, QStringLiteral("Lower threshold, %1; Enter takes it"))},
         {ScrollBar5, bar(ScrollBar5, QStringLiteral("Upper threshold, %1 (gray objects)"))},
         {Edit3, bar(ScrollBar5, QStringLiteral("Upper threshold, %1 (gray objects); Enter takes it"))},
-        {CheckBox50, QStringLiteral("Dark and bright objects: a threshold computed from the Before image")},
+        {CheckBox50, QStringLiteral("Dark and bright objects: a threshold computed from the Before image; off by default")},
         {Image4, QStringLiteral("Histogram of the Before image, gray levels 0 to 255 across")},
         {Button5, QStringLiteral("Thresholds the whole Before image into After")},
         {Button8, QStringLiteral("Finds the objects inside the region of interest")},
@@ -437,19 +451,19 @@ void TForm1::BuildKeys()
         {Button10, QStringLiteral("Searches the whole Before image for the template")},
         {StringGrid2, QStringLiteral("Every candidate: its corners, angle and score")},
         // Edge
-        {ComboBox2, QStringLiteral("Which edges along the line to mark")},
-        {ComboBox3, QStringLiteral("Which steps count: either way, dark to bright, or bright to dark")},
+        {ComboBox2, list(ComboBox2, QStringLiteral("Which edges along the line to mark"))},
+        {ComboBox3, list(ComboBox3, QStringLiteral("Which steps count"))},
         {ScrollBar7, bar(ScrollBar7, QStringLiteral("Edge strength, %1: the smallest gray step that counts"))},
         {Edit5, QStringLiteral("Edges found along the line")},
         {Button11, QStringLiteral("Finds the edges along the line from the first corner to the second")},
         // Straight edge
-        {ComboBox4, QStringLiteral("Direction the scan lines run in")},
+        {ComboBox4, list(ComboBox4, QStringLiteral("Where the scan lines start"))},
         {ScrollBar8, bar(ScrollBar8, QStringLiteral("Gap between scan lines in pixels, %1"))},
         {ScrollBar9, bar(ScrollBar9, QStringLiteral("Edge strength, %1: the smallest gray step that counts"))},
         {ScrollBar10, bar(ScrollBar10, QStringLiteral("Angle the scan lines are turned by in degrees, %1"))},
         {Button12, QStringLiteral("Fits a straight edge in the region of interest")},
         // Circular edge
-        {ComboBox5, QStringLiteral("Direction the spokes are scanned in")},
+        {ComboBox5, list(ComboBox5, QStringLiteral("Which way each spoke is walked (the first edge met is the hit)"))},
         {ScrollBar11, bar(ScrollBar11, QStringLiteral("Gap between spokes in degrees, %1"))},
         {ScrollBar12, bar(ScrollBar12, QStringLiteral("Edge strength, %1: the smallest gray step that counts"))},
         {ScrollBar13, bar(ScrollBar13, QStringLiteral("Start angle in degrees, %1"))},
@@ -468,10 +482,16 @@ void TForm1::BuildKeys()
         l.label->setToolTip(tip);
         FindComponent<QLineEdit>(l.label->objectName() + QStringLiteral("Field"))->setToolTip(tip);
     }
-    for (int k = 1; k <= 49; ++k)
-        FindComponent<QCheckBox>(QStringLiteral("CheckBox%1").arg(k))
-            ->setToolTip(QStringLiteral("Structuring element, row %1 column %2: checked cells take part")
-                             .arg((k - 1) / 7 + 1)
-                             .arg((k - 1) % 7 + 1));
+    // Run buttons: F5 presses them, and a menu item enables them.
+    for (const auto& [button, need] : RunNeeds())
+        button->setToolTip(
+            button->toolTip() + QStringLiteral("; F5 runs it; enabled once a %1 item is chosen in the menu")
+                                    .arg(QLatin1String(need)));
+    for (int k = 1; k <= 49; ++k) {
+        auto* cell = FindComponent<QCheckBox>(QStringLiteral("CheckBox%1").arg(k));
+        cell->setToolTip(QStringLiteral("Structuring element cell: checked cells take part; the mask size "
+                                        "shows the centre 3 x 3, 5 x 5 or all 7 x 7; %1 by default")
+                             .arg(cell->isChecked() ? QStringLiteral("checked") : QStringLiteral("clear")));
+    }
     FitCornerLabels();
 }

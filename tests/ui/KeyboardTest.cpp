@@ -320,9 +320,26 @@ TEST(Tooltips, EveryControlOfEveryPanelSaysWhatItDoes)
                 continue;
             ++controls;
             EXPECT_FALSE(w->toolTip().isEmpty()) << w->objectName().toStdString();
+            // Every value a user can change names its default as built.
+            const QString tip = w->toolTip();
             if (auto* bar = qobject_cast<QScrollBar*>(w)) {
-                EXPECT_TRUE(bar->toolTip().contains(QStringLiteral("%1 to %2").arg(bar->minimum()).arg(bar->maximum())))
+                EXPECT_TRUE(tip.contains(QStringLiteral("%1 to %2, default %3")
+                                             .arg(bar->minimum()).arg(bar->maximum()).arg(bar->value())))
                     << w->objectName().toStdString();
+            } else if (auto* list = qobject_cast<QComboBox*>(w)) {
+                EXPECT_TRUE(tip.endsWith(QStringLiteral("; default ") + list->currentText())) << tip.toStdString();
+            } else if (auto* box = qobject_cast<QCheckBox*>(w)) {
+                EXPECT_TRUE(tip.contains(box->isChecked() ? QStringLiteral("checked by default")
+                                                          : QStringLiteral("off by default")))
+                    << tip.toStdString();
+            } else if (auto* radio = qobject_cast<QRadioButton*>(w)) {
+                EXPECT_EQ(tip.endsWith(QStringLiteral("; chosen by default")), radio->isChecked()) << tip.toStdString();
+            } else if (qobject_cast<QPushButton*>(w)) {  // the run buttons say how they are enabled
+                static const QStringList runs = {"Button1", "Button2",  "Button4",  "Button5", "Button8",
+                                                 "Button10", "Button11", "Button12", "Button13"};
+                EXPECT_EQ(tip.contains(QStringLiteral("; F5 runs it; enabled once a ")),
+                          runs.contains(w->objectName()))
+                    << tip.toStdString();
             }
         }
     }
