@@ -55,6 +55,14 @@ struct ResultsTable {
     friend bool operator==(const ResultsTable&, const ResultsTable&) = default;
 };
 
+// A command's numbers as the Results pane lists them; the window keeps them
+// with its history, so that undo and redo bring back what was listed.
+struct ShownResults {
+    CommandSettings settings;
+    CommandResult result;
+    CommandMeasures measures;
+};
+
 // The table of a command that ran; a command that did not run gives its title
 // and no rows. measures may be monostate: the columns only they fill stay
 // empty. With a calibration set, each length and position has a column

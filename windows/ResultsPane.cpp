@@ -93,9 +93,23 @@ ResultsPane::ResultsPane(QWidget* parent) : QDockWidget(QStringLiteral("Results"
 void ResultsPane::ShowResults(const CommandSettings& settings, const CommandResult& result,
                               const CommandMeasures& measures)
 {
-    last_ = Last{settings, result, measures};
+    Restore(std::make_shared<const ShownResults>(ShownResults{settings, result, measures}));
+}
+
+void ResultsPane::Restore(std::shared_ptr<const ShownResults> shown)
+{
+    last_ = std::move(shown);
     Grid1->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-    Remake();
+    if (last_) {
+        Remake();
+        return;
+    }
+    table_ = {};
+    Model->clear();
+    Label1->setText(QStringLiteral("No results yet"));
+    for (QWidget* w : {static_cast<QWidget*>(Label2), static_cast<QWidget*>(SpinEdit1),
+                       static_cast<QWidget*>(Label3), static_cast<QWidget*>(SpinEdit2)})
+        w->hide();
 }
 
 void ResultsPane::SetCalibration(const Calibration& calibration)

@@ -8,7 +8,7 @@
 #include <QSpinBox>
 #include <QStandardItemModel>
 #include <QTableView>
-#include <optional>
+#include <memory>
 
 // One table a command: sorted by clicking a header, the selected cells copied
 // as tab-separated lines with Ctrl+C. The two minimums filter what the table
@@ -29,25 +29,23 @@ public:
     // A command's outcome; the table starts in the command's own order.
     void ShowResults(const CommandSettings& settings, const CommandResult& result,
                      const CommandMeasures& measures);
+    // What the pane lists (nullptr: nothing), and the pane listing it again.
+    std::shared_ptr<const ShownResults> Current() const { return last_; }
+    void Restore(std::shared_ptr<const ShownResults> shown);
     // Makes the table again in the new scale.
     void SetCalibration(const Calibration& calibration);
-    bool HasResults() const { return last_.has_value(); }
+    bool HasResults() const { return last_ != nullptr; }
     // What the table shows: filtered, in the command's order.
     ResultsTable Shown() const;
     // The selected cells as the view orders them: a tab between cells, a line a row.
     QString SelectedText() const;
 
 private:
-    struct Last {
-        CommandSettings settings;
-        CommandResult result;
-        CommandMeasures measures;
-    };
     void Remake();  // the table from last_ and the calibration, in the command's order
     void Refill();  // the view from the table and the minimums, keeping its sort
     void CopySelection();
 
-    std::optional<Last> last_;
+    std::shared_ptr<const ShownResults> last_;
     Calibration calibration_;
     ResultsTable table_;
 };

@@ -441,6 +441,8 @@ bool TForm1::ShowOutcome(const CommandSettings& settings, const CommandResult& r
                               report.Ran() ? MeasureCommand(BeforeImage, ImageWidth(), ImageHeight(),
                                                             settings, result, roi)
                                            : CommandMeasures{});
+    if (report.Ran())  // recorded above: the history keeps what the pane lists
+        History.back().results = ResultsPane1->Current();
     return report.Ran();
 }
 

@@ -32,6 +32,7 @@ class TForm2;
 class TForm3;
 class TForm4;
 class ResultsPane;
+struct ShownResults;
 
 // The main window: the workspace (Before and After images), the two views, the
 // region of interest, the menu and the eight tool panels. A tool is reached in
@@ -422,6 +423,7 @@ public:
         int width = 0, height = 0;
         Corners region;     // the region of interest when the entry was made
         QString title;      // the window's title after it
+        std::shared_ptr<const ShownResults> results;  // what the Results pane listed after it
         std::size_t Bytes() const;  // the memory the entry holds
     };
     std::vector<HistoryEntry> History;

@@ -160,6 +160,9 @@ void TForm1::ClearBefore()
 void TForm1::Record(HistoryEntry entry)
 {
     History.erase(History.begin() + HistoryPosition, History.end());  // no redo past a new change
+    // A command's own numbers are set once the pane lists them; until then
+    // the entry keeps what the pane lists now.
+    entry.results = ResultsPane1->Current();
     History.push_back(std::move(entry));
     // Over the limit, the oldest entries go, down to an entry that changed
     // Before: the states after it can still be made again.
@@ -294,6 +297,7 @@ void TForm1::RestoreHistory(int position, const Corners& region)
         if (ShowBeforeAsGray1 != nullptr && ShowBeforeAsGray1->isChecked())
             ShowGrayIn(Image2, BeforeImage);
     }
+    ResultsPane1->Restore(position > 0 ? History[static_cast<std::size_t>(position - 1)].results : nullptr);
     Button14->setEnabled(std::any_of(History.begin(), History.begin() + position,
                                      [](const HistoryEntry& e) { return e.kind == WorkspaceChange::Load; }));
     SetCorners(region);
@@ -384,4 +388,5 @@ void TForm1::RunRecipeFile(const QString& path)
                                   : MeasureCommand(BeforeImage, ImageWidth(), ImageHeight(),
                                                    last.command, run.results.back(),
                                                    CornersAsShown()));
+    History.back().results = ResultsPane1->Current();
 }

@@ -302,3 +302,56 @@ TEST(ResultsPane, DocksBesideTheViewsAndHidingGivesTheOldWindowBack)
     EXPECT_EQ(views->geometry(), area);
     EXPECT_FALSE(b.form.ResultsPane1->geometry().intersects(views->geometry()));
 }
+
+// Undo and redo bring back what the pane listed at each step, so Export never
+// writes the numbers of a command whose After image was taken back.
+TEST(ResultsPane, UndoAndRedoListWhatEachStepListed)
+{
+    Bench b("parts.png");
+    const auto listed = [&b] {
+        QStringList lines = {b.form.ResultsPane1->Label1->text()};
+        for (int r = 0; r < b.Model().rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < b.Model().columnCount(); ++c)
+                cells << b.Model().item(r, c)->text();
+            lines << cells.join(u'|');
+        }
+        return lines;
+    };
+    std::vector<QStringList> steps = {listed()};  // steps[k]: after k + 1 entries; none yet
+    emit b.form.DetectObject1->aboutToShow();
+    b.form.DetectObjectSetup1->trigger();
+    b.form.CheckBox50->setChecked(true);
+    b.form.SetCorners({10, 10, 500, 470});
+    b.form.Button8->click();
+    steps.push_back(listed());
+    FindCircular(b, 150, 150);
+    steps.push_back(listed());
+    b.form.Button6->click();  // Copy After to Before keeps the list
+    steps.push_back(listed());
+    b.form.LoadPicture(QStringLiteral(GRAYBENCH_SAMPLES_DIR "/gauge.png"));  // so does a load
+    steps.push_back(listed());
+    ASSERT_EQ(b.form.HistoryPosition, 5);
+    EXPECT_EQ(steps[0], QStringList{QStringLiteral("No results yet")});
+    EXPECT_NE(steps[1], steps[2]);
+    EXPECT_EQ(steps[2], steps[3]);
+    EXPECT_EQ(steps[3], steps[4]);
+
+    for (int position = 4; position >= 0; --position) {
+        b.form.Undo1->trigger();
+        const QStringList expected =
+            position > 0 ? steps[static_cast<std::size_t>(position - 1)] : steps[0];
+        EXPECT_EQ(listed(), expected) << "undone to " << position;
+    }
+    EXPECT_FALSE(b.form.ResultsPane1->HasResults());
+    for (int position = 1; position <= 5; ++position) {
+        b.form.Redo1->trigger();
+        EXPECT_EQ(listed(), steps[static_cast<std::size_t>(position - 1)]) << "redone to " << position;
+    }
+    // Undone past the circle, the export holds the detection's rows.
+    b.form.Undo1->trigger();
+    b.form.Undo1->trigger();
+    b.form.Undo1->trigger();
+    EXPECT_EQ(listed(), steps[1]);
+    EXPECT_EQ(b.form.ResultsPane1->Shown().command, "detect");
+}
