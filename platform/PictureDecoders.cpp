@@ -649,10 +649,12 @@ QImage DecodeBmp(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* gray)
                     std::memcpy(line, in, static_cast<std::size_t>(width));
                 } else if (bits == 24) {
                     for (int x = 0; x < width; ++x, in += 3)
-                        out[x] = 0xFF000000u | std::uint32_t{in[2]} << 16 | std::uint32_t{in[1]} << 8 | in[0];
+                        out[x] = 0xFF000000u | std::uint32_t{in[2]} << 16 |
+                                 std::uint32_t{in[1]} << 8 | in[0];
                 } else {
                     for (int x = 0; x < width; ++x, in += 4)
-                        out[x] = 0xFF000000u | std::uint32_t{in[2]} << 16 | std::uint32_t{in[1]} << 8 | in[0];
+                        out[x] = 0xFF000000u | std::uint32_t{in[2]} << 16 |
+                                 std::uint32_t{in[1]} << 8 | in[0];
                 }
             }
             if (grayOut != nullptr)

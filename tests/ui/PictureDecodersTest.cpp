@@ -439,6 +439,7 @@ TEST(ReadPictureFile, GivesTheGrayImageOfThePictureItReturns)
             SetWorkerCount(0);
         }
     }
-    const Outcome turned = Read(Write(dir, QStringLiteral("turned.jpg"), kinds[kinds.size() - 2].bytes), true);
+    const QByteArray& turnedBytes = kinds[kinds.size() - 2].bytes;
+    const Outcome turned = Read(Write(dir, QStringLiteral("turned.jpg"), turnedBytes), true);
     EXPECT_EQ(turned.picture.size(), QSize(301, 45));  // the tag is read: the test tests a turn
 }
