@@ -1,7 +1,8 @@
 // fuzz/fuzz_picture_loader.cpp: the picture loader and the gray conversion fed
 // any bytes: the first byte picks the file name's extension (which steers Qt's
 // choice of reader), the rest is the file. A file is either refused with a
-// PictureError or becomes a gray image of its size, gray = (R + G + B) / 3.
+// PictureError or becomes a gray image of its size, gray = (R + G + B) / 3,
+// the one the reader makes as it decodes equal to GrayFromPicture's.
 // Every input is also read cut short at a length its last two bytes pick, so
 // each seed is tried truncated inside its pixels as well as whole.
 #include "PictureFiles.h"
@@ -50,8 +51,9 @@ void LoadOne(const QString& path, const unsigned char* bytes, std::size_t size)
         file.write(reinterpret_cast<const char*>(bytes), static_cast<qint64>(size));
     }
     QImage picture;
+    GrayImage banded;  // made by the reader as it decodes
     try {
-        picture = ReadPictureFile(path);
+        picture = ReadPictureFile(path, banded);
     } catch (const PictureError& error) {
         Check(std::strstr(error.what(), "picture") != nullptr, "the message names the picture");
         QFile::remove(path);
@@ -62,6 +64,10 @@ void LoadOne(const QString& path, const unsigned char* bytes, std::size_t size)
     const int w = picture.width(), h = picture.height();
     const GrayImage gray = GrayFromPicture(picture);
     Check(static_cast<bool>(gray), "memory for the gray image");
+    Check(static_cast<bool>(banded), "memory for the reader's gray image");
+    for (int x = 0; x < w; ++x)
+        Check(std::memcmp(gray[x], banded[x], static_cast<std::size_t>(h)) == 0,
+              "the reader's gray image is GrayFromPicture's");
     // Spot checks of the conversion: corners and centre.
     const QImage rgb = picture.convertToFormat(QImage::Format_ARGB32);
     for (const auto& [x, y] : {std::pair{0, 0}, {w - 1, h - 1}, {w / 2, h / 2}, {w - 1, 0}}) {

@@ -3,15 +3,20 @@
 
 #include "Image.h"
 #include "Parallel.h"
+#include "PictureBands.h"
 
 #include <png.h>
 #include <tiffio.h>
 #include <turbojpeg.h>
+// After turbojpeg.h: jpeglib.h needs the standard types declared first.
+#include <jpeglib.h>
 
 #include <algorithm>
 #include <atomic>
+#include <csetjmp>
 #include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -78,6 +83,25 @@ void RgbToRgb32(const uchar* in, std::uint32_t* out, int width)
         out[x] = 0xFF000000u | std::uint32_t{in[0]} << 16 | std::uint32_t{in[1]} << 8 | in[2];
 }
 
+// 4 bytes R, G, B, A to 0xAARRGGBB, in place.
+void RgbaToArgb32(std::uint32_t* pixels, int width)
+{
+    for (int x = 0; x < width; ++x) {
+        const std::uint32_t p = pixels[x];  // A B G R from the most significant byte down
+        pixels[x] = (p & 0xFF00FF00u) | (p >> 16 & 0xFFu) | (p & 0xFFu) << 16;
+    }
+}
+
+// The gray image to fill beside a picture being decoded: null when none was
+// asked for or memory runs out (the caller then makes it from the picture).
+GrayImage* GrayBeside(GrayImage* gray, const QImage& picture)
+{
+    if (gray == nullptr || picture.isNull())
+        return nullptr;
+    *gray = NewGrayImage(picture.width(), picture.height());
+    return *gray ? gray : nullptr;
+}
+
 // The file as libpng reads it, and whether libpng complained. libpng reports
 // an error by a long jump, which skips destructors: the functions that call
 // into it after setjmp hold nothing that needs one.
@@ -119,16 +143,26 @@ bool ReadPngInfo(PngRead& r)
     return !r.troubled;
 }
 
+// 8-bit RGB and RGBA rows are read as stored, and turned into Qt's 32-bit
+// pixels by the thread that finishes them (see DecodePng); libpng's own byte
+// order and filler steps would cost the decoding thread as much again.
+bool FinishedLater(int type, int depth)
+{
+    return depth == 8 && (type == PNG_COLOR_TYPE_RGB || type == PNG_COLOR_TYPE_RGB_ALPHA);
+}
+
 // Sets the transformations and reads every row (the passes of an interlaced
-// file included) and the chunks after them.
-bool ReadPngRows(PngRead& r, png_bytepp rows, int type, int depth)
+// file included) and the chunks after them, reporting the rows decoded.
+bool ReadPngRows(PngRead& r, png_bytepp rows, int type, int depth, int height,
+                 const RowsDecoded& report)
 {
     if (setjmp(png_jmpbuf(r.png)))
         return false;
     if (type == PNG_COLOR_TYPE_GRAY_ALPHA)
         png_set_gray_to_rgb(r.png);
-    if (type == PNG_COLOR_TYPE_RGB || type == PNG_COLOR_TYPE_RGB_ALPHA ||
-        type == PNG_COLOR_TYPE_GRAY_ALPHA) {
+    if (!FinishedLater(type, depth) &&
+        (type == PNG_COLOR_TYPE_RGB || type == PNG_COLOR_TYPE_RGB_ALPHA ||
+         type == PNG_COLOR_TYPE_GRAY_ALPHA)) {
         if (depth == 8)
             png_set_bgr(r.png);  // Qt's 32-bit pixels are B, G, R, A in memory
         if (type == PNG_COLOR_TYPE_RGB)
@@ -136,9 +170,18 @@ bool ReadPngRows(PngRead& r, png_bytepp rows, int type, int depth)
     }
     if (depth == 16)
         png_set_swap(r.png);  // host order
-    png_set_interlace_handling(r.png);
+    const int passes = png_set_interlace_handling(r.png);
     png_read_update_info(r.png, r.info);
-    png_read_image(r.png, rows);
+    if (passes > 1) {  // every row changes until the last pass
+        png_read_image(r.png, rows);
+        report(height);
+    } else {
+        for (int y = 0; y < height; y += kBandRows) {
+            const int count = std::min(kBandRows, height - y);
+            png_read_rows(r.png, rows + y, nullptr, static_cast<png_uint_32>(count));
+            report(y + count);
+        }
+    }
     png_read_end(r.png, nullptr);
     return !r.troubled;
 }
@@ -147,7 +190,7 @@ struct PngDelete {
     void operator()(PngRead* r) const { png_destroy_read_struct(&r->png, &r->info, nullptr); }
 };
 
-QImage DecodePng(const uchar* d, qint64 n, qint64 maxBytes)
+QImage DecodePng(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* gray)
 {
     const PngChunks chunks = ScanPngChunks(d, n);
     if (!chunks.complete || chunks.qtMetadata)
@@ -215,7 +258,26 @@ QImage DecodePng(const uchar* d, qint64 n, qint64 maxBytes)
     std::vector<png_bytep> rows(height);
     for (png_uint_32 y = 0; y < height; ++y)
         rows[y] = picture.scanLine(static_cast<int>(y));
-    if (!ReadPngRows(r, rows.data(), type, depth))
+    GrayImage* const grayOut = GrayBeside(gray, picture);
+    std::vector<std::uint8_t> strip(grayOut != nullptr ? std::size_t{width} * kBandRows : 0);
+    std::vector<uchar> packed(FinishedLater(type, depth) ? std::size_t{width} * 3 : 0);
+    const auto finish = [&](int y0, int count) {
+        for (int y = y0; y < y0 + count && FinishedLater(type, depth); ++y) {
+            auto* line = reinterpret_cast<std::uint32_t*>(rows[static_cast<std::size_t>(y)]);
+            if (type == PNG_COLOR_TYPE_RGB_ALPHA) {
+                RgbaToArgb32(line, static_cast<int>(width));
+            } else {  // the packed row fills the first three quarters of its own line
+                std::memcpy(packed.data(), line, packed.size());
+                RgbToRgb32(packed.data(), line, static_cast<int>(width));
+            }
+        }
+        if (grayOut != nullptr)
+            GrayBand(picture, y0, count, *grayOut, strip.data());
+    };
+    const auto decode = [&](const RowsDecoded& report) {
+        return ReadPngRows(r, rows.data(), type, depth, static_cast<int>(height), report);
+    };
+    if (!DecodeInBands(picture, decode, finish))
         return {};
     if (format == QImage::Format_Indexed8) {  // an index past the palette: Qt's to judge
         const int colours = picture.colorCount();
@@ -271,7 +333,63 @@ struct TurboDelete {
     void operator()(void* handle) const { tjDestroy(handle); }
 };
 
-QImage DecodeJpeg(const uchar* d, qint64 n, qint64 maxBytes)
+// libjpeg reports an error, and here also any warning (damaged data, which it
+// would fill in), by a long jump, which skips destructors: ReadJpegRows holds
+// nothing that needs one.
+struct JpegTrouble {
+    jpeg_error_mgr manager{};
+    std::jmp_buf jump{};
+};
+
+[[noreturn]] void JpegFailed(j_common_ptr info)
+{
+    std::longjmp(reinterpret_cast<JpegTrouble*>(info->err)->jump, 1);
+}
+
+void JpegMessage(j_common_ptr info, int level)
+{
+    if (level < 0)
+        std::longjmp(reinterpret_cast<JpegTrouble*>(info->err)->jump, 1);
+}
+
+struct JpegDelete {
+    void operator()(jpeg_decompress_struct* info) const { jpeg_destroy_decompress(info); }
+};
+
+// Decodes into the picture's rows a band at a time, reporting each band. The
+// library's defaults, as Qt reads: the accurate integer IDCT and smooth
+// upsampling; BGRX fills X with 255.
+bool ReadJpegRows(jpeg_decompress_struct& info, JpegTrouble& trouble, const uchar* d, qint64 n,
+                  bool gray, int width, int height, uchar* bits, qsizetype lineBytes,
+                  const RowsDecoded& report)
+{
+    if (setjmp(trouble.jump))
+        return false;
+    info.err = jpeg_std_error(&trouble.manager);
+    trouble.manager.error_exit = JpegFailed;
+    trouble.manager.emit_message = JpegMessage;
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, d, static_cast<unsigned long>(n));
+    jpeg_read_header(&info, TRUE);
+    info.out_color_space = gray ? JCS_GRAYSCALE : JCS_EXT_BGRX;
+    jpeg_start_decompress(&info);
+    if (static_cast<int>(info.output_width) != width ||
+        static_cast<int>(info.output_height) != height || info.output_components != (gray ? 1 : 4))
+        return false;
+    JSAMPROW rows[kBandRows];
+    while (static_cast<int>(info.output_scanline) < height) {
+        const int y = static_cast<int>(info.output_scanline);
+        const int count = std::min(kBandRows - y % kBandRows, height - y);
+        for (int k = 0; k < count; ++k)
+            rows[k] = bits + (y + k) * lineBytes;
+        jpeg_read_scanlines(&info, rows, static_cast<JDIMENSION>(count));
+        report(static_cast<int>(info.output_scanline));
+    }
+    jpeg_finish_decompress(&info);
+    return true;
+}
+
+QImage DecodeJpeg(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* gray)
 {
     const JpegSegments segments = ScanJpegSegments(d, n);
     if (!segments.plain)
@@ -282,19 +400,31 @@ QImage DecodeJpeg(const uchar* d, qint64 n, qint64 maxBytes)
                                        &height, &subsampling, &colourSpace) != 0 ||
         !Fits(width, height, maxBytes))
         return {};
-    const bool gray = colourSpace == TJCS_GRAY;
-    if (!gray && colourSpace != TJCS_YCbCr && colourSpace != TJCS_RGB)
+    const bool grayFile = colourSpace == TJCS_GRAY;
+    if (!grayFile && colourSpace != TJCS_YCbCr && colourSpace != TJCS_RGB)
         return {};
     QImage picture =
-        NewPictureBuffer(width, height, gray ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+        NewPictureBuffer(width, height, grayFile ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
     if (picture.isNull())
         return {};
-    // The library's defaults, as Qt reads: the accurate integer IDCT and smooth
-    // upsampling. Any warning (damaged data) leaves the file to Qt's reader,
-    // which names it. BGRX fills X with 255.
-    if (tjDecompress2(handle.get(), d, static_cast<unsigned long>(n), picture.bits(), width,
-                      static_cast<int>(picture.bytesPerLine()), height,
-                      gray ? TJPF_GRAY : TJPF_BGRX, TJFLAG_STOPONWARNING) != 0)
+    GrayImage* const grayOut = GrayBeside(gray, picture);
+    std::vector<std::uint8_t> strip(grayOut != nullptr ? static_cast<std::size_t>(width) * kBandRows
+                                                       : 0);
+    // Row addresses from one bits() call: no side may detach the picture.
+    uchar* const bits = picture.bits();
+    const qsizetype lineBytes = picture.bytesPerLine();
+    jpeg_decompress_struct info{};
+    JpegTrouble trouble;
+    const std::unique_ptr<jpeg_decompress_struct, JpegDelete> release(&info);
+    // Any warning (damaged data) leaves the file to Qt's reader, which names it.
+    const auto decode = [&](const RowsDecoded& report) {
+        return ReadJpegRows(info, trouble, d, n, grayFile, width, height, bits, lineBytes, report);
+    };
+    const auto finish = [&](int y0, int count) {
+        if (grayOut != nullptr)
+            GrayBand(picture, y0, count, *grayOut, strip.data());
+    };
+    if (!DecodeInBands(picture, decode, finish))
         return {};
     if (segments.densityUnit == 1) {  // dots per inch
         picture.setDotsPerMeterX(static_cast<int>(100.0 * segments.densityX / 2.54));
@@ -458,7 +588,7 @@ QImage DecodeTiff(const uchar* d, qint64 n, qint64 maxBytes)
 // Uncompressed 8-bit (with its colour table), 24-bit and 32-bit rows, either
 // way up, under the plain 40-byte header (and for 8 and 24 bits its longer
 // successors, whose colour masks do not apply to these depths).
-QImage DecodeBmp(const uchar* d, qint64 n, qint64 maxBytes)
+QImage DecodeBmp(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* gray)
 {
     if (n < 54)
         return {};
@@ -495,29 +625,40 @@ QImage DecodeBmp(const uchar* d, qint64 n, qint64 maxBytes)
         picture.setColorTable(table);
     }
     // Rows are independent: both cores convert them, and take the faults of
-    // the fresh picture.
+    // the fresh picture. Each makes the gray values of the rows it has just
+    // converted, a band at a time, while they are in its cache.
     // Row addresses from one bits() call: scanLine() may detach, which no two
     // threads may do at once.
     uchar* const bits0 = picture.bits();
     const qsizetype lineBytes = picture.bytesPerLine();
+    GrayImage* const grayOut = GrayBeside(gray, picture);
     std::atomic<bool> pastTable{false};
     ParallelFor(0, static_cast<int>(height), kRowGrain, [&](int lo, int hi) {
-        for (int y = lo; y < hi; ++y) {
-            const qint64 stored = signedHeight < 0 ? y : height - 1 - y;
-            const uchar* in = d + pixelsAt + stored * rowBytes;
-            uchar* line = bits0 + y * lineBytes;
-            auto* out = reinterpret_cast<std::uint32_t*>(line);
-            if (bits == 8) {
-                if (*std::max_element(in, in + width) >= colours)
-                    pastTable.store(true);
-                std::memcpy(line, in, static_cast<std::size_t>(width));
-            } else if (bits == 24) {
-                for (int x = 0; x < width; ++x, in += 3)
-                    out[x] = 0xFF000000u | std::uint32_t{in[2]} << 16 | std::uint32_t{in[1]} << 8 | in[0];
-            } else {
-                for (int x = 0; x < width; ++x, in += 4)
-                    out[x] = 0xFF000000u | std::uint32_t{in[2]} << 16 | std::uint32_t{in[1]} << 8 | in[0];
+        std::vector<std::uint8_t> strip(grayOut != nullptr ? static_cast<std::size_t>(width) * kBandRows
+                                                           : 0);
+        for (int y0 = lo; y0 < hi; y0 += kBandRows) {
+            const int y1 = std::min(hi, y0 + kBandRows);
+            for (int y = y0; y < y1; ++y) {
+                const qint64 stored = signedHeight < 0 ? y : height - 1 - y;
+                const uchar* in = d + pixelsAt + stored * rowBytes;
+                uchar* line = bits0 + y * lineBytes;
+                auto* out = reinterpret_cast<std::uint32_t*>(line);
+                if (bits == 8) {
+                    if (*std::max_element(in, in + width) >= colours)
+                        pastTable.store(true);
+                    std::memcpy(line, in, static_cast<std::size_t>(width));
+                } else if (bits == 24) {
+                    for (int x = 0; x < width; ++x, in += 3)
+                        out[x] = 0xFF000000u | std::uint32_t{in[2]} << 16 |
+                                 std::uint32_t{in[1]} << 8 | in[0];
+                } else {
+                    for (int x = 0; x < width; ++x, in += 4)
+                        out[x] = 0xFF000000u | std::uint32_t{in[2]} << 16 |
+                                 std::uint32_t{in[1]} << 8 | in[0];
+                }
             }
+            if (grayOut != nullptr)
+                GrayBand(picture, y0, y1 - y0, *grayOut, strip.data());
         }
     });
     if (pastTable.load())
@@ -532,7 +673,7 @@ QImage DecodeBmp(const uchar* d, qint64 n, qint64 maxBytes)
 // ---- PGM and PPM ----
 
 // Binary gray (P5) and colour (P6) files of 8 bits a sample (maximum 255).
-QImage DecodePnm(const uchar* d, qint64 n, qint64 maxBytes)
+QImage DecodePnm(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* grayImage)
 {
     if (n < 3 || d[0] != 'P' || (d[1] != '5' && d[1] != '6'))
         return {};
@@ -571,14 +712,22 @@ QImage DecodePnm(const uchar* d, qint64 n, qint64 maxBytes)
         return {};
     uchar* const bits0 = picture.bits();  // scanLine() may detach: not on two threads
     const qsizetype lineBytes = picture.bytesPerLine();
+    GrayImage* const grayOut = GrayBeside(grayImage, picture);
     ParallelFor(0, static_cast<int>(height), kRowGrain, [&](int lo, int hi) {
-        for (int y = lo; y < hi; ++y) {
-            const uchar* in = d + i + y * rowBytes;
-            uchar* line = bits0 + y * lineBytes;
-            if (gray)
-                std::memcpy(line, in, static_cast<std::size_t>(width));
-            else
-                RgbToRgb32(in, reinterpret_cast<std::uint32_t*>(line), static_cast<int>(width));
+        std::vector<std::uint8_t> strip(grayOut != nullptr ? static_cast<std::size_t>(width) * kBandRows
+                                                           : 0);
+        for (int y0 = lo; y0 < hi; y0 += kBandRows) {
+            const int y1 = std::min(hi, y0 + kBandRows);
+            for (int y = y0; y < y1; ++y) {
+                const uchar* in = d + i + y * rowBytes;
+                uchar* line = bits0 + y * lineBytes;
+                if (gray)
+                    std::memcpy(line, in, static_cast<std::size_t>(width));
+                else
+                    RgbToRgb32(in, reinterpret_cast<std::uint32_t*>(line), static_cast<int>(width));
+            }
+            if (grayOut != nullptr)
+                GrayBand(picture, y0, y1 - y0, *grayOut, strip.data());
         }
     });
     return picture;
@@ -608,15 +757,16 @@ QImage NewPictureBuffer(int width, int height, QImage::Format format)
     return picture;
 }
 
-QImage DecodePictureDirectly(const uchar* data, qint64 size, qint64 maxBytes, QByteArray& format)
+QImage DecodePictureDirectly(const uchar* data, qint64 size, qint64 maxBytes, QByteArray& format,
+                             GrayImage* gray)
 {
     if (size >= 8 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0) {
         format = "png";
-        return DecodePng(data, size, maxBytes);
+        return DecodePng(data, size, maxBytes, gray);
     }
     if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) {
         format = "jpeg";
-        return DecodeJpeg(data, size, maxBytes);
+        return DecodeJpeg(data, size, maxBytes, gray);
     }
     if (size >= 4 && (std::memcmp(data, "II*\0", 4) == 0 || std::memcmp(data, "MM\0*", 4) == 0)) {
         format = "tiff";
@@ -624,11 +774,11 @@ QImage DecodePictureDirectly(const uchar* data, qint64 size, qint64 maxBytes, QB
     }
     if (size >= 2 && data[0] == 'B' && data[1] == 'M') {
         format = "bmp";
-        return DecodeBmp(data, size, maxBytes);
+        return DecodeBmp(data, size, maxBytes, gray);
     }
     if (size >= 2 && data[0] == 'P' && (data[1] == '5' || data[1] == '6')) {
         format = data[1] == '5' ? "pgm" : "ppm";
-        return DecodePnm(data, size, maxBytes);
+        return DecodePnm(data, size, maxBytes, gray);
     }
     return {};
 }

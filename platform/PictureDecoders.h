@@ -1,5 +1,7 @@
 // platform/PictureDecoders.h
 #pragma once
+#include "Image.h"
+
 #include <QImage>
 
 // Direct readers for the common kinds of picture file, decoding straight into
@@ -14,7 +16,13 @@
 // or cut file, a picture over maxBytes at four bytes a pixel) it gives a null
 // picture and the caller reads the file with Qt, which refuses it or reads it
 // as before. format names the kind decoded ("png", "jpeg", ...).
-QImage DecodePictureDirectly(const uchar* data, qint64 size, qint64 maxBytes, QByteArray& format);
+//
+// With gray, PNG, JPEG, BMP, PGM and PPM also fill *gray with the picture's
+// gray image (as GrayFromPicture makes it) while they decode; it is left none
+// for the other kinds, when memory runs out, and is meaningless when the
+// picture is null.
+QImage DecodePictureDirectly(const uchar* data, qint64 size, qint64 maxBytes, QByteArray& format,
+                             GrayImage* gray = nullptr);
 
 // A picture of width x height whose pixels start on a large page when it is
 // large, so that filling it faults once a 2 MB page, not once every 4 KB.

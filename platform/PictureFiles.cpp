@@ -2,6 +2,7 @@
 #include "PictureFiles.h"
 
 #include "Exif.h"
+#include "PictureBands.h"
 #include "PictureDecoders.h"
 #include "PictureWriters.h"
 #include "Rows.h"
@@ -32,9 +33,6 @@
 
 namespace {
 
-// Pictures are converted in strips of this many rows, which stay in the cache
-// while they are turned into columns.
-constexpr int kStrip = 32;
 // Qt refuses pictures over 128 MB by default; a 16000 x 16000 RGBA picture needs 1 GB.
 std::atomic<int> allocationLimitMb{4096};
 std::atomic<bool> directReaders{true};
@@ -345,59 +343,6 @@ private:
     qint64 size_ = 0;
 };
 
-std::uint8_t GrayOf(int r, int g, int b) { return static_cast<std::uint8_t>((r + g + b) / 3); }
-
-// (r + g + b) / 3 of a 0xAARRGGBB pixel, as a multiply and shift that the
-// compiler turns into vector code: exact for every sum up to 765.
-std::uint8_t GrayOfPixel(std::uint32_t p)
-{
-    const std::uint32_t sum = ((p >> 16) & 255) + ((p >> 8) & 255) + (p & 255);
-    return static_cast<std::uint8_t>((sum * 43691u) >> 17);
-}
-
-// Gray values of picture rows [y0, y0 + rows) into strip (row-major, width per row).
-void GrayRows(const QImage& picture, int y0, int rows, std::uint8_t* strip)
-{
-    const int width = picture.width();
-    const QImage::Format format = picture.format();
-    if (format == QImage::Format_RGB32 || format == QImage::Format_ARGB32) {
-        for (int r = 0; r < rows; ++r) {
-            const auto* line = reinterpret_cast<const std::uint32_t*>(picture.constScanLine(y0 + r));
-            std::uint8_t* out = strip + static_cast<std::size_t>(r) * width;
-            for (int x = 0; x < width; ++x)
-                out[x] = GrayOfPixel(line[x]);
-        }
-    } else if (format == QImage::Format_RGB888 || format == QImage::Format_BGR888) {
-        for (int r = 0; r < rows; ++r) {
-            const std::uint8_t* line = picture.constScanLine(y0 + r);
-            std::uint8_t* out = strip + static_cast<std::size_t>(r) * width;
-            for (int x = 0; x < width; ++x)
-                out[x] = GrayOf(line[3 * x], line[3 * x + 1], line[3 * x + 2]);
-        }
-    } else if (format == QImage::Format_Grayscale8) {
-        for (int r = 0; r < rows; ++r)
-            std::copy_n(picture.constScanLine(y0 + r), width,
-                        strip + static_cast<std::size_t>(r) * width);
-    } else if (format == QImage::Format_Indexed8) {
-        std::array<std::uint8_t, 256> table{};
-        const QList<QRgb> colours = picture.colorTable();
-        for (int i = 0; i < static_cast<int>(colours.size()) && i < 256; ++i)
-            table[static_cast<std::size_t>(i)] =
-                GrayOf(qRed(colours[i]), qGreen(colours[i]), qBlue(colours[i]));
-        for (int r = 0; r < rows; ++r) {
-            const std::uint8_t* line = picture.constScanLine(y0 + r);
-            std::uint8_t* out = strip + static_cast<std::size_t>(r) * width;
-            for (int x = 0; x < width; ++x)
-                out[x] = table[line[x]];
-        }
-    } else {
-        // Any other layout (1 bit, 16 bits a channel, premultiplied alpha, ...):
-        // convert this strip only, to 8-bit unpremultiplied ARGB.
-        const QImage part = picture.copy(0, y0, width, rows).convertToFormat(QImage::Format_ARGB32);
-        GrayRows(part, 0, rows, strip);
-    }
-}
-
 // Formats whose encoders refuse larger sides, and say only "Unknown error".
 struct SideLimit {
     const char* format;
@@ -465,7 +410,10 @@ private:
 int PictureMemoryLimit() { return allocationLimitMb.load(); }
 void SetPictureMemoryLimit(int megabytes) { allocationLimitMb.store(megabytes); }
 
-QImage ReadPictureFile(const QString& path)
+namespace {
+
+// ReadPictureFile; with gray, also GrayFromPicture of the picture it returns.
+QImage ReadPicture(const QString& path, GrayImage* gray)
 {
     const auto fail = [&](const QString& reason) {
         return PictureError(QStringLiteral("Cannot read the picture \"%1\": %2")
@@ -508,9 +456,12 @@ QImage ReadPictureFile(const QString& path)
     QByteArray format;
     QImage picture;
     if (directReaders.load() && file.Data() != nullptr)
-        picture = DecodePictureDirectly(file.Data(), file.Size(), qint64{limitMb} << 20, format);
+        picture = DecodePictureDirectly(file.Data(), file.Size(), qint64{limitMb} << 20, format,
+                                        gray);
     QString warning;
     if (picture.isNull()) {
+        if (gray != nullptr)
+            *gray = GrayImage();  // whatever a direct reader made before it gave up
         format = reader.format();  // by content; the reader forgets it
         const DecoderWarnings warnings;
         picture = reader.read();
@@ -522,7 +473,26 @@ QImage ReadPictureFile(const QString& path)
         throw fail(QStringLiteral("the file ends before its picture data does"));
     if (!warning.isEmpty())
         throw fail(QStringLiteral("the decoder reports damaged data (%1)").arg(warning));
-    return Oriented(picture, PictureOrientation(file.Data(), file.Size()));
+    const int orientation = PictureOrientation(file.Data(), file.Size());
+    if (gray == nullptr)
+        return Oriented(picture, orientation);
+    // The reader's gray image holds the rows as stored; a turned picture needs its own.
+    if (!*gray || (orientation >= 2 && orientation <= 8)) {
+        *gray = GrayImage();
+        picture = Oriented(picture, orientation);
+        *gray = GrayFromPicture(picture);
+    }
+    return picture;
+}
+
+}  // namespace
+
+QImage ReadPictureFile(const QString& path) { return ReadPicture(path, nullptr); }
+
+QImage ReadPictureFile(const QString& path, GrayImage& gray)
+{
+    gray = GrayImage();
+    return ReadPicture(path, &gray);
 }
 
 void SetDirectPictureReadersForTesting(bool on) { directReaders.store(on); }
@@ -610,12 +580,9 @@ GrayImage GrayFromPicture(const QImage& picture)
         RowsToColumns(picture.constBits(), picture.bytesPerLine(), width, height, image, 0);
         return image;
     }
-    std::vector<std::uint8_t> strip(static_cast<std::size_t>(width) * kStrip);
-    for (int y0 = 0; y0 < height; y0 += kStrip) {
-        const int rows = std::min(kStrip, height - y0);
-        GrayRows(picture, y0, rows, strip.data());
-        RowsToColumns(strip.data(), width, width, rows, image, y0);
-    }
+    std::vector<std::uint8_t> strip(static_cast<std::size_t>(width) * kBandRows);
+    for (int y0 = 0; y0 < height; y0 += kBandRows)
+        GrayBand(picture, y0, std::min(kBandRows, height - y0), image, strip.data());
     return image;
 }
 

@@ -26,6 +26,11 @@ public:
 // of damaged data. Those decoders would fill in what is missing without a word.
 QImage ReadPictureFile(const QString& path);
 
+// ReadPictureFile, and gray = GrayFromPicture of the picture it returns (none
+// when memory runs out). The direct readers make the gray image as they
+// decode, band by band while the rows are in the cache.
+QImage ReadPictureFile(const QString& path, GrayImage& gray);
+
 // Megabytes of decoded pixels ReadPictureFile accepts: 4096 unless set, so a
 // 16000 x 16000 colour picture (977 MB) loads.
 int PictureMemoryLimit();

@@ -42,8 +42,8 @@ void TForm1::LoadPicture(const QString& path)
 {
     // Everything is read and converted before the workspace changes, so a file
     // that cannot be read leaves the images and views as they were.
-    QImage picture = ReadPictureFile(path);
-    GrayImage before = GrayFromPicture(picture);
+    GrayImage before;
+    QImage picture = ReadPictureFile(path, before);
     if (!before)
         throw PictureError(QStringLiteral("Not enough memory for the %1 x %2 picture \"%3\"")
                                .arg(picture.width())

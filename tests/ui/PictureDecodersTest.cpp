@@ -388,3 +388,58 @@ TEST(DecodePictureDirectly, RefusesCutAndDamagedFilesAsQtDoes)
                              "16400 MB, more than the 16 MB a picture may take");
     SetPictureMemoryLimit(4096);
 }
+
+TEST(ReadPictureFile, GivesTheGrayImageOfThePictureItReturns)
+{
+    QTemporaryDir dir;
+    std::mt19937 rng(31);
+    std::vector<Kind> kinds = EveryKind(dir);
+    // Many bands of rows; a JPEG its orientation tag turns a quarter clockwise
+    // (the gray image follows the turned picture); an XPM, which Qt reads.
+    QImage tall(45, 301, QImage::Format_RGB32);
+    for (int y = 0; y < tall.height(); ++y)
+        for (int x = 0; x < tall.width(); ++x)
+            tall.setPixel(x, y, qRgb(rng() % 256, rng() % 256, rng() % 256));
+    kinds.push_back({"png tall", QtFile(tall, "png")});
+    kinds.push_back({"jpeg tall", QtFile(tall, "jpeg")});
+    kinds.push_back({"jpeg gray tall", QtFile(tall.convertToFormat(QImage::Format_Grayscale8), "jpeg")});
+    kinds.push_back({"bmp tall", BmpFile(rng, 24, false, 0, 40, 2835, 1001)});
+    kinds.push_back({"pgm tall", PnmFile(rng, true, "\n37 1001\n255\n", 1001)});
+    const char exif[] = "\xFF\xE1\x00\x22" "Exif\0\0" "II*\0\x08\0\0\0" "\x01\0"
+                        "\x12\x01\x03\0\x01\0\0\0\x06\0\0\0" "\0\0\0\0";
+    kinds.push_back({"jpeg turned", QtFile(tall, "jpeg").insert(2, exif, sizeof exif - 1)});
+    kinds.push_back({"xpm by qt", QtFile(RandomPicture(rng, QImage::Format_RGB32), "xpm")});
+    for (const Kind& kind : kinds) {
+        // Whole, and cut inside its pixels: then read by Qt or refused.
+        for (const qint64 kept : {kind.bytes.size(), kind.bytes.size() * 2 / 3}) {
+            const QString path = Write(dir, QStringLiteral("picture"), kind.bytes.left(kept));
+            const std::string name = kind.name + " of " + std::to_string(kept) + " bytes";
+            const Outcome alone = Read(path, true);
+            for (const int workers : {1, 2, 3}) {
+                SetWorkerCount(workers);
+                GrayImage gray;
+                QImage picture;
+                std::string error;
+                try {
+                    picture = ReadPictureFile(path, gray);
+                } catch (const PictureError& e) {
+                    error = e.what();
+                }
+                ASSERT_EQ(error, alone.error) << name;
+                if (!error.empty())
+                    continue;
+                ExpectSamePicture(picture, alone.picture, name);
+                const GrayImage expected = GrayFromPicture(alone.picture);
+                ASSERT_TRUE(gray) << name;
+                for (int x = 0; x < picture.width(); ++x)
+                    for (int y = 0; y < picture.height(); ++y)
+                        ASSERT_EQ(gray[x][y], expected[x][y])
+                            << name << " on " << workers << " threads at " << x << "," << y;
+            }
+            SetWorkerCount(0);
+        }
+    }
+    const QByteArray& turnedBytes = kinds[kinds.size() - 2].bytes;
+    const Outcome turned = Read(Write(dir, QStringLiteral("turned.jpg"), turnedBytes), true);
+    EXPECT_EQ(turned.picture.size(), QSize(301, 45));  // the tag is read: the test tests a turn
+}
