@@ -1,5 +1,6 @@
 // tests/MatchPatternTest.cpp
 #include "Match_pattern.h"
+#include "Match_patternSweep.h"
 #include "MatchPatternReference.h"
 #include "Parallel.h"
 #include "TestImages.h"
@@ -615,4 +616,53 @@ TEST(MatchPattern, EqualsTheLiteralSearchOnSmoothPicturesWithFeaturelessTemplate
     }
     SetWorkerCount(0);
     EXPECT_GT(outlined, 40);  // the search does outline, and later candidates read it
+}
+
+// The sweep's early stop: all lanes set to 255 only once every lane is above the
+// bar. A lane that sums exactly to the bar is a tie at the least sum and must
+// come back exact, so that its score is computed like the others'.
+TEST(MatchPatternSweep, StopsOnlyOnceEveryLaneIsAboveTheBar)
+{
+    using namespace match_pattern;
+    struct Kernel {
+        int lanes;
+        int (*sum)(const AngleWindow&, const std::uint8_t*, int, std::uint8_t*);
+        VectorLevel needs;
+    };
+    std::vector<Kernel> kernels = {{16, SumLanes16, VectorLevel::Plain}};
+#if defined(__x86_64__)
+    kernels.push_back({32, SumLanes32, VectorLevel::Avx2});
+    kernels.push_back({64, SumLanes64, VectorLevel::Avx512Vbmi});
+#endif
+    // Eight samples of the one pixel under each lane against a grid of zeros:
+    // lane l sums to 8 * value[l]. The bar is 8k.
+    const std::vector<SampleOffset> samples(8);
+    const std::vector<std::uint8_t> grid(8, 0);
+    for (const Kernel& kernel : kernels) {
+        if (ProcessorVectorLevel() < kernel.needs)
+            continue;
+        for (const int k : {0, 1, 12, 31}) {
+            const int bar = 8 * k;
+            for (const int tie : {-1, 0, 5, kernel.lanes - 1}) {  // -1: no lane at the bar
+                std::vector<std::uint8_t> column(static_cast<std::size_t>(kernel.lanes),
+                                                 static_cast<std::uint8_t>(k + 1));
+                if (tie >= 0)
+                    column[static_cast<std::size_t>(tie)] = static_cast<std::uint8_t>(k);
+                const std::uint8_t* columns[] = {column.data()};
+                const AngleWindow window{columns, 0, 0, samples.data(), grid.data(), 8};
+                const std::vector<std::uint8_t> start(static_cast<std::size_t>(kernel.lanes), 0);
+                std::vector<std::uint8_t> out(static_cast<std::size_t>(kernel.lanes), 7);
+                const int least = kernel.sum(window, start.data(), bar, out.data());
+                SCOPED_TRACE(::testing::Message() << kernel.lanes << " lanes, bar " << bar << ", tie " << tie);
+                if (tie < 0) {
+                    EXPECT_EQ(least, 255);
+                    EXPECT_EQ(std::count(out.begin(), out.end(), 255), kernel.lanes);
+                } else {
+                    EXPECT_EQ(least, bar);
+                    for (int l = 0; l < kernel.lanes; ++l)
+                        EXPECT_EQ(out[static_cast<std::size_t>(l)], l == tie ? bar : std::min(255, 8 * (k + 1)));
+                }
+            }
+        }
+    }
 }
