@@ -394,6 +394,47 @@ TEST(GraybenchBatch, DamagedPicturesAreErrorRowsAndTheOthersStillRun)
     }
 }
 
+// Names that are no UTF-8 text (Latin-1 bytes) are files like any other: each
+// is read by its own bytes and writes its own outputs, a missing one is still
+// missing, and the rows keep the names' bytes.
+TEST(GraybenchBatch, PicturesWhoseNamesAreNoTextAreReadAndWrittenByTheirBytes)
+{
+    const TempDir temp;
+    const fs::path in = temp.path / "in", out = temp.path / "out";
+    fs::create_directories(in);
+    const std::string e9 = "p\xe9", e8 = "p\xe8";  // one text name for both: "p\uFFFD"
+    fs::copy_file(kSamples / "parts.png", in / (e9 + ".png"));
+    fs::copy_file(kSamples / "gauge.png", in / (e8 + ".png"));
+    const fs::path recipe = temp.path / "gauge.json";
+    WriteTextFile(QString::fromStdString(recipe.string()), GaugeRecipe());
+
+    const Exit exit = RunBatch({recipe, in, in / "q\xe9-missing.png", "--out", out, "--steps",
+                                "--results", temp.path / "rows.csv", "--jobs", "2"},
+                               temp.path);
+    EXPECT_EQ(exit.status, 1);
+    EXPECT_NE(exit.stderrText.find("3 pictures: 2 done, 1 failed"), std::string::npos)
+        << exit.stderrText;
+    EXPECT_NE(exit.stderrText.find("File not found"), std::string::npos) << exit.stderrText;
+    // Each picture's After is its own: the two differ and match their sources' runs.
+    const std::string afterE9 = FileBytes(out / (e9 + ".after.png"));
+    const std::string afterE8 = FileBytes(out / (e8 + ".after.png"));
+    EXPECT_FALSE(afterE9.empty());
+    EXPECT_FALSE(afterE8.empty());
+    EXPECT_NE(afterE9, afterE8);
+    fs::copy_file(kSamples / "parts.png", in / "plain.png");
+    fs::remove(in / (e9 + ".png"));
+    fs::remove(in / (e8 + ".png"));
+    const Exit plain = RunBatch({recipe, in / "plain.png", "--out", out}, temp.path);
+    EXPECT_EQ(plain.status, 0) << plain.stderrText;
+    EXPECT_EQ(FileBytes(out / "plain.after.png"), afterE9);
+    // Nothing is left beside the outputs but the outputs.
+    for (const auto& entry : fs::directory_iterator(out))
+        EXPECT_NE(entry.path().filename().string().rfind(".graybench-", 0), 0u) << entry.path();
+    const std::string rows = FileBytes(temp.path / "rows.csv");
+    EXPECT_NE(rows.find(e9 + ".png"), std::string::npos);
+    EXPECT_NE(rows.find(e8 + ".png"), std::string::npos);
+}
+
 TEST(GraybenchBatch, BadUsageExitsWith2AndNamesTheFault)
 {
     const TempDir temp;
