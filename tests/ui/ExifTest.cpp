@@ -2,6 +2,7 @@
 // damaged EXIF blocks are ignored.
 #include "Exif.h"
 #include "PictureFiles.h"
+#include "TestPictures.h"
 #include "Unit1.h"
 
 #include <gtest/gtest.h>
@@ -52,15 +53,6 @@ QByteArray JpegWithExif(const QByteArray& exif)
     QByteArray segment("\xFF\xE1", 2);
     segment += char((exif.size() + 2) >> 8), segment += char((exif.size() + 2) & 255);
     return jpeg.left(2) + segment + exif + jpeg.mid(2);
-}
-
-QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-    return path;
 }
 
 QString GrayTiff(const QTemporaryDir& dir, int orientation)

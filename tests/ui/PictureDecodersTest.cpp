@@ -4,6 +4,7 @@
 #include "Parallel.h"
 #include "PictureDecoders.h"
 #include "PictureFiles.h"
+#include "TestPictures.h"
 
 #include <gtest/gtest.h>
 #include <QBuffer>
@@ -193,15 +194,6 @@ QByteArray PnmFile(std::mt19937& rng, bool gray, const char* header, int rows = 
     QByteArray file = QByteArray(gray ? "P5" : "P6") + header;
     const std::vector<uchar> pixels = RandomBytes(rng, std::size_t{kWidth} * rows * (gray ? 1 : 3));
     return file + QByteArray(reinterpret_cast<const char*>(pixels.data()), std::ssize(pixels));
-}
-
-QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-    return path;
 }
 
 // The picture or the message, with the direct readers on or off.

@@ -1,6 +1,7 @@
 // tests/ui/PictureFilesTest.cpp: pictures cut short, files that are no
 // pictures, and what a save writes or why it fails.
 #include "PictureFiles.h"
+#include "TestPictures.h"
 #include "TestImages.h"
 
 #include <gtest/gtest.h>
@@ -112,15 +113,6 @@ QByteArray TiffDirectoryFirst(const QImage& picture)
             tiff += char(qRed(p)), tiff += char(qGreen(p)), tiff += char(qBlue(p));
         }
     return tiff;
-}
-
-QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-    return path;
 }
 
 QByteArray Contents(const QString& path)
