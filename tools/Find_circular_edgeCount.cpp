@@ -28,15 +28,11 @@ constexpr i64 kCoefficientLimit = i64{1} << 62;  // beyond, q leaves 128 bits
     return static_cast<float>(q);
 }
 
-// A circle packs when its centre is within 2^16 of the search centre and its
-// radius below 2^17: 17 bits each.
-constexpr int kFieldBits = 17, kKeyBits = 3 * kFieldBits;
 constexpr int kPartitionBits = 10, kRestBits = kKeyBits - kPartitionBits;
 constexpr int kTripleBits = 64 - kRestBits;  // 23: C(370, 3) triples
 constexpr std::size_t kPartitions = std::size_t{1} << kPartitionBits;
 constexpr u64 kKeyMask = (u64{1} << kKeyBits) - 1, kRestMask = (u64{1} << kRestBits) - 1;
 constexpr u64 kTripleMask = (u64{1} << kTripleBits) - 1;
-constexpr i64 kFieldHalf = i64{1} << (kFieldBits - 1);
 
 // Multiplying by an odd number is a bijection modulo 2^51; its top bits depend
 // on every bit of the key, so they spread the circles over the partitions.
@@ -61,14 +57,7 @@ bool Pack(const Circle& c, u64& key)
     return true;
 }
 
-Circle Unpack(u64 mixed)
-{
-    const u64 key = (mixed * kUnmix) & kKeyMask;
-    const u64 field = (u64{1} << kFieldBits) - 1;
-    return {static_cast<i64>(key & field) - kFieldHalf,
-            static_cast<i64>(key >> kFieldBits & field) - kFieldHalf,
-            static_cast<i64>(key >> (2 * kFieldBits))};
-}
+Circle Unpack(u64 mixed) { return UnpackKey((mixed * kUnmix) & kKeyMask); }
 
 constexpr std::size_t kLine = 8;
 struct alignas(64) Line {
@@ -238,33 +227,18 @@ PairTerms MakePairTerms(const std::vector<RelativePoint>& p)
             t.R[ab] = p[a].r * p[b].y - p[b].r * p[a].y;
             t.X[ab] = p[a].x * p[b].r - p[b].x * p[a].r;
         }
-    return t;
-}
-
-std::size_t RowCircles(const Centre& centre, const std::vector<RelativePoint>& p,
-                       const PairTerms& t, std::size_t i, std::size_t j, Circle* out,
-                       std::uint32_t* ks)
-{
-    const std::size_t m = t.m, ij = i * m + j;
-    const i64 Cij = t.C[ij], Rij = t.R[ij], Xij = t.X[ij];
-    const i64 ri = p[i].r, rj = p[j].r;
-    const i64 *Ci = &t.C[i * m], *Cj = &t.C[j * m];
-    const i64 *Ri = &t.R[i * m], *Rj = &t.R[j * m];
-    const i64 *Xi = &t.X[i * m], *Xj = &t.X[j * m];
-    std::size_t n = 0;
-    for (std::size_t k = j + 1; k < m; ++k) {
-        const i64 det = Cij + Cj[k] - Ci[k];
-        if (det == 0)
-            continue;  // collinear or repeated points
-        // Truncation toward zero. (Integer division is the faster here: a
-        // quotient from one floating-point reciprocal needs a remainder check.)
-        const i64 D = (Rij + Rj[k] - Ri[k]) / det;
-        const i64 E = (Xij + Xj[k] - Xi[k]) / det;
-        const i64 F = (ri * Cj[k] - rj * Ci[k] + p[k].r * Cij) / det;
-        ks[n] = static_cast<std::uint32_t>(k);
-        n += CircleOf(centre, D, E, F, out[n]);
+    const bool near = std::all_of(p.begin(), p.end(), [](const RelativePoint& q) {
+        return q.x > -kDoubleHit && q.x < kDoubleHit && q.y > -kDoubleHit && q.y < kDoubleHit;
+    });
+    if (near) {
+        t.Cd.assign(t.C.begin(), t.C.end());
+        t.Rd.assign(t.R.begin(), t.R.end());
+        t.Xd.assign(t.X.begin(), t.X.end());
+        for (const RelativePoint& q : p)
+            t.r.push_back(static_cast<double>(q.r));
+        t.level = ActiveVectorLevel();
     }
-    return n;
+    return t;
 }
 
 bool ManyDistinctCircles(const std::vector<RelativePoint>& p, const PairTerms& t)
@@ -276,9 +250,11 @@ bool ManyDistinctCircles(const std::vector<RelativePoint>& p, const PairTerms& t
     const std::size_t m = t.m;
     std::vector<Circle> row(m), sample;
     std::vector<std::uint32_t> ks(m);
+    std::vector<u64> keys(m);
     for (std::size_t s = 0; s < kRows; ++s) {
         const std::size_t i = s * m / (2 * kRows), j = std::min(i + 1 + m / 4, m - 2);
-        const std::size_t n = RowCircles(Centre{0, 0}, p, t, i, j, row.data(), ks.data());
+        const std::size_t n =
+            RowCircles(Centre{0, 0}, p, t, i, j, row.data(), ks.data(), keys.data());
         sample.insert(sample.end(), row.begin(), row.begin() + static_cast<std::ptrdiff_t>(n));
     }
     std::sort(sample.begin(), sample.end(), [](const Circle& a, const Circle& b) {
@@ -359,6 +335,7 @@ void CircleCount::Partition(const Centre& centre, const std::vector<RelativePoin
     ParallelFor(0, static_cast<int>(ranges_), 1, [&](int lo, int hi) {
         std::vector<Circle> row(m);
         std::vector<std::uint32_t> ks(m);
+        std::vector<u64> keys(m);
         // Elements gather in one cache line a partition before they go to its
         // list: a store to one of 1024 lists far apart is a cache and address
         // translation miss, a line of eight costs one.
@@ -370,9 +347,8 @@ void CircleCount::Partition(const Centre& centre, const std::vector<RelativePoin
             std::vector<Run>* extra = &runs_[c * kPartitions];
             std::vector<Wide>& wide = wide_[c];
             // The run of equal circles in progress: a packed one adds to its
-            // element; a wide one is simply listed again.
-            Circle last{0, 0, -1};
-            bool lastPacked = false;
+            // element; a wide one is simply listed again (lastKey kNoCircle).
+            u64 lastKey = kNoCircle;
             std::size_t lastPartition = 0;
             std::uint32_t lastPosition = 0, lastExtra = 0;
             auto endRun = [&] {
@@ -380,36 +356,52 @@ void CircleCount::Partition(const Centre& centre, const std::vector<RelativePoin
                     extra[lastPartition].push_back({lastPosition, lastExtra});
                 lastExtra = 0;
             };
+            auto votePacked = [&](u64 key, std::uint32_t number) {
+                if (key == lastKey) {
+                    ++lastExtra;
+                    return;
+                }
+                endRun();
+                lastKey = key;
+                const u64 mixed = (key * kMix) & kKeyMask;
+                const std::size_t part = static_cast<std::size_t>(mixed >> kRestBits);
+                std::vector<u64>& list = lists[part];
+                lastPartition = part;
+                lastPosition = static_cast<std::uint32_t>(list.size() + filled[part]);
+                lines[part].e[filled[part]] = (mixed & kRestMask) << kTripleBits | number;
+                if (++filled[part] == kLine) {
+                    list.insert(list.end(), lines[part].e, lines[part].e + kLine);
+                    filled[part] = 0;
+                }
+            };
+            auto vote = [&](const Circle& circle, std::uint32_t number) {
+                u64 key;
+                if (Pack(circle, key))
+                    return votePacked(key, number);
+                endRun();
+                lastKey = kNoCircle;
+                wide.push_back({circle, number});
+            };
             std::uint32_t triple = firstTriple[c];  // of (i, j, j + 1)
             for (std::size_t i = begin[c]; i < begin[c + 1]; ++i)
                 for (std::size_t j = i + 1; j + 1 < m; ++j) {
-                    const std::size_t n = RowCircles(Centre{0, 0}, p, t, i, j, row.data(), ks.data());
                     const std::uint32_t base = triple - static_cast<std::uint32_t>(j + 1);
-                    for (std::size_t e = 0; e < n; ++e) {
-                        const Circle& circle = row[e];
-                        if (circle == last && lastPacked) {
-                            ++lastExtra;
-                            continue;
+                    if (!t.Cd.empty()) {
+                        RowKeys(t, i, j, keys.data());
+                        for (std::size_t k = j + 1; k < m; ++k) {
+                            const u64 key = keys[k - j - 1];
+                            const auto number = base + static_cast<std::uint32_t>(k);
+                            if (key < kNoCircle)
+                                votePacked(key, number);
+                            else if (key == kExactOnly &&
+                                     TripleCircle(Centre{0, 0}, p, t, i, j, k, row[0]))
+                                vote(row[0], number);
                         }
-                        endRun();
-                        last = circle;
-                        const std::uint32_t number = base + ks[e];
-                        u64 key;
-                        lastPacked = Pack(circle, key);
-                        if (!lastPacked) {
-                            wide.push_back({circle, number});
-                            continue;
-                        }
-                        const u64 mixed = (key * kMix) & kKeyMask;
-                        const std::size_t part = static_cast<std::size_t>(mixed >> kRestBits);
-                        std::vector<u64>& list = lists[part];
-                        lastPartition = part;
-                        lastPosition = static_cast<std::uint32_t>(list.size() + filled[part]);
-                        lines[part].e[filled[part]] = (mixed & kRestMask) << kTripleBits | number;
-                        if (++filled[part] == kLine) {
-                            list.insert(list.end(), lines[part].e, lines[part].e + kLine);
-                            filled[part] = 0;
-                        }
+                    } else {
+                        const std::size_t n = RowCircles(Centre{0, 0}, p, t, i, j, row.data(),
+                                                         ks.data(), keys.data());
+                        for (std::size_t e = 0; e < n; ++e)
+                            vote(row[e], base + ks[e]);
                     }
                     triple += static_cast<std::uint32_t>(m - 1 - j);
                 }
