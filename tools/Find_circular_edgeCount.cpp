@@ -70,14 +70,11 @@ std::size_t TriplesFrom(std::size_t m, std::size_t i)  // triples whose first in
     return rest * (rest - 1) / 2;
 }
 
-// One circle of a partition: its votes and the number of its first triple.
-struct Slot {
-    u64 rest;  // the element's key bits + 1; 0 marks a free slot
-    std::int32_t votes;
-    std::uint32_t first;
-};
-
-// A table that stays in the cache: one partition at a time.
+// A table that stays in the cache: one partition at a time. A slot holds a
+// circle's key bits + 1 above its votes (fewer than 2^23: there are fewer
+// triples), 0 when free; the circles are also listed in the order they came
+// in, with their first triple, so a partition is read and cleared without
+// walking the free slots.
 class PartitionTable {
 public:
     void Reset(std::size_t elements)
@@ -85,61 +82,77 @@ public:
         std::size_t size = 64;
         while (size < 2 * elements && size < (std::size_t{1} << 15))
             size *= 2;
-        slots_.assign(size, Slot{0, 0, 0});
-        used_ = 0;
+        if (size > slots_.size())
+            slots_.assign(size, 0);  // it never shrinks: the slots are cleared as they are read
+        mask_ = slots_.size() - 1;
+        order_.clear();
+        first_.clear();
     }
 
-    void Add(u64 rest, std::uint32_t triple, std::int32_t votes)
+    void Add(u64 rest, std::uint32_t triple, std::uint32_t votes)
     {
         const u64 tag = rest + 1;
-        for (std::size_t s = SlotOf(tag);; s = (s + 1) & (slots_.size() - 1)) {
-            Slot& slot = slots_[s];
-            if (slot.rest == tag) {
-                slot.votes += votes;
+        for (std::size_t s = SlotOf(tag);; s = (s + 1) & mask_) {
+            u64& slot = slots_[s];
+            if (slot >> kVoteBits == tag) {
+                slot += votes;
                 return;
             }
-            if (slot.rest == 0) {  // elements come in triple order: this is the first vote
-                slot = {tag, votes, triple};
-                if (++used_ * 2 > slots_.size())
+            if (slot == 0) {  // elements come in triple order: this is the first vote
+                slot = tag << kVoteBits | votes;
+                order_.push_back(static_cast<std::uint32_t>(s));
+                first_.push_back(triple);
+                if (order_.size() * 2 > slots_.size())
                     Grow();
                 return;
             }
         }
     }
 
+    // Visits each circle as (key bits, votes, first triple) and frees its slot.
     template <class Visit>
-    void ForEach(Visit&& visit) const
+    void Drain(Visit&& visit)
     {
-        for (const Slot& s : slots_)
-            if (s.rest != 0)
-                visit(s.rest - 1, s.votes, s.first);
+        for (std::size_t n = 0; n < order_.size(); ++n) {
+            u64& slot = slots_[order_[n]];
+            visit((slot >> kVoteBits) - 1, static_cast<std::int32_t>(slot & kVoteMask), first_[n]);
+            slot = 0;
+        }
+        order_.clear();
+        first_.clear();
     }
-    std::size_t Used() const { return used_; }
+    std::size_t Used() const { return order_.size(); }
 
 private:
+    static constexpr int kVoteBits = 23;
+    static constexpr u64 kVoteMask = (u64{1} << kVoteBits) - 1;
+
     std::size_t SlotOf(u64 tag) const
     {
-        return static_cast<std::size_t>((tag * 0xC2B2AE3D27D4EB4Full) >> 32) & (slots_.size() - 1);
+        return static_cast<std::size_t>((tag * 0xC2B2AE3D27D4EB4Full) >> 32) & mask_;
     }
 
     void Grow()
     {
-        std::vector<Slot> old = std::move(slots_);
-        slots_.assign(old.size() * 2, Slot{0, 0, 0});
-        for (const Slot& o : old)
-            if (o.rest != 0) {
-                std::size_t s = SlotOf(o.rest);
-                while (slots_[s].rest != 0)
-                    s = (s + 1) & (slots_.size() - 1);
-                slots_[s] = o;
-            }
+        std::vector<u64> old(slots_.size() * 2, 0);
+        old.swap(slots_);
+        mask_ = slots_.size() - 1;
+        for (std::uint32_t& at : order_) {  // every used slot is listed
+            std::size_t s = SlotOf(old[at] >> kVoteBits);
+            while (slots_[s] != 0)
+                s = (s + 1) & mask_;
+            slots_[s] = old[at];
+            at = static_cast<std::uint32_t>(s);
+        }
     }
 
-    std::vector<Slot> slots_;
-    std::size_t used_ = 0;
+    std::vector<u64> slots_;
+    std::size_t mask_ = 0;
+    std::vector<std::uint32_t> order_, first_;
 };
 
 // Counts one partition over the ranges in order; returns the distinct circles.
+// visit gets each circle's mixed key, votes and first triple.
 template <class Visit>
 std::size_t CountPartition(const std::vector<std::vector<u64>>& elements,
                            const std::vector<std::vector<CircleCount::Run>>& runs,
@@ -155,17 +168,18 @@ std::size_t CountPartition(const std::vector<std::vector<u64>>& elements,
         const std::vector<CircleCount::Run>& extra = runs[c * kPartitions + partition];
         std::size_t next = 0;
         for (std::size_t e = 0; e < list.size(); ++e) {
-            std::int32_t votes = 1;
+            std::uint32_t votes = 1;
             if (next < extra.size() && extra[next].position == e)
-                votes += static_cast<std::int32_t>(extra[next++].extra);
+                votes += extra[next++].extra;
             table.Add(list[e] >> kTripleBits, static_cast<std::uint32_t>(list[e] & kTripleMask),
                       votes);
         }
     }
-    table.ForEach([&](u64 rest, std::int32_t votes, std::uint32_t first) {
-        visit(Unpack(static_cast<u64>(partition) << kRestBits | rest), votes, first);
+    const std::size_t distinct = table.Used();
+    table.Drain([&](u64 rest, std::int32_t votes, std::uint32_t first) {
+        visit(static_cast<u64>(partition) << kRestBits | rest, votes, first);
     });
-    return table.Used();
+    return distinct;
 }
 
 // Counts the circles that do not pack: equal circles side by side, each run
@@ -429,9 +443,9 @@ void CircleCount::Tally()
             for (std::size_t part; (part = next.fetch_add(1)) < kPartitions;)
                 distinct[static_cast<std::size_t>(w)] += CountPartition(
                     elements_, runs_, ranges_, part, table,
-                    [&](const Circle& c, std::int32_t votes, std::uint32_t first) {
+                    [&](u64 mixed, std::int32_t votes, std::uint32_t first) {
                         if (votes > b.votes || (votes == b.votes && first >= b.first))
-                            b = {votes, first, c};
+                            b = {votes, first, Unpack(mixed)};
                     });
         }
     });
@@ -466,7 +480,10 @@ std::vector<CircleVote> CircleCount::Entries() const
     PartitionTable table;
     if (ranges_ > 0)
         for (std::size_t part = 0; part < kPartitions; ++part)
-            CountPartition(elements_, runs_, ranges_, part, table, keep);
+            CountPartition(elements_, runs_, ranges_, part, table,
+                           [&](u64 mixed, std::int32_t votes, std::uint32_t first) {
+                               keep(Unpack(mixed), votes, first);
+                           });
     CountWide(wide_, keep);
     std::sort(all.begin(), all.end(),
               [](const Entry& a, const Entry& b) { return a.first < b.first; });
