@@ -71,10 +71,10 @@ std::size_t TriplesFrom(std::size_t m, std::size_t i)  // triples whose first in
 }
 
 // A table that stays in the cache: one partition at a time. A slot holds a
-// circle's key bits + 1 above its votes (fewer than 2^23: there are fewer
-// triples), 0 when free; the circles are also listed in the order they came
-// in, with their first triple, so a partition is read and cleared without
-// walking the free slots.
+// circle's key bits above its votes (fewer than 2^kTripleBits, as the
+// triples are), 0 when free (a used slot has a vote); the circles are also
+// listed in the order they came in, with their first triple, so a partition
+// is read and cleared without walking the free slots.
 class PartitionTable {
 public:
     void Reset(std::size_t elements)
@@ -91,19 +91,18 @@ public:
 
     void Add(u64 rest, std::uint32_t triple, std::uint32_t votes)
     {
-        const u64 tag = rest + 1;
-        for (std::size_t s = SlotOf(tag);; s = (s + 1) & mask_) {
+        for (std::size_t s = SlotOf(rest);; s = (s + 1) & mask_) {
             u64& slot = slots_[s];
-            if (slot >> kVoteBits == tag) {
-                slot += votes;
-                return;
-            }
             if (slot == 0) {  // elements come in triple order: this is the first vote
-                slot = tag << kVoteBits | votes;
+                slot = rest << kVoteBits | votes;
                 order_.push_back(static_cast<std::uint32_t>(s));
                 first_.push_back(triple);
                 if (order_.size() * 2 > slots_.size())
                     Grow();
+                return;
+            }
+            if (slot >> kVoteBits == rest) {
+                slot += votes;
                 return;
             }
         }
@@ -115,7 +114,7 @@ public:
     {
         for (std::size_t n = 0; n < order_.size(); ++n) {
             u64& slot = slots_[order_[n]];
-            visit((slot >> kVoteBits) - 1, static_cast<std::int32_t>(slot & kVoteMask), first_[n]);
+            visit(slot >> kVoteBits, static_cast<std::int32_t>(slot & kVoteMask), first_[n]);
             slot = 0;
         }
         order_.clear();
@@ -124,12 +123,13 @@ public:
     std::size_t Used() const { return order_.size(); }
 
 private:
-    static constexpr int kVoteBits = 23;
+    static constexpr int kVoteBits = kTripleBits;
+    static_assert(kRestBits + kVoteBits <= 64);
     static constexpr u64 kVoteMask = (u64{1} << kVoteBits) - 1;
 
-    std::size_t SlotOf(u64 tag) const
+    std::size_t SlotOf(u64 rest) const
     {
-        return static_cast<std::size_t>((tag * 0xC2B2AE3D27D4EB4Full) >> 32) & mask_;
+        return static_cast<std::size_t>((rest * 0xC2B2AE3D27D4EB4Full) >> 32) & mask_;
     }
 
     void Grow()
@@ -296,7 +296,7 @@ std::vector<std::size_t> ChunkStarts(std::size_t m, std::size_t chunks)
 
 bool CircleCount::Fits(std::size_t m)
 {
-    return m >= 3 && m * (m - 1) * (m - 2) / 6 <= kTripleMask + 1;
+    return m >= 3 && m * (m - 1) * (m - 2) / 6 <= kTripleMask;  // votes stay below 2^kTripleBits
 }
 
 void CircleCount::Clear()
