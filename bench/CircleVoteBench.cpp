@@ -117,12 +117,14 @@ void BM_CircleVoteSplit(benchmark::State& state)
     count.Partition(Centre{kCentre, kCentre}, p, terms);  // grown storage, as above
     std::vector<Circle> row(m);
     std::vector<std::uint32_t> ks(m);
+    std::vector<std::uint64_t> keys(m);
     for (auto _ : state) {
         if (phase == 0) {
             std::size_t circles = 0;
             for (std::size_t i = 0; i < m; ++i)
                 for (std::size_t j = i + 1; j + 1 < m; ++j)
-                    circles += RowCircles(Centre{0, 0}, p, terms, i, j, row.data(), ks.data());
+                    circles += RowCircles(Centre{0, 0}, p, terms, i, j, row.data(), ks.data(),
+                                          keys.data());
             benchmark::DoNotOptimize(circles);
         } else if (phase == 1) {
             count.Partition(Centre{kCentre, kCentre}, p, terms);

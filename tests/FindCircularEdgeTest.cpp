@@ -6,6 +6,7 @@
 #include "ImageReference.h"
 #include "Parallel.h"
 #include "TestImages.h"
+#include "VectorLevel.h"
 
 #include <gtest/gtest.h>
 
@@ -660,6 +661,113 @@ TEST(VoteCircles, ADiscKeepsTheHashVoteNoiseIsCountedAndBothAgreeWithTheLiteral)
             EXPECT_EQ(got.radius, want.radius) << what;
             ExpectSameVotes(work.Votes(), table, what);
             ExpectCountedAsLiteral(hits, 256, 256, table, want, what);
+        }
+    }
+    SetWorkerCount(0);
+}
+
+namespace {
+
+// Points about the centre of the kinds that reach the row kernel's limits.
+std::vector<circular_edge::RelativePoint> Cloud(std::mt19937& rng, int kind, int m)
+{
+    std::vector<circular_edge::RelativePoint> p;
+    const auto any = [&](int half) { return static_cast<std::int64_t>(rng() % (2 * half + 1)) - half; };
+    for (int k = 0; k < m; ++k) {
+        // Kind 0: out to the last pixel of the double-precision rows.
+        std::int64_t x = any(kind == 3 ? 4000 : 4095), y = any(kind == 3 ? 4000 : 4095);
+        if (kind == 1) {  // a small cloud: circles repeat
+            x = any(6);
+            y = any(6);
+        } else if (kind == 2) {  // nearly a line: huge circles, q beyond 2^52
+            x = -4000 + 97 * k;
+            y = 3000 + static_cast<std::int64_t>(rng() % 2);
+        } else if (kind == 3 && k % 3 != 0) {  // repeated and collinear points
+            x = p.back().x + (k % 3 == 2 ? 5 : 0);
+            y = p.back().y + (k % 3 == 2 ? 5 : 0);
+        }
+        p.push_back({x, y, -(x * x + y * y)});
+    }
+    return p;
+}
+
+}  // namespace
+
+TEST(RowKeys, EveryVectorLevelGivesTheExactCircleOfEachTriple)
+{
+    using namespace circular_edge;
+    std::mt19937 rng(4095);
+    for (VectorLevel level : kVectorLevels) {
+        if (level > ProcessorVectorLevel())
+            continue;
+        ScopedVectorLimit limit(level);
+        for (int kind = 0; kind < 4; ++kind) {
+            const std::vector<RelativePoint> p = Cloud(rng, kind, 41);
+            const PairTerms t = MakePairTerms(p);
+            const std::string what = std::string(VectorLevelName(level)) + " kind " +
+                                     std::to_string(kind);
+            ASSERT_FALSE(t.Cd.empty()) << what;
+            int exactOnly = 0, none = 0;
+            std::vector<std::uint64_t> keys(p.size());
+            for (std::size_t i = 0; i < p.size(); ++i)
+                for (std::size_t j = i + 1; j + 1 < p.size(); ++j) {
+                    RowKeys(t, i, j, keys.data());
+                    for (std::size_t k = j + 1; k < p.size(); ++k) {
+                        const std::uint64_t key = keys[k - j - 1];
+                        Circle want{};
+                        const bool circle = TripleCircle(Centre{0, 0}, p, t, i, j, k, want);
+                        if (key < kNoCircle) {
+                            ASSERT_TRUE(circle && UnpackKey(key) == want) << what << " " << k;
+                        } else if (key == kNoCircle) {
+                            ASSERT_FALSE(circle) << what;
+                            ++none;
+                        } else {  // only circles that never pack are left to the integers
+                            ASSERT_EQ(key, kExactOnly) << what;
+                            ASSERT_TRUE(!circle || want.radius >= 1 << 17 || want.x >= 1 << 16 ||
+                                        want.x < -(1 << 16) || want.y >= 1 << 16 ||
+                                        want.y < -(1 << 16))
+                                << what;
+                            ++exactOnly;
+                        }
+                    }
+                }
+            EXPECT_TRUE(kind != 2 || exactOnly > 0) << what;
+            EXPECT_TRUE(kind != 3 || none > 0) << what;
+        }
+    }
+}
+
+TEST(VoteCircles, HitsOnBothSidesOfTheDoublePrecisionLimitAgreeWithTheLiteral)
+{
+    // Hits up to 4095 pixels from the centre take the double-precision rows;
+    // one pixel farther, every row is worked out in integers.
+    struct Case {
+        int reach, kind;  // kind as in SceneHits: 0 noise (counted), 1 an edge (hash)
+        bool doubles;
+    };
+    std::mt19937 rng(4096);
+    for (const Case& c : {Case{4095, 0, true}, Case{4096, 0, false}, Case{4095, 1, true},
+                          Case{4096, 1, false}}) {
+        const int cx = 5000, cy = 4500;
+        std::vector<SpokeHit> hits = SceneHits(rng, c.kind, 36, cx, cy);
+        hits[0] = {cx - c.reach, cy + 3, 1};  // the farthest hit
+        const std::vector<circular_edge::RelativePoint> p = RelativeHits(hits, cx, cy);
+        EXPECT_EQ(circular_edge::MakePairTerms(p).Cd.empty(), !c.doubles) << c.reach;
+        CircleVote want{};
+        const std::vector<CircleVote> table = TripleByTriple(hits, cx, cy, want);
+        for (int workers : {1, 2, 3}) {
+            SetWorkerCount(workers);
+            CircularWork work;
+            BeginCircleVote(work, cx, cy);
+            VoteCircles(work, hits);
+            const std::string what = "reach " + std::to_string(c.reach) + " kind " +
+                                     std::to_string(c.kind) + " threads " + std::to_string(workers);
+            const CircleVote got = ChosenCircle(work);
+            ASSERT_EQ(got.votes, want.votes) << what;
+            ASSERT_EQ(got.centreX, want.centreX) << what;
+            ASSERT_EQ(got.centreY, want.centreY) << what;
+            ASSERT_EQ(got.radius, want.radius) << what;
+            ExpectSameVotes(work.Votes(), table, what);
         }
     }
     SetWorkerCount(0);

@@ -28,15 +28,11 @@ constexpr i64 kCoefficientLimit = i64{1} << 62;  // beyond, q leaves 128 bits
     return static_cast<float>(q);
 }
 
-// A circle packs when its centre is within 2^16 of the search centre and its
-// radius below 2^17: 17 bits each.
-constexpr int kFieldBits = 17, kKeyBits = 3 * kFieldBits;
 constexpr int kPartitionBits = 10, kRestBits = kKeyBits - kPartitionBits;
 constexpr int kTripleBits = 64 - kRestBits;  // 23: C(370, 3) triples
 constexpr std::size_t kPartitions = std::size_t{1} << kPartitionBits;
 constexpr u64 kKeyMask = (u64{1} << kKeyBits) - 1, kRestMask = (u64{1} << kRestBits) - 1;
 constexpr u64 kTripleMask = (u64{1} << kTripleBits) - 1;
-constexpr i64 kFieldHalf = i64{1} << (kFieldBits - 1);
 
 // Multiplying by an odd number is a bijection modulo 2^51; its top bits depend
 // on every bit of the key, so they spread the circles over the partitions.
@@ -61,14 +57,7 @@ bool Pack(const Circle& c, u64& key)
     return true;
 }
 
-Circle Unpack(u64 mixed)
-{
-    const u64 key = (mixed * kUnmix) & kKeyMask;
-    const u64 field = (u64{1} << kFieldBits) - 1;
-    return {static_cast<i64>(key & field) - kFieldHalf,
-            static_cast<i64>(key >> kFieldBits & field) - kFieldHalf,
-            static_cast<i64>(key >> (2 * kFieldBits))};
-}
+Circle Unpack(u64 mixed) { return UnpackKey((mixed * kUnmix) & kKeyMask); }
 
 constexpr std::size_t kLine = 8;
 struct alignas(64) Line {
@@ -81,14 +70,11 @@ std::size_t TriplesFrom(std::size_t m, std::size_t i)  // triples whose first in
     return rest * (rest - 1) / 2;
 }
 
-// One circle of a partition: its votes and the number of its first triple.
-struct Slot {
-    u64 rest;  // the element's key bits + 1; 0 marks a free slot
-    std::int32_t votes;
-    std::uint32_t first;
-};
-
-// A table that stays in the cache: one partition at a time.
+// A table that stays in the cache: one partition at a time. A slot holds a
+// circle's key bits above its votes (fewer than 2^kTripleBits, as the
+// triples are), 0 when free (a used slot has a vote); the circles are also
+// listed in the order they came in, with their first triple, so a partition
+// is read and cleared without walking the free slots.
 class PartitionTable {
 public:
     void Reset(std::size_t elements)
@@ -96,61 +82,77 @@ public:
         std::size_t size = 64;
         while (size < 2 * elements && size < (std::size_t{1} << 15))
             size *= 2;
-        slots_.assign(size, Slot{0, 0, 0});
-        used_ = 0;
+        if (size > slots_.size())
+            slots_.assign(size, 0);  // it never shrinks: the slots are cleared as they are read
+        mask_ = slots_.size() - 1;
+        order_.clear();
+        first_.clear();
     }
 
-    void Add(u64 rest, std::uint32_t triple, std::int32_t votes)
+    void Add(u64 rest, std::uint32_t triple, std::uint32_t votes)
     {
-        const u64 tag = rest + 1;
-        for (std::size_t s = SlotOf(tag);; s = (s + 1) & (slots_.size() - 1)) {
-            Slot& slot = slots_[s];
-            if (slot.rest == tag) {
-                slot.votes += votes;
+        for (std::size_t s = SlotOf(rest);; s = (s + 1) & mask_) {
+            u64& slot = slots_[s];
+            if (slot == 0) {  // elements come in triple order: this is the first vote
+                slot = rest << kVoteBits | votes;
+                order_.push_back(static_cast<std::uint32_t>(s));
+                first_.push_back(triple);
+                if (order_.size() * 2 > slots_.size())
+                    Grow();
                 return;
             }
-            if (slot.rest == 0) {  // elements come in triple order: this is the first vote
-                slot = {tag, votes, triple};
-                if (++used_ * 2 > slots_.size())
-                    Grow();
+            if (slot >> kVoteBits == rest) {
+                slot += votes;
                 return;
             }
         }
     }
 
+    // Visits each circle as (key bits, votes, first triple) and frees its slot.
     template <class Visit>
-    void ForEach(Visit&& visit) const
+    void Drain(Visit&& visit)
     {
-        for (const Slot& s : slots_)
-            if (s.rest != 0)
-                visit(s.rest - 1, s.votes, s.first);
+        for (std::size_t n = 0; n < order_.size(); ++n) {
+            u64& slot = slots_[order_[n]];
+            visit(slot >> kVoteBits, static_cast<std::int32_t>(slot & kVoteMask), first_[n]);
+            slot = 0;
+        }
+        order_.clear();
+        first_.clear();
     }
-    std::size_t Used() const { return used_; }
+    std::size_t Used() const { return order_.size(); }
 
 private:
-    std::size_t SlotOf(u64 tag) const
+    static constexpr int kVoteBits = kTripleBits;
+    static_assert(kRestBits + kVoteBits <= 64);
+    static constexpr u64 kVoteMask = (u64{1} << kVoteBits) - 1;
+
+    std::size_t SlotOf(u64 rest) const
     {
-        return static_cast<std::size_t>((tag * 0xC2B2AE3D27D4EB4Full) >> 32) & (slots_.size() - 1);
+        return static_cast<std::size_t>((rest * 0xC2B2AE3D27D4EB4Full) >> 32) & mask_;
     }
 
     void Grow()
     {
-        std::vector<Slot> old = std::move(slots_);
-        slots_.assign(old.size() * 2, Slot{0, 0, 0});
-        for (const Slot& o : old)
-            if (o.rest != 0) {
-                std::size_t s = SlotOf(o.rest);
-                while (slots_[s].rest != 0)
-                    s = (s + 1) & (slots_.size() - 1);
-                slots_[s] = o;
-            }
+        std::vector<u64> old(slots_.size() * 2, 0);
+        old.swap(slots_);
+        mask_ = slots_.size() - 1;
+        for (std::uint32_t& at : order_) {  // every used slot is listed
+            std::size_t s = SlotOf(old[at] >> kVoteBits);
+            while (slots_[s] != 0)
+                s = (s + 1) & mask_;
+            slots_[s] = old[at];
+            at = static_cast<std::uint32_t>(s);
+        }
     }
 
-    std::vector<Slot> slots_;
-    std::size_t used_ = 0;
+    std::vector<u64> slots_;
+    std::size_t mask_ = 0;
+    std::vector<std::uint32_t> order_, first_;
 };
 
 // Counts one partition over the ranges in order; returns the distinct circles.
+// visit gets each circle's mixed key, votes and first triple.
 template <class Visit>
 std::size_t CountPartition(const std::vector<std::vector<u64>>& elements,
                            const std::vector<std::vector<CircleCount::Run>>& runs,
@@ -166,17 +168,18 @@ std::size_t CountPartition(const std::vector<std::vector<u64>>& elements,
         const std::vector<CircleCount::Run>& extra = runs[c * kPartitions + partition];
         std::size_t next = 0;
         for (std::size_t e = 0; e < list.size(); ++e) {
-            std::int32_t votes = 1;
+            std::uint32_t votes = 1;
             if (next < extra.size() && extra[next].position == e)
-                votes += static_cast<std::int32_t>(extra[next++].extra);
+                votes += extra[next++].extra;
             table.Add(list[e] >> kTripleBits, static_cast<std::uint32_t>(list[e] & kTripleMask),
                       votes);
         }
     }
-    table.ForEach([&](u64 rest, std::int32_t votes, std::uint32_t first) {
-        visit(Unpack(static_cast<u64>(partition) << kRestBits | rest), votes, first);
+    const std::size_t distinct = table.Used();
+    table.Drain([&](u64 rest, std::int32_t votes, std::uint32_t first) {
+        visit(static_cast<u64>(partition) << kRestBits | rest, votes, first);
     });
-    return table.Used();
+    return distinct;
 }
 
 // Counts the circles that do not pack: equal circles side by side, each run
@@ -238,33 +241,18 @@ PairTerms MakePairTerms(const std::vector<RelativePoint>& p)
             t.R[ab] = p[a].r * p[b].y - p[b].r * p[a].y;
             t.X[ab] = p[a].x * p[b].r - p[b].x * p[a].r;
         }
-    return t;
-}
-
-std::size_t RowCircles(const Centre& centre, const std::vector<RelativePoint>& p,
-                       const PairTerms& t, std::size_t i, std::size_t j, Circle* out,
-                       std::uint32_t* ks)
-{
-    const std::size_t m = t.m, ij = i * m + j;
-    const i64 Cij = t.C[ij], Rij = t.R[ij], Xij = t.X[ij];
-    const i64 ri = p[i].r, rj = p[j].r;
-    const i64 *Ci = &t.C[i * m], *Cj = &t.C[j * m];
-    const i64 *Ri = &t.R[i * m], *Rj = &t.R[j * m];
-    const i64 *Xi = &t.X[i * m], *Xj = &t.X[j * m];
-    std::size_t n = 0;
-    for (std::size_t k = j + 1; k < m; ++k) {
-        const i64 det = Cij + Cj[k] - Ci[k];
-        if (det == 0)
-            continue;  // collinear or repeated points
-        // Truncation toward zero. (Integer division is the faster here: a
-        // quotient from one floating-point reciprocal needs a remainder check.)
-        const i64 D = (Rij + Rj[k] - Ri[k]) / det;
-        const i64 E = (Xij + Xj[k] - Xi[k]) / det;
-        const i64 F = (ri * Cj[k] - rj * Ci[k] + p[k].r * Cij) / det;
-        ks[n] = static_cast<std::uint32_t>(k);
-        n += CircleOf(centre, D, E, F, out[n]);
+    const bool near = std::all_of(p.begin(), p.end(), [](const RelativePoint& q) {
+        return q.x > -kDoubleHit && q.x < kDoubleHit && q.y > -kDoubleHit && q.y < kDoubleHit;
+    });
+    if (near) {
+        t.Cd.assign(t.C.begin(), t.C.end());
+        t.Rd.assign(t.R.begin(), t.R.end());
+        t.Xd.assign(t.X.begin(), t.X.end());
+        for (const RelativePoint& q : p)
+            t.r.push_back(static_cast<double>(q.r));
+        t.level = ActiveVectorLevel();
     }
-    return n;
+    return t;
 }
 
 bool ManyDistinctCircles(const std::vector<RelativePoint>& p, const PairTerms& t)
@@ -276,9 +264,11 @@ bool ManyDistinctCircles(const std::vector<RelativePoint>& p, const PairTerms& t
     const std::size_t m = t.m;
     std::vector<Circle> row(m), sample;
     std::vector<std::uint32_t> ks(m);
+    std::vector<u64> keys(m);
     for (std::size_t s = 0; s < kRows; ++s) {
         const std::size_t i = s * m / (2 * kRows), j = std::min(i + 1 + m / 4, m - 2);
-        const std::size_t n = RowCircles(Centre{0, 0}, p, t, i, j, row.data(), ks.data());
+        const std::size_t n =
+            RowCircles(Centre{0, 0}, p, t, i, j, row.data(), ks.data(), keys.data());
         sample.insert(sample.end(), row.begin(), row.begin() + static_cast<std::ptrdiff_t>(n));
     }
     std::sort(sample.begin(), sample.end(), [](const Circle& a, const Circle& b) {
@@ -306,7 +296,7 @@ std::vector<std::size_t> ChunkStarts(std::size_t m, std::size_t chunks)
 
 bool CircleCount::Fits(std::size_t m)
 {
-    return m >= 3 && m * (m - 1) * (m - 2) / 6 <= kTripleMask + 1;
+    return m >= 3 && m * (m - 1) * (m - 2) / 6 <= kTripleMask;  // votes stay below 2^kTripleBits
 }
 
 void CircleCount::Clear()
@@ -359,6 +349,7 @@ void CircleCount::Partition(const Centre& centre, const std::vector<RelativePoin
     ParallelFor(0, static_cast<int>(ranges_), 1, [&](int lo, int hi) {
         std::vector<Circle> row(m);
         std::vector<std::uint32_t> ks(m);
+        std::vector<u64> keys(m);
         // Elements gather in one cache line a partition before they go to its
         // list: a store to one of 1024 lists far apart is a cache and address
         // translation miss, a line of eight costs one.
@@ -370,9 +361,8 @@ void CircleCount::Partition(const Centre& centre, const std::vector<RelativePoin
             std::vector<Run>* extra = &runs_[c * kPartitions];
             std::vector<Wide>& wide = wide_[c];
             // The run of equal circles in progress: a packed one adds to its
-            // element; a wide one is simply listed again.
-            Circle last{0, 0, -1};
-            bool lastPacked = false;
+            // element; a wide one is simply listed again (lastKey kNoCircle).
+            u64 lastKey = kNoCircle;
             std::size_t lastPartition = 0;
             std::uint32_t lastPosition = 0, lastExtra = 0;
             auto endRun = [&] {
@@ -380,36 +370,58 @@ void CircleCount::Partition(const Centre& centre, const std::vector<RelativePoin
                     extra[lastPartition].push_back({lastPosition, lastExtra});
                 lastExtra = 0;
             };
+            auto votePacked = [&](u64 key, std::uint32_t number) {
+                if (key == lastKey) {
+                    ++lastExtra;
+                    return;
+                }
+                endRun();
+                lastKey = key;
+                const u64 mixed = (key * kMix) & kKeyMask;
+                const std::size_t part = static_cast<std::size_t>(mixed >> kRestBits);
+                std::vector<u64>& list = lists[part];
+                lastPartition = part;
+                lastPosition = static_cast<std::uint32_t>(list.size() + filled[part]);
+                lines[part].e[filled[part]] = (mixed & kRestMask) << kTripleBits | number;
+                if (++filled[part] == kLine) {
+                    list.insert(list.end(), lines[part].e, lines[part].e + kLine);
+                    filled[part] = 0;
+                    // This list's next line is written some thousand triples
+                    // from now: fetching it for writing now hides the miss.
+                    __builtin_prefetch(reinterpret_cast<const void*>(
+                                           reinterpret_cast<std::uintptr_t>(list.data()) +
+                                           (list.size() + kLine) * sizeof(u64)),
+                                       1);
+                }
+            };
+            auto vote = [&](const Circle& circle, std::uint32_t number) {
+                u64 key;
+                if (Pack(circle, key))
+                    return votePacked(key, number);
+                endRun();
+                lastKey = kNoCircle;
+                wide.push_back({circle, number});
+            };
             std::uint32_t triple = firstTriple[c];  // of (i, j, j + 1)
             for (std::size_t i = begin[c]; i < begin[c + 1]; ++i)
                 for (std::size_t j = i + 1; j + 1 < m; ++j) {
-                    const std::size_t n = RowCircles(Centre{0, 0}, p, t, i, j, row.data(), ks.data());
                     const std::uint32_t base = triple - static_cast<std::uint32_t>(j + 1);
-                    for (std::size_t e = 0; e < n; ++e) {
-                        const Circle& circle = row[e];
-                        if (circle == last && lastPacked) {
-                            ++lastExtra;
-                            continue;
+                    if (!t.Cd.empty()) {
+                        RowKeys(t, i, j, keys.data());
+                        for (std::size_t k = j + 1; k < m; ++k) {
+                            const u64 key = keys[k - j - 1];
+                            const auto number = base + static_cast<std::uint32_t>(k);
+                            if (key < kNoCircle)
+                                votePacked(key, number);
+                            else if (key == kExactOnly &&
+                                     TripleCircle(Centre{0, 0}, p, t, i, j, k, row[0]))
+                                vote(row[0], number);
                         }
-                        endRun();
-                        last = circle;
-                        const std::uint32_t number = base + ks[e];
-                        u64 key;
-                        lastPacked = Pack(circle, key);
-                        if (!lastPacked) {
-                            wide.push_back({circle, number});
-                            continue;
-                        }
-                        const u64 mixed = (key * kMix) & kKeyMask;
-                        const std::size_t part = static_cast<std::size_t>(mixed >> kRestBits);
-                        std::vector<u64>& list = lists[part];
-                        lastPartition = part;
-                        lastPosition = static_cast<std::uint32_t>(list.size() + filled[part]);
-                        lines[part].e[filled[part]] = (mixed & kRestMask) << kTripleBits | number;
-                        if (++filled[part] == kLine) {
-                            list.insert(list.end(), lines[part].e, lines[part].e + kLine);
-                            filled[part] = 0;
-                        }
+                    } else {
+                        const std::size_t n = RowCircles(Centre{0, 0}, p, t, i, j, row.data(),
+                                                         ks.data(), keys.data());
+                        for (std::size_t e = 0; e < n; ++e)
+                            vote(row[e], base + ks[e]);
                     }
                     triple += static_cast<std::uint32_t>(m - 1 - j);
                 }
@@ -437,9 +449,9 @@ void CircleCount::Tally()
             for (std::size_t part; (part = next.fetch_add(1)) < kPartitions;)
                 distinct[static_cast<std::size_t>(w)] += CountPartition(
                     elements_, runs_, ranges_, part, table,
-                    [&](const Circle& c, std::int32_t votes, std::uint32_t first) {
+                    [&](u64 mixed, std::int32_t votes, std::uint32_t first) {
                         if (votes > b.votes || (votes == b.votes && first >= b.first))
-                            b = {votes, first, c};
+                            b = {votes, first, Unpack(mixed)};
                     });
         }
     });
@@ -474,7 +486,10 @@ std::vector<CircleVote> CircleCount::Entries() const
     PartitionTable table;
     if (ranges_ > 0)
         for (std::size_t part = 0; part < kPartitions; ++part)
-            CountPartition(elements_, runs_, ranges_, part, table, keep);
+            CountPartition(elements_, runs_, ranges_, part, table,
+                           [&](u64 mixed, std::int32_t votes, std::uint32_t first) {
+                               keep(Unpack(mixed), votes, first);
+                           });
     CountWide(wide_, keep);
     std::sort(all.begin(), all.end(),
               [](const Entry& a, const Entry& b) { return a.first < b.first; });

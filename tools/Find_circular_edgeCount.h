@@ -3,6 +3,7 @@
 // counted by partition instead of one table lookup a triple.
 #pragma once
 #include "Find_circular_edge.h"
+#include "VectorLevel.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -33,6 +34,10 @@ struct RelativePoint {
 // Points nearer than this to the centre in x and in y keep every determinant
 // of their triples, and every numerator, below 2^60.
 constexpr i64 kNearHit = i64{1} << 14;
+// Nearer still, every pair term, determinant and numerator stays below 2^52:
+// exact in double precision, and so is each truncated quotient (a quotient of
+// integers below 2^52 never rounds across the next integer).
+constexpr i64 kDoubleHit = i64{1} << 12;
 
 // Every determinant of a triple is a sum of cross terms of pairs, so the pair
 // terms are shared by all triples:
@@ -43,15 +48,43 @@ constexpr i64 kNearHit = i64{1} << 14;
 struct PairTerms {
     std::vector<i64> C, R, X;  // [a·m + b] for a < b
     std::size_t m = 0;
+    // The same terms and r in double precision, when every point is nearer
+    // than kDoubleHit; empty otherwise.
+    std::vector<double> Cd, Rd, Xd, r;
+    VectorLevel level = VectorLevel::Plain;  // of the row kernel
 };
 PairTerms MakePairTerms(const std::vector<RelativePoint>& p);
 
+// A row's circles as packed keys (see CircleCount): keys[k − j − 1] for each
+// k in (j, m), kNoCircle when the triple gives none, kExactOnly when only the
+// integer arithmetic of TripleCircle can tell (a wide or huge circle). Needs
+// the terms in double precision.
+constexpr std::uint64_t kNoCircle = std::uint64_t{1} << 51;
+constexpr std::uint64_t kExactOnly = kNoCircle + 1;
+void RowKeys(const PairTerms& t, std::size_t i, std::size_t j, std::uint64_t* keys);
+
+// The circle of the triple (i, j, k) relative to centre, in exact integers.
+bool TripleCircle(const Centre& centre, const std::vector<RelativePoint>& p, const PairTerms& t,
+                  std::size_t i, std::size_t j, std::size_t k, Circle& c);
+
+// A circle packs when its centre is within 2^16 of the search centre and its
+// radius below 2^17: 17 bits each, x lowest.
+constexpr int kFieldBits = 17, kKeyBits = 3 * kFieldBits;
+constexpr i64 kFieldHalf = i64{1} << (kFieldBits - 1);
+inline Circle UnpackKey(std::uint64_t key)
+{
+    const std::uint64_t field = (std::uint64_t{1} << kFieldBits) - 1;
+    return {static_cast<i64>(key & field) - kFieldHalf,
+            static_cast<i64>(key >> kFieldBits & field) - kFieldHalf,
+            static_cast<i64>(key >> (2 * kFieldBits))};
+}
+
 // The circles of the triples (i, j, k), j < k < m, of near points, in k order:
 // writes the circle and k of each triple that gives one (not collinear, not
-// repeated) and returns how many.
+// repeated) and returns how many. keys is scratch for m values.
 std::size_t RowCircles(const Centre& centre, const std::vector<RelativePoint>& p,
                        const PairTerms& t, std::size_t i, std::size_t j, Circle* out,
-                       std::uint32_t* ks);
+                       std::uint32_t* ks, std::uint64_t* keys);
 
 // Whether the triples' circles are mostly distinct (over a third of a sample of
 // rows spread over the points). Counting by partition pays only then: the few

@@ -64,11 +64,12 @@ void VoteNearTriples(VoteTable& table, const Centre& centre, const std::vector<R
     // the same circle, are voted for without a lookup.
     std::vector<Circle> row(m);
     std::vector<std::uint32_t> ks(m);
+    std::vector<std::uint64_t> keys(m);
     Circle last{0, 0, -1};
     std::size_t lastEntry = 0;
     for (std::size_t i = iLo; i < iHi; ++i)
         for (std::size_t j = i + 1; j < m; ++j) {
-            const std::size_t n = RowCircles(centre, p, t, i, j, row.data(), ks.data());
+            const std::size_t n = RowCircles(centre, p, t, i, j, row.data(), ks.data(), keys.data());
             for (std::size_t c = 0; c < n; ++c) {
                 if (row[c] == last) {
                     table.AddVotes(lastEntry, 1);
