@@ -58,6 +58,11 @@ using ObjectTable = std::vector<DetectedObject>;
 
 struct DetectStrip;
 
+// Two labels to be joined.
+struct LabelPair {
+    std::int32_t a, b;
+};
+
 // The working table of one caller: the label table of its latest run, kept
 // until the next. It grows as a picture needs and keeps its capacity from run to
 // run. Every entry point without one works on a single process-wide instance,
@@ -86,6 +91,7 @@ struct DetectWork {
     // The objects each worker gathers from its share of the table, before they
     // are joined in order; kept between runs, so a run touches no fresh memory.
     std::vector<ObjectTable> pieceObjects;
+    std::vector<LabelPair> joins;  // a column's joins, made after its labels
 };
 
 // A pixel of a strip that an object pixel of the strip to its left reaches by
