@@ -426,6 +426,67 @@ void ExpectSameLastColumns(IntImage& window, const IntImage& full, const Region&
 
 }  // namespace
 
+TEST(LabelTable, DenseColumnsAcrossWordsGiveTheTableOfThePixelRules)
+{
+    // Columns taller than one 64-pixel word of the bit string, some starting
+    // below row 0: the upper neighbour must carry over from one word to the
+    // next, and the joins made after each column must leave every record as
+    // joining pixel by pixel does. Densities from broken up (the dense pass)
+    // to nearly full (runs, the sparse pass), in the same picture's columns.
+    struct Case {
+        int width, height, Y1, density;
+    };
+    const Case cases[] = {{9, 63, 0, 50}, {7, 64, 0, 45}, {8, 65, 1, 55}, {12, 130, 3, 50},
+                          {6, 200, 64, 35}, {10, 129, 63, 70}, {5, 300, 0, 90}, {11, 66, 2, 25}};
+    std::mt19937 rng(4711);
+    for (const Case& c : cases) {
+        for (int round = 0; round < 4; ++round) {
+            GrayImage image = NewGrayImage(c.width, c.height);
+            for (int x = 0; x < c.width; ++x) {
+                // Every third column much sparser: dense and sparse passes meet.
+                const int density = x % 3 == 2 ? c.density / 4 : c.density;
+                for (int y = 0; y < c.height; ++y)
+                    image[x][y] = static_cast<int>(rng() % 100) < density ? 10 : 200;
+            }
+            const int X1 = round % 2, X2 = c.width - 1, Y2 = c.height - 1;
+            SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " Y1 " << c.Y1
+                                              << " density " << c.density << " round " << round);
+
+            IntImage labels = NewIntImage(2, c.height);
+            ClearLabels(labels, c.height);
+            LabelDarkPixels(image, labels, 10, X1, c.Y1, X2, Y2);
+            const std::vector<LabelRecord> pass(LabelTable().begin(), LabelTable().end());
+            const std::vector<std::int32_t> lastColumn(LabelColumn(labels, X2) + c.Y1,
+                                                       LabelColumn(labels, X2) + c.height);
+
+            ClearLabels(labels, c.height);
+            for (int x = X1; x <= X2; ++x) {
+                std::fill_n(LabelColumn(labels, x), c.height, kUnlabelled);
+                for (int y = c.Y1; y <= Y2; ++y)
+                    if (image[x][y] <= 10) {
+                        if (x == X1 || y == c.Y1)
+                            LabelEdgePixel(labels, x, y, X1, c.Y1);
+                        else
+                            LabelInnerPixel(labels, x, y);
+                    }
+            }
+            ResolveLabels();
+            ASSERT_EQ(LabelCount(), static_cast<int>(pass.size()));
+            EXPECT_GT(LabelCount(), c.width);  // the columns do hold many objects
+            for (int j = 0; j < LabelCount(); ++j) {
+                const LabelRecord& a = LabelTable()[static_cast<std::size_t>(j)];
+                const LabelRecord& b = pass[static_cast<std::size_t>(j)];
+                ASSERT_EQ((std::vector{a.parent, a.area, a.minX, a.minY, a.maxX, a.maxY, a.root}),
+                          (std::vector{b.parent, b.area, b.minX, b.minY, b.maxX, b.maxY, b.root}))
+                    << "label " << j;
+            }
+            EXPECT_EQ(std::vector<std::int32_t>(LabelColumn(labels, X2) + c.Y1,
+                                                LabelColumn(labels, X2) + c.height),
+                      lastColumn);
+        }
+    }
+}
+
 TEST(DetectObjects, MatchesTheLiteralVersionOnRandomScenes)
 {
     std::mt19937 rng(20240611);
@@ -607,7 +668,10 @@ TEST(DetectObjects, TheSameInAnyNumberOfStripsOnAnyNumberOfThreads)
     one.strips = 1;
     for (int round = 0; round < 150; ++round) {
         const int kind = round % 5;
-        const int width = 4 + static_cast<int>(rng() % 70), height = 1 + static_cast<int>(rng() % 60);
+        // Every tenth picture taller than two words of the bit string.
+        const int width = 4 + static_cast<int>(rng() % 70);
+        const int height = round % 10 == 9 ? 129 + static_cast<int>(rng() % 80)
+                                           : 1 + static_cast<int>(rng() % 60);
         const GrayImage scene = StripScene(rng, kind, width, height);
         const Region r = rng() % 3 ? Region{0, 0, width - 1, height - 1}
                                    : RandomRegion(rng, width, height);

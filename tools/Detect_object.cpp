@@ -97,15 +97,20 @@ int SelectAndDraw(DetectWork& work, GrayImage& image, ObjectTable& objects, int 
     // is written at the end of the list and kept there only if it qualifies.
     const int count = work.count;
     const int pieces = PieceCount(work, count);
-    std::vector<std::vector<DetectedObject>> found(static_cast<std::size_t>(pieces));
+    if (static_cast<int>(work.pieceObjects.size()) < pieces)
+        work.pieceObjects.resize(static_cast<std::size_t>(pieces));
+    std::vector<std::size_t> found(static_cast<std::size_t>(pieces));
     const auto labelBegin = [&](int p) {
         return static_cast<std::int32_t>(static_cast<long long>(count) * p / pieces);
     };
     ParallelFor(0, pieces, 1, [&](int lo, int hi) {
         for (int p = lo; p < hi; ++p) {
-            std::vector<DetectedObject>& list = found[static_cast<std::size_t>(p)];
+            ObjectTable& list = work.pieceObjects[static_cast<std::size_t>(p)];
             const std::int32_t first = labelBegin(p), end = labelBegin(p + 1);
-            list.resize(static_cast<std::size_t>(end - first) + 1);
+            // Grown only, never shrunk: the slots past the count are scratch.
+            const auto room = static_cast<std::size_t>(end - first) + 1;
+            if (list.size() < room)
+                list.resize(room);
             std::size_t n = 0;
             for (std::int32_t j = first; j < end; ++j) {
                 const LabelRecord& r = work.Records()[j];
@@ -113,12 +118,19 @@ int SelectAndDraw(DetectWork& work, GrayImage& image, ObjectTable& objects, int 
                 n += static_cast<std::size_t>((r.parent == j) & (r.minX != X1) & (r.minY != Y1) &
                                               (r.maxX != X2) & (r.maxY != Y2));
             }
-            list.resize(n);
+            found[static_cast<std::size_t>(p)] = n;
         }
     });
+    std::size_t total = 0;
+    for (const std::size_t n : found)
+        total += n;
     objects.clear();
-    for (const std::vector<DetectedObject>& list : found)
-        objects.insert(objects.end(), list.begin(), list.end());
+    objects.reserve(total);  // one allocation of the exact size, not a doubling per piece
+    for (int p = 0; p < pieces; ++p) {
+        const ObjectTable& list = work.pieceObjects[static_cast<std::size_t>(p)];
+        objects.insert(objects.end(), list.begin(),
+                       list.begin() + static_cast<std::ptrdiff_t>(found[static_cast<std::size_t>(p)]));
+    }
 
     // Objects come in ascending root order, so their minX never decreases.
     const int columnPieces = objects.empty() ? 1 : PieceCount(work, static_cast<int>(objects.size()));

@@ -49,7 +49,19 @@ struct LabelRecord {
     std::int32_t root;                    // what the latest FindRoot found for it
 };
 
+// A row of the object table: the box corners, inclusive, and the pixel count.
+struct DetectedObject {
+    std::int32_t minX, minY, maxX, maxY, area;
+    friend bool operator==(const DetectedObject&, const DetectedObject&) = default;
+};
+using ObjectTable = std::vector<DetectedObject>;
+
 struct DetectStrip;
+
+// Two labels to be joined.
+struct LabelPair {
+    std::int32_t a, b;
+};
 
 // The working table of one caller: the label table of its latest run, kept
 // until the next. It grows as a picture needs and keeps its capacity from run to
@@ -76,6 +88,10 @@ struct DetectWork {
     // labels, the table and the objects never depend on it.
     int strips = 0;
     std::vector<DetectStrip> stripWork;  // scratch of strips 1, 2, ...; kept between runs
+    // The objects each worker gathers from its share of the table, before they
+    // are joined in order; kept between runs, so a run touches no fresh memory.
+    std::vector<ObjectTable> pieceObjects;
+    std::vector<LabelPair> joins;  // a column's joins, made after its labels
 };
 
 // A pixel of a strip that an object pixel of the strip to its left reaches by
@@ -98,13 +114,6 @@ struct DetectStrip {
 };
 // The table of every call that hands in no work of its own.
 DetectWork& ProcessDetectWork();
-
-// A row of the object table: the box corners, inclusive, and the pixel count.
-struct DetectedObject {
-    std::int32_t minX, minY, maxX, maxY, area;
-    friend bool operator==(const DetectedObject&, const DetectedObject&) = default;
-};
-using ObjectTable = std::vector<DetectedObject>;
 
 // Labels the region of image with the label image labels (2 x height), keeps
 // the objects that touch no side of the region, writes them to objects

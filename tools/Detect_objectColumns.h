@@ -24,21 +24,18 @@ PixelTest BandTest(int lower, int upper);
 // bits past n are clear and one spare word follows.
 void ColumnBits(const std::uint8_t* g, int n, const PixelTest& test,
                 std::vector<std::uint64_t>& bits);
-// The same test as one byte per pixel, 0xFF for an object pixel and 0 otherwise.
-void ColumnMask(const std::uint8_t* g, int n, const PixelTest& test,
-                std::vector<std::uint8_t>& mask);
 // Number of runs of set bits in the bit string of n pixels.
 int CountRuns(const std::vector<std::uint64_t>& bits, int n);
 // FindRoot without the root field, which ResolveLabels sets for every label anyway.
 std::int32_t RootOf(LabelRecord* records, std::int32_t a);
 
 // One column x of the region's rows Y1 .. Y1 + n − 1, labelled into column
-// after its left neighbour's labels (left; null where there is none). The
-// dense pass takes the pixels as a byte mask, the sparse one as bits; both
-// give each pixel the label the pixel rules give it. The table must have room
-// for n / 2 + 1 more records.
-void LabelDenseColumn(DetectWork& work, const std::vector<std::uint8_t>& mask, int n,
-                      std::int32_t* column, const std::int32_t* left, int x, int Y1);
+// after its left neighbour's labels (left; null where there is none, which
+// only the sparse pass takes). The dense pass visits the object pixels one by
+// one, the sparse one a run at a time; both give each pixel the label the
+// pixel rules give it. The table must have room for n / 2 + 1 more records.
+void LabelDenseColumn(DetectWork& work, const std::uint64_t* bits, int n, std::int32_t* column,
+                      const std::int32_t* left, int x, int Y1);
 void LabelSparseColumn(DetectWork& work, const std::uint64_t* bits, int n, std::int32_t* column,
                        const std::int32_t* left, int x, int Y1);
 

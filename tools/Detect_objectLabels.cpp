@@ -66,22 +66,6 @@ void ColumnBits(const std::uint8_t* g, int n, const PixelTest& test,
             bits[static_cast<std::size_t>(i >> 6)] |= std::uint64_t{1} << (i & 63);
 }
 
-// The same test as one byte per pixel, 0xFF for an object pixel and 0 otherwise.
-void ColumnMask(const std::uint8_t* g, int n, const PixelTest& test, std::vector<std::uint8_t>& mask)
-{
-    mask.resize(static_cast<std::size_t>(n));
-    int i = 0;
-#if defined(__x86_64__)
-    if (ActiveVectorLevel() >= VectorLevel::Baseline) {
-        const VectorTest passes(test);
-        for (; i + 16 <= n; i += 16)
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(mask.data() + i), passes(g + i));
-    }
-#endif
-    for (; i < n; ++i)
-        mask[static_cast<std::size_t>(i)] = test(g[i]) ? 0xFF : 0;
-}
-
 namespace {
 
 // First pixel at or after from whose bit is set; n if none.
@@ -132,6 +116,18 @@ std::int32_t RootOf(LabelRecord* records, std::int32_t a)
     return a;
 }
 
+namespace {
+
+// RootOf for a table whose trees are mostly one step deep: a root or a child of
+// one costs two loads and a branch that rarely fails.
+inline std::int32_t ShallowRoot(LabelRecord* records, std::int32_t a)
+{
+    const std::int32_t p = records[a].parent;
+    return records[p].parent == p ? p : RootOf(records, a);
+}
+
+}  // namespace
+
 // Number of runs of set bits in the bit string of n pixels.
 int CountRuns(const std::vector<std::uint64_t>& bits, int n)
 {
@@ -151,62 +147,76 @@ int CountRuns(const std::vector<std::uint64_t>& bits, int n)
     return runs;
 }
 
-// One column x > X1 pixel by pixel, for columns so broken up (noise) that the
-// run-wise pass would mispredict at every run. It applies the rules of
-// LabelInnerPixel (and of LabelEdgePixel on row Y1, where the upper neighbour is
-// outside the region) with masks instead of branches on the pixel test and on
-// the neighbours: with the marker -1 read as unsigned, min(L, U) is the smaller
-// label, or the only one, or the marker when neither neighbour is labelled.
-// Only opening a label and joining two stay branches; both are rare next to
-// the coin toss of the pixel test. The label table must have room for n / 2 + 1
-// more records (two new labels are never adjacent in a column).
-void LabelDenseColumn(DetectWork& work, const std::vector<std::uint8_t>& mask, int n,
-                      std::int32_t* column, const std::int32_t* left, int x, int Y1)
+// One column x > X1 object pixel by object pixel, for columns so broken up
+// (noise) that the run-wise pass would mispredict at every run. Background
+// costs nothing: the column is cleared to the marker at once and the set bits
+// are visited in order. Each object pixel applies the rules of LabelInnerPixel
+// (and of LabelEdgePixel on row Y1, where the upper neighbour is outside the
+// region) with selects instead of branches on the neighbours: with the marker
+// -1 read as unsigned, min(L, U) is the smaller label, or the only one, or the
+// marker when neither neighbour is labelled. The upper neighbour is labelled
+// only when it is the object pixel visited just before. Only opening a label
+// stays a branch. The joins (a quarter of the object pixels on noise, half of
+// them between labels already in one set) wait in a list and are made after
+// the column: a join gives no pixel a label, and the roots do not depend on
+// the order of the joins, each set's root being its smallest label. The label
+// table must have room for n / 2 + 1 more records (two new labels are never
+// adjacent in a column).
+void LabelDenseColumn(DetectWork& work, const std::uint64_t* bits, int n, std::int32_t* column,
+                      const std::int32_t* left, int x, int Y1)
 {
     LabelRecord* const records = work.Records();
     std::int32_t count = work.count;
-    std::uint32_t up = ~0U;  // label of the upper neighbour; none above row Y1
-    for (int i = 0; i < n; ++i) {
-        const int y = Y1 + i;
-        // All ones for an object pixel, 0 for background.
-        const auto object = static_cast<std::uint32_t>(static_cast<std::int8_t>(mask[static_cast<std::size_t>(i)]));
-        const auto L = static_cast<std::uint32_t>(left[y]);
-        const bool lower = L < up;
-        const std::uint32_t below = lower ? L : up;  // min and max as unsigned
-        const std::uint32_t above = lower ? up : L;
-        // An object pixel opens a label when neither neighbour is labelled, and
-        // joins two when both are, differently. Rare next to the pixel test.
-        const bool open = (below & object) == ~0U;
-        const bool join = ((above | ~object) != ~0U) & (below != above);
-        std::uint32_t label = below | ~object;  // the marker for background
-        if (open | join) {
-            if (open) {
+    std::int32_t* const out = column + Y1;
+    const std::int32_t* const in = left + Y1;
+    std::memset(out, 0xFF, static_cast<std::size_t>(n) * sizeof(std::int32_t));
+    if (work.joins.size() < static_cast<std::size_t>(n))
+        work.joins.resize(static_cast<std::size_t>(n));
+    LabelPair* const pairs = work.joins.data();
+    int joins = 0;
+    std::uint32_t up = ~0U;  // label of the object pixel visited last
+    int last = -2;           // its index; none yet
+    for (int base = 0; base < n; base += 64) {  // the bits past n are clear
+        for (std::uint64_t word = bits[base >> 6]; word != 0; word &= word - 1) {
+            const int i = base + __builtin_ctzll(word);
+            const int y = Y1 + i;
+            const std::uint32_t U = last == i - 1 ? up : ~0U;
+            const auto L = static_cast<std::uint32_t>(in[i]);
+            const bool lower = L < U;
+            const std::uint32_t below = lower ? L : U;  // min and max as unsigned
+            const std::uint32_t above = lower ? U : L;
+            last = i;
+            if (below == ~0U) {
                 // NewLabel.
-                label = static_cast<std::uint32_t>(count);
                 records[count] = {count, 1, x, y, x, y, count};
-                ++count;
-                column[y] = static_cast<std::int32_t>(label);
-                up = label;
+                up = static_cast<std::uint32_t>(count);
+                out[i] = count++;
                 continue;
             }
-            // JoinLabels(L, up): the larger root hangs under the smaller.
-            const std::int32_t a = RootOf(records, static_cast<std::int32_t>(L));
-            const std::int32_t b = RootOf(records, static_cast<std::int32_t>(up));
-            if (a != b) {
-                LabelRecord& high = records[std::max(a, b)];
-                high.parent = high.root = std::min(a, b);
-            }
+            // Both labelled (and then different): the pair waits in the list.
+            // The join changes no label, only the sets.
+            pairs[joins] = {static_cast<std::int32_t>(L), static_cast<std::int32_t>(U)};
+            joins += above != ~0U ? 1 : 0;
+            // GrowLabel. In scan order x is the largest column yet, so maxX = x
+            // is GrowLabel's max(maxX, x).
+            LabelRecord& grown = records[static_cast<std::int32_t>(below)];
+            grown.area += 1;
+            grown.maxX = x;
+            grown.maxY = std::max(grown.maxY, y);
+            out[i] = static_cast<std::int32_t>(below);
+            up = below;
         }
-        // GrowLabel, into the scratch record for background. In scan order x is
-        // the largest column yet, so maxX = x is GrowLabel's max(maxX, x).
-        LabelRecord& grown = records[static_cast<std::int32_t>(label)];
-        grown.area += 1;
-        grown.maxX = x;
-        grown.maxY = std::max(grown.maxY, y);
-        column[y] = static_cast<std::int32_t>(label);
-        up = label;
     }
     work.count = count;
+    // JoinLabels for each pair: the larger root hangs under the smaller.
+    for (int k = 0; k < joins; ++k) {
+        const std::int32_t a = ShallowRoot(records, pairs[k].a);
+        const std::int32_t b = ShallowRoot(records, pairs[k].b);
+        if (a != b) {
+            LabelRecord& high = records[std::max(a, b)];
+            high.parent = high.root = std::min(a, b);
+        }
+    }
 }
 
 // One column of the labelling pass by runs of object pixels (the rules are
@@ -306,7 +316,6 @@ void LabelPixels(DetectWork& work, const GrayImage& image, IntImage& labels, con
         if (LabelInStrips(work, image, labels, test, X1, Y1, lastX, n))
             return;  // resolved there
         std::vector<std::uint64_t> bits;
-        std::vector<std::uint8_t> mask;
         for (int x = X1; x <= lastX; ++x) {
             ColumnBits(image[x] + Y1, n, test, bits);
             std::int32_t* column = LabelColumn(labels, x);
@@ -315,8 +324,7 @@ void LabelPixels(DetectWork& work, const GrayImage& image, IntImage& labels, con
             if (x == X1) {
                 LabelSparseColumn(work, bits.data(), n, column, nullptr, x, Y1);
             } else if (CountRuns(bits, n) * 8 > n) {
-                ColumnMask(image[x] + Y1, n, test, mask);
-                LabelDenseColumn(work, mask, n, column, LabelColumn(labels, x - 1), x, Y1);
+                LabelDenseColumn(work, bits.data(), n, column, LabelColumn(labels, x - 1), x, Y1);
             } else {
                 LabelSparseColumn(work, bits.data(), n, column, LabelColumn(labels, x - 1), x, Y1);
             }

@@ -66,7 +66,6 @@ bool LabelStripAlone(DetectWork& table, IntImage& columns, std::vector<ReachedPi
                      std::size_t budget, std::atomic<bool>& stop)
 {
     std::vector<std::uint64_t> bits, reach;
-    std::vector<std::uint8_t> mask;
     bool reaching = reached != nullptr;
     if (reaching)
         ColumnBits(image[a - 1] + Y1, n, test, reach);  // every object pixel there counts
@@ -87,11 +86,7 @@ bool LabelStripAlone(DetectWork& table, IntImage& columns, std::vector<ReachedPi
         if (left == nullptr) {
             LabelSparseColumn(table, bits.data(), n, column, nullptr, x, Y1);
         } else if (CountRuns(bits, n) * 8 > n) {
-            ColumnMask(image[x] + Y1, n, test, mask);
-            for (int i = 0; any && i < n; ++i)
-                if ((reach[static_cast<std::size_t>(i >> 6)] >> (i & 63)) & 1)
-                    mask[static_cast<std::size_t>(i)] = 0;
-            LabelDenseColumn(table, mask, n, column, left, x, Y1);
+            LabelDenseColumn(table, bits.data(), n, column, left, x, Y1);
         } else {
             LabelSparseColumn(table, bits.data(), n, column, left, x, Y1);
         }
