@@ -265,6 +265,7 @@ struct Pipeline {
 
 constexpr std::size_t kCacheBudget = 512 * 1024;  // bytes of rings a strip may keep busy
 constexpr int kMinStripRows = 256;
+constexpr int kAhead = 8;  // source columns fetched ahead of their first use
 
 void Layout(Pipeline& job)
 {
@@ -349,6 +350,14 @@ template <Extreme E>
         } else {
             const std::uint8_t* from = (*job.src)[column] + (job.y0 + st.first - s + st.top);
             st.rowsInside[static_cast<std::size_t>(slot)] = from;
+            // The source comes from memory once; the rings live in cache. A column
+            // fetched kAhead steps early arrives before its first use.
+            if (column + kAhead < job.width) {
+                const std::uint8_t* later =
+                    (*job.src)[column + kAhead] + (job.y0 + st.first - s + st.top);
+                for (int r = 0; r < st.inside; r += 64)
+                    __builtin_prefetch(later + r);
+            }
         }
     } else if (c < 0 || c >= job.w) {
         st.rowsInside[static_cast<std::size_t>(slot)] = pad + st.top;
