@@ -225,6 +225,54 @@ template <Extreme E>
     }
 }
 
+// Two neighbouring columns of H_L straight from the input: out0 = extreme of
+// p[0] .. p[L - 1], out1 = extreme of p[1] .. p[L]. The L - 1 columns they
+// share are loaded once, so a pair costs L + 1 loads instead of 2L.
+template <Extreme E, int L>
+[[gnu::always_inline]] inline void PickPair(std::uint8_t* out0, std::uint8_t* out1,
+                                            const std::uint8_t* const* p, int n)
+{
+    std::array<const std::uint8_t*, L + 1> q;
+    for (int k = 0; k <= L; ++k)
+        q[static_cast<std::size_t>(k)] = p[k];
+    if (n < kVector) {
+        for (int i = 0; i < n; ++i) {
+            std::uint8_t v = q[1][i];
+            for (int k = 2; k < L; ++k)
+                v = PickByte<E>(v, q[static_cast<std::size_t>(k)][i]);
+            out0[i] = PickByte<E>(v, q[0][i]);
+            out1[i] = PickByte<E>(v, q[static_cast<std::size_t>(L)][i]);
+        }
+        return;
+    }
+    auto step = [&](int i) __attribute__((always_inline)) {
+        Bytes v = Load(q[1] + i);
+        for (int k = 2; k < L; ++k)
+            v = Pick<E>(v, Load(q[static_cast<std::size_t>(k)] + i));
+        Store(out0 + i, Pick<E>(v, Load(q[0] + i)));
+        Store(out1 + i, Pick<E>(v, Load(q[static_cast<std::size_t>(L)] + i)));
+    };
+    int i = 0;
+    for (; i + kVector <= n; i += kVector)
+        step(i);
+    if (i < n)
+        step(n - kVector);  // overlaps the vector before: harmless, as in PickColumns
+}
+
+template <Extreme E>
+[[gnu::always_inline]] inline void PickPairOf(std::uint8_t* out0, std::uint8_t* out1,
+                                              const std::uint8_t* const* p, int length, int n)
+{
+    switch (length) {
+    case 2: PickPair<E, 2>(out0, out1, p, n); break;
+    case 3: PickPair<E, 3>(out0, out1, p, n); break;
+    case 4: PickPair<E, 4>(out0, out1, p, n); break;
+    case 5: PickPair<E, 5>(out0, out1, p, n); break;
+    case 6: PickPair<E, 6>(out0, out1, p, n); break;
+    default: PickPair<E, 7>(out0, out1, p, n); break;
+    }
+}
+
 // ---- Pipeline of passes ----------------------------------------------------
 
 constexpr int kNoExtra = -2, kSourceExtra = -1;
@@ -343,21 +391,23 @@ template <Extreme E>
 
     const int c = x + s, slot = c & (kSlots - 1);
     if (k == 0) {
-        const int column = job.x0 + c;
-        if (column < 0 || column >= job.width) {
-            st.rowsInside[static_cast<std::size_t>(slot)] = pad + st.top;
-            st.column[1][static_cast<std::size_t>(slot)] = pad;
-        } else {
-            const std::uint8_t* from = (*job.src)[column] + (job.y0 + st.first - s + st.top);
-            st.rowsInside[static_cast<std::size_t>(slot)] = from;
+        // Stage 0 also takes column c + 1, which the pairs built below need; its
+        // slot held column c - 7, which no step reads any more.
+        for (int ci = c; ci <= c + 1; ++ci) {
+            const int column = job.x0 + ci;
+            const auto at = static_cast<std::size_t>(ci & (kSlots - 1));
+            if (column < 0 || column >= job.width) {
+                st.rowsInside[at] = pad + st.top;
+                st.column[1][at] = pad;
+                continue;
+            }
+            const int row = job.y0 + st.first - s + st.top;
+            st.rowsInside[at] = (*job.src)[column] + row;
             // The source comes from memory once; the rings live in cache. A column
             // fetched kAhead steps early arrives before its first use.
-            if (column + kAhead < job.width) {
-                const std::uint8_t* later =
-                    (*job.src)[column + kAhead] + (job.y0 + st.first - s + st.top);
+            if (ci > c && column + kAhead < job.width)
                 for (int r = 0; r < st.inside; r += 64)
-                    __builtin_prefetch(later + r);
-            }
+                    __builtin_prefetch((*job.src)[column + kAhead] + row + r);
         }
     } else if (c < 0 || c >= job.w) {
         st.rowsInside[static_cast<std::size_t>(slot)] = pad + st.top;
@@ -373,6 +423,19 @@ template <Extreme E>
         if (!plan.built[static_cast<std::size_t>(length)] || cl < st.lo - s)
             continue;
         const int part = plan.part[static_cast<std::size_t>(length)];
+        if (k == 0 && part == 1) {
+            // Columns cl and cl + 1 together, from the first column of the tile on.
+            if (((cl - (st.lo - s)) & 1) != 0)
+                continue;  // built with the column before
+            std::array<const std::uint8_t*, 8> inputs;
+            for (int j = 0; j <= length; ++j)
+                inputs[static_cast<std::size_t>(j)] =
+                    st.rowsInside[static_cast<std::size_t>((cl + j) & (kSlots - 1))];
+            PickPairOf<E>(RingColumn(job, st, length, cl) + st.top,
+                          RingColumn(job, st, length, cl + 1) + st.top, inputs.data(), length,
+                          st.inside);
+            continue;
+        }
         const int m = (length + part - 1) / part;
         std::array<const std::uint8_t*, 7> parts;
         for (int j = 0; j < m; ++j) {
