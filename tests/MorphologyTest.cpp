@@ -494,3 +494,49 @@ TEST(Open, NeverBrightensWithASymmetricElement)
             }
     }
 }
+
+TEST(Morphology, RunColumnsBuiltInPairsMatchTheLiteralVersionAtEveryTileEdge)
+{
+    // A run picked straight from its input is built two columns at a time from
+    // the first column of each tile on, reading one column past the window: the
+    // rectangle starts at an odd and an even column, ends at the image's last
+    // column or before it, and the tiles of 2 and 3 threads start anywhere.
+    const std::array<std::pair<Operator, Operator>, 7> operators = {{
+        {Dilate, ReferenceDilate},
+        {Erode, ReferenceErode},
+        {Open, ReferenceOpen},
+        {Close, ReferenceClose},
+        {ProperOpen, ReferenceProperOpen},
+        {ProperClose, ReferenceProperClose},
+        {AutoMedian, ReferenceAutoMedian},
+    }};
+    StructuringElement runs = EmptyElement();  // one run of 3 .. 7 a row, and a lone cell
+    for (std::size_t row = 0; row < 7; ++row)
+        for (std::size_t i = 0; i < 3 + row % 5; ++i)
+            runs[i + row % 2][row] = 1;
+    runs[6][0] = 1;
+    const struct {
+        StructuringElement element;
+        int a;
+    } elements[] = {{FullElement(), 3}, {FullElement(), 5}, {FullElement(), 7}, {runs, 7},
+                    {runs, 5}};
+    const Rect rects[] = {{0, 0, 700, 23}, {1, 2, 700, 23}, {3, 0, 611, 21}, {0, 1, 698, 23}};
+    std::mt19937 rng(110);
+    const GrayImage src = RandomImage(rng, 700, 23);
+    for (const auto& [fast, reference] : operators)
+        for (const auto& e : elements)
+            for (const Rect& r : rects) {
+                const int w = r.x1 - r.x0, h = r.y1 - r.y0;
+                GrayImage expected = NewGrayImage(w, h);
+                reference(src, expected, e.element, e.a, r.x0, r.y0, r.x1, r.y1, 700, 23);
+                for (int workers : {1, 2, 3}) {
+                    SetWorkerCount(workers);
+                    GrayImage actual = NewGrayImage(w, h);
+                    fast(src, actual, e.element, e.a, r.x0, r.y0, r.x1, r.y1, 700, 23);
+                    ASSERT_EQ(FirstDifference(expected, actual, w, h), "")
+                        << "a " << e.a << ", from column " << r.x0 << " to " << r.x1 << ", "
+                        << workers << " workers";
+                }
+            }
+    SetWorkerCount(0);
+}

@@ -49,6 +49,12 @@ struct Plan {
     // overlaps the one before when P does not divide L, which an extreme does
     // not mind): ceil(L / P) columns. P = 1 picks straight from the input.
     std::array<int, 8> part{};
+    // Steps between a stage and the next: s, or s + 1 so that every stage can
+    // build its run columns in pairs (see PickPair), which needs one input
+    // column past the window. The wider lag keeps one more column of each stage
+    // in flight; it pays when a run of three or more is picked straight from
+    // the input, where a pair saves at least one load a column.
+    int lag = 0;
 };
 
 // Chooses which lengths to build and from which parts, at the least cost in
@@ -112,6 +118,11 @@ Plan MakePlan(const StructuringElement& element, int a)
             plan.used[static_cast<std::size_t>(length)] = true;
         }
     ChooseParts(plan);
+    plan.lag = s;
+    for (int length = 3; length <= 7; ++length)
+        if (plan.built[static_cast<std::size_t>(length)] &&
+            plan.part[static_cast<std::size_t>(length)] == 1)
+            plan.lag = s + 1;
     return plan;
 }
 
@@ -225,6 +236,54 @@ template <Extreme E>
     }
 }
 
+// Two neighbouring columns of H_L straight from the input: out0 = extreme of
+// p[0] .. p[L - 1], out1 = extreme of p[1] .. p[L]. The L - 1 columns they
+// share are loaded once, so a pair costs L + 1 loads instead of 2L.
+template <Extreme E, int L>
+[[gnu::always_inline]] inline void PickPair(std::uint8_t* out0, std::uint8_t* out1,
+                                            const std::uint8_t* const* p, int n)
+{
+    std::array<const std::uint8_t*, L + 1> q;
+    for (int k = 0; k <= L; ++k)
+        q[static_cast<std::size_t>(k)] = p[k];
+    if (n < kVector) {
+        for (int i = 0; i < n; ++i) {
+            std::uint8_t v = q[1][i];
+            for (int k = 2; k < L; ++k)
+                v = PickByte<E>(v, q[static_cast<std::size_t>(k)][i]);
+            out0[i] = PickByte<E>(v, q[0][i]);
+            out1[i] = PickByte<E>(v, q[static_cast<std::size_t>(L)][i]);
+        }
+        return;
+    }
+    auto step = [&](int i) __attribute__((always_inline)) {
+        Bytes v = Load(q[1] + i);
+        for (int k = 2; k < L; ++k)
+            v = Pick<E>(v, Load(q[static_cast<std::size_t>(k)] + i));
+        Store(out0 + i, Pick<E>(v, Load(q[0] + i)));
+        Store(out1 + i, Pick<E>(v, Load(q[static_cast<std::size_t>(L)] + i)));
+    };
+    int i = 0;
+    for (; i + kVector <= n; i += kVector)
+        step(i);
+    if (i < n)
+        step(n - kVector);  // overlaps the vector before: harmless, as in PickColumns
+}
+
+template <Extreme E>
+[[gnu::always_inline]] inline void PickPairOf(std::uint8_t* out0, std::uint8_t* out1,
+                                              const std::uint8_t* const* p, int length, int n)
+{
+    switch (length) {
+    case 2: PickPair<E, 2>(out0, out1, p, n); break;
+    case 3: PickPair<E, 3>(out0, out1, p, n); break;
+    case 4: PickPair<E, 4>(out0, out1, p, n); break;
+    case 5: PickPair<E, 5>(out0, out1, p, n); break;
+    case 6: PickPair<E, 6>(out0, out1, p, n); break;
+    default: PickPair<E, 7>(out0, out1, p, n); break;
+    }
+}
+
 // ---- Pipeline of passes ----------------------------------------------------
 
 constexpr int kNoExtra = -2, kSourceExtra = -1;
@@ -241,8 +300,8 @@ struct Stage {
 // A chain of passes over the rectangle x0..x1 x y0..y1 of a width x height
 // source, into dst. Stage 0 reads the source, cut at the source's border;
 // stage k reads the output of stage k - 1, an image of the rectangle's size,
-// cut at its border. Stage k produces its column x at time x + k s, right
-// after stage k - 1 has produced column x + s, the newest one it needs.
+// cut at its border. Stage k produces its column x at time x + k lag, right
+// after stage k - 1 has produced column x + lag, the newest one it needs.
 //
 // A long chain runs strip by strip of rows so that its rings stay in the
 // second-level cache. For output rows ys .. ye - 1, stage k produces the rows
@@ -265,6 +324,7 @@ struct Pipeline {
 
 constexpr std::size_t kCacheBudget = 512 * 1024;  // bytes of rings a strip may keep busy
 constexpr int kMinStripRows = 256;
+constexpr int kAhead = 8;  // source columns fetched ahead of their first use
 
 void Layout(Pipeline& job)
 {
@@ -276,12 +336,13 @@ void Layout(Pipeline& job)
     for (int length = 2; length <= 7; ++length)
         lengths += job.plan.built[static_cast<std::size_t>(length)] ? 1 : 0;
     for (int k = 0; k <= last; ++k) {
-        // The next stage reads up to 2s columns back; a stage taking this one's
-        // output as its extra reads it (k' - k) s columns after it is made.
+        // The next stage reads up to 2s + 1 columns back; a stage taking this
+        // one's output as its extra reads it (k' - k) lag columns after it is
+        // made.
         int need = kSlots;
         for (int later = k + 1; later <= last; ++later)
             if (job.stages[static_cast<std::size_t>(later)].extra == k)
-                need = std::max(need, (later - k) * s + 2);
+                need = std::max(need, (later - k) * job.plan.lag + 2);
         int slots = kSlots;
         while (slots < need)
             slots *= 2;
@@ -340,23 +401,40 @@ template <Extreme E>
     StageState& st = tile.stages[static_cast<std::size_t>(k)];
     const std::uint8_t* pad = tile.pad[static_cast<int>(E)];
 
-    const int c = x + s, slot = c & (kSlots - 1);
-    if (k == 0) {
-        const int column = job.x0 + c;
-        if (column < 0 || column >= job.width) {
-            st.rowsInside[static_cast<std::size_t>(slot)] = pad + st.top;
-            st.column[1][static_cast<std::size_t>(slot)] = pad;
-        } else {
-            const std::uint8_t* from = (*job.src)[column] + (job.y0 + st.first - s + st.top);
-            st.rowsInside[static_cast<std::size_t>(slot)] = from;
+    // Each step takes input column c and, when it builds pairs, also c + 1; its
+    // slot held column c - 7, which no step reads any more. Stage 0 always
+    // pairs: its input, the source, is all there.
+    const int c = x + s;
+    const bool pairs = k == 0 || plan.lag > s;
+    for (int ci = c; ci <= c + (pairs ? 1 : 0); ++ci) {
+        const auto at = static_cast<std::size_t>(ci & (kSlots - 1));
+        if (k > 0) {
+            // Column c + 1 past what the stage before makes for this tile is
+            // never needed: the pad stands in for it.
+            const StageState& before = tile.stages[static_cast<std::size_t>(k - 1)];
+            if (ci < 0 || ci >= before.hi) {
+                st.rowsInside[at] = pad + st.top;
+                st.column[1][at] = pad;
+            } else {
+                const std::uint8_t* from = OutColumn(job, before, ci);
+                st.rowsInside[at] = from + st.top;
+                st.column[1][at] = from;
+            }
+            continue;
         }
-    } else if (c < 0 || c >= job.w) {
-        st.rowsInside[static_cast<std::size_t>(slot)] = pad + st.top;
-        st.column[1][static_cast<std::size_t>(slot)] = pad;
-    } else {
-        const std::uint8_t* from = OutColumn(job, tile.stages[static_cast<std::size_t>(k - 1)], c);
-        st.rowsInside[static_cast<std::size_t>(slot)] = from + st.top;
-        st.column[1][static_cast<std::size_t>(slot)] = from;
+        const int column = job.x0 + ci;
+        if (column < 0 || column >= job.width) {
+            st.rowsInside[at] = pad + st.top;
+            st.column[1][at] = pad;
+            continue;
+        }
+        const int row = job.y0 + st.first - s + st.top;
+        st.rowsInside[at] = (*job.src)[column] + row;
+        // The source comes from memory once; the rings live in cache. A column
+        // fetched kAhead steps early arrives before its first use.
+        if (ci > c && column + kAhead < job.width)
+            for (int r = 0; r < st.inside; r += 64)
+                __builtin_prefetch((*job.src)[column + kAhead] + row + r);
     }
 
     for (int length = 2; length <= 2 * s + 1; ++length) {
@@ -364,6 +442,19 @@ template <Extreme E>
         if (!plan.built[static_cast<std::size_t>(length)] || cl < st.lo - s)
             continue;
         const int part = plan.part[static_cast<std::size_t>(length)];
+        if (part == 1 && pairs) {
+            // Columns cl and cl + 1 together, from the first column of the tile on.
+            if (((cl - (st.lo - s)) & 1) != 0)
+                continue;  // built with the column before
+            std::array<const std::uint8_t*, 8> inputs;
+            for (int j = 0; j <= length; ++j)
+                inputs[static_cast<std::size_t>(j)] =
+                    st.rowsInside[static_cast<std::size_t>((cl + j) & (kSlots - 1))];
+            PickPairOf<E>(RingColumn(job, st, length, cl) + st.top,
+                          RingColumn(job, st, length, cl + 1) + st.top, inputs.data(), length,
+                          st.inside);
+            continue;
+        }
         const int m = (length + part - 1) / part;
         std::array<const std::uint8_t*, 7> parts;
         for (int j = 0; j < m; ++j) {
@@ -502,11 +593,11 @@ void StartStrip(const Pipeline& job, TileState& tile, int ys, int ye)
 
     for (int ys = 0; ys < job.h; ys += job.stripRows) {
         StartStrip(job, tile, ys, std::min(job.h, ys + job.stripRows));
-        const int tEnd = tile.stages[static_cast<std::size_t>(last)].hi + last * s;
+        const int tEnd = tile.stages[static_cast<std::size_t>(last)].hi + last * job.plan.lag;
         for (int t = tile.stages[0].lo - 2 * s; t < tEnd; ++t)
             for (int k = 0; k <= last; ++k) {
                 const StageState& st = tile.stages[static_cast<std::size_t>(k)];
-                const int x = t - k * s;
+                const int x = t - k * job.plan.lag;
                 if (x < st.lo - 2 * s || x >= st.hi)
                     continue;
                 if (job.stages[static_cast<std::size_t>(k)].extreme == Extreme::Max)
