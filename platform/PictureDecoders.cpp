@@ -481,7 +481,60 @@ struct TiffClose {
     void operator()(TIFF* tiff) const { TIFFClose(tiff); }
 };
 
-QImage DecodeTiff(const uchar* d, qint64 n, qint64 maxBytes)
+// Uncompressed strips in their plain bit order are the picture's rows as
+// stored: both cores copy them straight from the file into the picture, and
+// make the gray values of each band they have just written. False, with
+// nothing written, when the strips are not such or do not all lie in the file.
+bool PlaceUncompressedStrips(TIFF* t, const uchar* d, qint64 n, QImage& picture,
+                             std::uint32_t rowsPerStrip, std::uint16_t samples, GrayImage* gray)
+{
+    std::uint16_t compression = 0, fillOrder = 0;
+    const std::uint64_t* offsets = nullptr;
+    const std::uint64_t* counts = nullptr;
+    if (!TIFFGetFieldDefaulted(t, TIFFTAG_COMPRESSION, &compression) ||
+        compression != COMPRESSION_NONE ||
+        !TIFFGetFieldDefaulted(t, TIFFTAG_FILLORDER, &fillOrder) || fillOrder != FILLORDER_MSB2LSB ||
+        !TIFFGetField(t, TIFFTAG_STRIPOFFSETS, &offsets) ||
+        !TIFFGetField(t, TIFFTAG_STRIPBYTECOUNTS, &counts) || offsets == nullptr || counts == nullptr)
+        return false;
+    const int width = picture.width(), height = picture.height();
+    const qint64 rowBytes = qint64{width} * samples;
+    const std::uint32_t strips = TIFFNumberOfStrips(t);
+    if (static_cast<std::uint64_t>(strips) * rowsPerStrip < static_cast<std::uint64_t>(height))
+        return false;
+    for (std::uint32_t s = 0; s < strips && qint64{s} * rowsPerStrip < height; ++s) {
+        const qint64 rows = std::min<qint64>(rowsPerStrip, height - qint64{s} * rowsPerStrip);
+        const std::uint64_t want = static_cast<std::uint64_t>(rows * rowBytes);
+        if (counts[s] < want || offsets[s] > static_cast<std::uint64_t>(n) ||
+            want > static_cast<std::uint64_t>(n) - offsets[s])
+            return false;
+    }
+    uchar* const bits0 = picture.bits();  // scanLine() may detach: not on two threads
+    const qsizetype lineBytes = picture.bytesPerLine();
+    GrayImage* const grayOut = GrayBeside(gray, picture);
+    ParallelFor(0, height, kRowGrain, [&](int lo, int hi) {
+        std::vector<std::uint8_t> strip(grayOut != nullptr ? static_cast<std::size_t>(width) * kBandRows
+                                                           : 0);
+        for (int y0 = lo; y0 < hi; y0 += kBandRows) {
+            const int y1 = std::min(hi, y0 + kBandRows);
+            for (int y = y0; y < y1; ++y) {
+                const std::uint32_t s = static_cast<std::uint32_t>(y) / rowsPerStrip;
+                const uchar* in =
+                    d + offsets[s] + (static_cast<std::uint32_t>(y) % rowsPerStrip) * rowBytes;
+                uchar* line = bits0 + y * lineBytes;
+                if (samples == 1)
+                    std::memcpy(line, in, static_cast<std::size_t>(width));
+                else
+                    RgbToRgb32(in, reinterpret_cast<std::uint32_t*>(line), width);
+            }
+            if (grayOut != nullptr)
+                GrayBand(picture, y0, y1 - y0, *grayOut, strip.data());
+        }
+    });
+    return true;
+}
+
+QImage DecodeTiff(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* grayImage)
 {
     Memory memory{d, n};
     bool troubled = false;
@@ -554,7 +607,9 @@ QImage DecodeTiff(const uchar* d, qint64 n, qint64 maxBytes)
         const tmsize_t stripBytes = TIFFStripSize(t);
         std::vector<uchar> strip(static_cast<std::size_t>(std::max<tmsize_t>(stripBytes, 0)));
         const std::uint32_t strips = TIFFNumberOfStrips(t);
-        for (std::uint32_t s = 0; s < strips; ++s) {
+        const bool placed =
+            !troubled && PlaceUncompressedStrips(t, d, n, picture, rowsPerStrip, samples, grayImage);
+        for (std::uint32_t s = 0; s < strips && !placed; ++s) {
             const std::uint32_t y = s * rowsPerStrip;
             if (y >= height)
                 break;
@@ -564,7 +619,7 @@ QImage DecodeTiff(const uchar* d, qint64 n, qint64 maxBytes)
                 return {};
             place(strip.data(), width, rows, 0, y);
         }
-        if (static_cast<std::uint64_t>(strips) * rowsPerStrip < height)
+        if (static_cast<std::uint64_t>(strips) * rowsPerStrip < height || troubled)
             return {};
     }
     float resolutionX = 0, resolutionY = 0;
@@ -770,7 +825,7 @@ QImage DecodePictureDirectly(const uchar* data, qint64 size, qint64 maxBytes, QB
     }
     if (size >= 4 && (std::memcmp(data, "II*\0", 4) == 0 || std::memcmp(data, "MM\0*", 4) == 0)) {
         format = "tiff";
-        return DecodeTiff(data, size, maxBytes);
+        return DecodeTiff(data, size, maxBytes, gray);
     }
     if (size >= 2 && data[0] == 'B' && data[1] == 'M') {
         format = "bmp";
