@@ -7,11 +7,10 @@
 
 #include "BatchMeasures.h"
 #include "BatchRun.h"
+#include "ByteNames.h"
 #include "PictureFiles.h"
 #include "Recipe.h"
 #include "WhyNotRun.h"
-
-#include <QFile>
 
 #include <pybind11/stl.h>
 
@@ -211,7 +210,7 @@ py::array_t<std::uint8_t> LoadPicture(const std::string& path)
     int width = 0, height = 0;
     {
         const py::gil_scoped_release release;
-        const QImage picture = ReadPictureFile(QFile::decodeName(path.c_str()));
+        const QImage picture = ReadPictureAtBytes(path);
         width = picture.width();
         height = picture.height();
         gray = GrayFromPicture(picture);
@@ -225,8 +224,7 @@ void SavePicture(const std::string& path, const py::array& image)
 {
     const SizedImage gray = GrayFromArray(image);
     const py::gil_scoped_release release;
-    WritePictureFile(PictureFromGray(gray.pixels, gray.width, gray.height),
-                     QFile::decodeName(path.c_str()));
+    WritePictureAtBytes(PictureFromGray(gray.pixels, gray.width, gray.height), path);
 }
 
 }  // namespace

@@ -90,8 +90,18 @@ def test_a_picture_name_that_is_not_utf8_reads_back_to_its_bytes(batch_exe, samp
     expected = subprocess.run([batch_exe, str(recipe), os.fsencode(name), "--results",
                                tmp_path / "r.json"], capture_output=True).returncode
     run = graybench.run_picture(recipe, name)
-    assert run.rows[0]["picture"] == str(name) and run.failed == (expected != 0)
+    assert run.rows[0]["picture"] == str(name) and not run.failed and expected == 0
     assert os.fsencode(graybench.results_json([run])) == (tmp_path / "r.json").read_bytes()
+    parts = graybench.load_picture(samples / "parts.png")
+    assert (graybench.load_picture(name) == parts).all()
+    assert (graybench.load_picture(os.fsencode(name)) == parts).all()
+    # Two names one text would confuse: each write lands on its own bytes.
+    for byte, value in ((b"\xe9", 40), (b"\xe8", 200)):
+        graybench.save_picture(tmp_path / os.fsdecode(b"out" + byte + b".bmp"), parts * 0 + value)
+    for byte, value in ((b"\xe9", 40), (b"\xe8", 200)):
+        back = graybench.load_picture(os.path.join(os.fsencode(tmp_path), b"out" + byte + b".bmp"))
+        assert (back == value).all()
+    assert not [n for n in os.listdir(tmp_path) if n.startswith(".graybench-")]
 
 
 def test_the_module_has_the_programs_version(batch_exe):
