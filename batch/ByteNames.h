@@ -14,5 +14,11 @@
 // ReadPictureFile for the file at path's bytes. Throws PictureError.
 QImage ReadPictureAtBytes(const std::string& path);
 
+// ReadTextFile for the file at path's bytes. Throws TextFileError.
+std::string ReadTextAtBytes(const std::string& path);
+
 // WritePictureFile to the file at path's bytes. Throws PictureError.
 void WritePictureAtBytes(const QImage& picture, const std::filesystem::path& path);
+
+// WriteTextFile to the file at path's bytes. Throws TextFileError.
+void WriteTextAtBytes(const std::filesystem::path& path, const std::string& text);

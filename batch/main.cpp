@@ -3,9 +3,8 @@
 #include "BatchOptions.h"
 #include "BatchResults.h"
 #include "BatchRun.h"
+#include "ByteNames.h"
 #include "TextFiles.h"
-
-#include <QFile>
 
 #include <signal.h>
 #include <spawn.h>
@@ -64,7 +63,7 @@ void ShowProgress(std::size_t done, std::size_t total, const std::string& pictur
 std::string ReadRecipeText(const std::string& path)
 {
     try {
-        return ReadTextFile(QFile::decodeName(path.c_str()));
+        return ReadTextAtBytes(path);
     } catch (const TextFileError& e) {
         throw UsageError(path + ": " + e.what());
     }
@@ -233,7 +232,7 @@ int Run(const BatchOptions& options)
     bool resultsFailed = false;
     if (!options.results.empty()) {
         try {
-            WriteTextFile(QFile::decodeName(options.results.c_str()),
+            WriteTextAtBytes(options.results,
                           options.results.ends_with(".json") ? ResultsJson(outcomes)
                                                              : ResultsCsv(outcomes));
         } catch (const TextFileError& e) {

@@ -6,10 +6,10 @@
 
 #include "BatchResults.h"
 #include "BatchRun.h"
+#include "ByteNames.h"
 #include "PictureFiles.h"
 #include "TextFiles.h"
 
-#include <QFile>
 
 #include <pybind11/stl.h>
 
@@ -22,7 +22,7 @@ Recipe LoadRecipe(const std::string& path)
     const py::gil_scoped_release release;
     std::string text;
     try {
-        text = ReadTextFile(QFile::decodeName(path.c_str()));
+        text = ReadTextAtBytes(path);
     } catch (const TextFileError& e) {
         throw RecipeError(path + ": " + e.what());
     }

@@ -102,6 +102,9 @@ def test_a_picture_name_that_is_not_utf8_reads_back_to_its_bytes(batch_exe, samp
         back = graybench.load_picture(os.path.join(os.fsencode(tmp_path), b"out" + byte + b".bmp"))
         assert (back == value).all()
     assert not [n for n in os.listdir(tmp_path) if n.startswith(".graybench-")]
+    recipe_copy = tmp_path / os.fsdecode(b"r\xe9.json")
+    recipe_copy.write_bytes(recipe.read_bytes())
+    assert graybench.Recipe.load(os.fsencode(recipe_copy)) == graybench.Recipe.load(str(recipe))
 
 
 def test_the_module_has_the_programs_version(batch_exe):

@@ -395,8 +395,8 @@ TEST(GraybenchBatch, DamagedPicturesAreErrorRowsAndTheOthersStillRun)
 }
 
 // Names that are no UTF-8 text (Latin-1 bytes) are files like any other: each
-// is read by its own bytes and writes its own outputs, a missing one is still
-// missing, and the rows keep the names' bytes.
+// picture, the recipe and the results file are read or written by their own
+// bytes, a missing one is still missing, and the rows keep the names' bytes.
 TEST(GraybenchBatch, PicturesWhoseNamesAreNoTextAreReadAndWrittenByTheirBytes)
 {
     const TempDir temp;
@@ -405,11 +405,11 @@ TEST(GraybenchBatch, PicturesWhoseNamesAreNoTextAreReadAndWrittenByTheirBytes)
     const std::string e9 = "p\xe9", e8 = "p\xe8";  // one text name for both: "p\uFFFD"
     fs::copy_file(kSamples / "parts.png", in / (e9 + ".png"));
     fs::copy_file(kSamples / "gauge.png", in / (e8 + ".png"));
-    const fs::path recipe = temp.path / "gauge.json";
-    WriteTextFile(QString::fromStdString(recipe.string()), GaugeRecipe());
+    const fs::path recipe = temp.path / "r\xe9.json", results = temp.path / "r\xe9.csv";
+    std::ofstream(recipe) << GaugeRecipe();
 
     const Exit exit = RunBatch({recipe, in, in / "q\xe9-missing.png", "--out", out, "--steps",
-                                "--results", temp.path / "rows.csv", "--jobs", "2"},
+                                "--results", results, "--jobs", "2"},
                                temp.path);
     EXPECT_EQ(exit.status, 1);
     EXPECT_NE(exit.stderrText.find("3 pictures: 2 done, 1 failed"), std::string::npos)
@@ -430,7 +430,7 @@ TEST(GraybenchBatch, PicturesWhoseNamesAreNoTextAreReadAndWrittenByTheirBytes)
     // Nothing is left beside the outputs but the outputs.
     for (const auto& entry : fs::directory_iterator(out))
         EXPECT_NE(entry.path().filename().string().rfind(".graybench-", 0), 0u) << entry.path();
-    const std::string rows = FileBytes(temp.path / "rows.csv");
+    const std::string rows = FileBytes(results);
     EXPECT_NE(rows.find(e9 + ".png"), std::string::npos);
     EXPECT_NE(rows.find(e8 + ".png"), std::string::npos);
 }
