@@ -429,3 +429,34 @@ std::string WriteResultsJson(const ResultsTable& table)
                       {"summary", std::move(summary)}};
     return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
+
+namespace {
+
+template <class T>
+std::size_t HeldBytes(const std::vector<T>& items)
+{
+    return items.capacity() * sizeof(T);
+}
+
+}  // namespace
+
+std::size_t ShownResultsBytes(const ShownResults& shown)
+{
+    std::size_t bytes = sizeof(ShownResults);
+    std::visit(Overloaded{[&](const DetectResult& r) { bytes += HeldBytes(r.objects); },
+                          [&](const PatternResult& r) { bytes += HeldBytes(r.rows); },
+                          [&](const EdgeResult& r) { bytes += HeldBytes(r.marks); },
+                          [](const auto&) {}},
+               shown.result);
+    std::visit(Overloaded{[&](const EdgeMeasures& m) {
+                              bytes += HeldBytes(m.edges) + HeldBytes(m.spacing);
+                          },
+                          [&](const StraightMeasures& m) {
+                              bytes += HeldBytes(m.runPoints) + HeldBytes(m.subpixelPoints);
+                          },
+                          [&](const CircularMeasures& m) { bytes += HeldBytes(m.subpixelHits); },
+                          [&](const DetectMeasures& m) { bytes += HeldBytes(m.objects); },
+                          [](const auto&) {}},
+               shown.measures);
+    return bytes;
+}

@@ -62,6 +62,8 @@ struct ShownResults {
     CommandResult result;
     CommandMeasures measures;
 };
+// The memory they hold, their lists included.
+std::size_t ShownResultsBytes(const ShownResults& shown);
 
 // The table of a command that ran; a command that did not run gives its title
 // and no rows. measures may be monostate: the columns only they fill stay

@@ -96,7 +96,7 @@ void ResultsPane::ShowResults(const CommandSettings& settings, const CommandResu
     Restore(std::make_shared<const ShownResults>(ShownResults{settings, result, measures}));
 }
 
-void ResultsPane::Restore(std::shared_ptr<const ShownResults> shown)
+void ResultsPane::Restore(std::shared_ptr<const ShownResults> shown, const QString& none)
 {
     last_ = std::move(shown);
     Grid1->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
@@ -106,7 +106,7 @@ void ResultsPane::Restore(std::shared_ptr<const ShownResults> shown)
     }
     table_ = {};
     Model->clear();
-    Label1->setText(QStringLiteral("No results yet"));
+    Label1->setText(none);
     for (QWidget* w : {static_cast<QWidget*>(Label2), static_cast<QWidget*>(SpinEdit1),
                        static_cast<QWidget*>(Label3), static_cast<QWidget*>(SpinEdit2)})
         w->hide();

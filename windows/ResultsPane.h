@@ -31,7 +31,9 @@ public:
                      const CommandMeasures& measures);
     // What the pane lists (nullptr: nothing), and the pane listing it again.
     std::shared_ptr<const ShownResults> Current() const { return last_; }
-    void Restore(std::shared_ptr<const ShownResults> shown);
+    // Lists shown; with none, says none (why, when given).
+    void Restore(std::shared_ptr<const ShownResults> shown,
+                 const QString& none = QStringLiteral("No results yet"));
     // Makes the table again in the new scale.
     void SetCalibration(const Calibration& calibration);
     bool HasResults() const { return last_ != nullptr; }

@@ -442,7 +442,7 @@ bool TForm1::ShowOutcome(const CommandSettings& settings, const CommandResult& r
                                                             settings, result, roi)
                                            : CommandMeasures{});
     if (report.Ran())  // recorded above: the history keeps what the pane lists
-        History.back().results = ResultsPane1->Current();
+        KeepShownResults();
     return report.Ran();
 }
 

@@ -424,12 +424,16 @@ public:
         Corners region;     // the region of interest when the entry was made
         QString title;      // the window's title after it
         std::shared_ptr<const ShownResults> results;  // what the Results pane listed after it
+        bool resultsLetGo = false;  // results dropped to keep within HistoryLimitBytes
         std::size_t Bytes() const;  // the memory the entry holds
     };
     std::vector<HistoryEntry> History;
     int HistoryPosition = 0;  // entries [0, HistoryPosition) are done; the rest can be redone
-    std::size_t HistoryLimitBytes = std::size_t{1} << 30;  // the oldest pictures go beyond this
-    std::size_t HistoryBytes() const;
+    // Beyond this the oldest pictures go, then the oldest entries' results.
+    std::size_t HistoryLimitBytes = std::size_t{1} << 30;
+    std::size_t HistoryBytes() const;  // results shared by entries count once
+    void TrimHistory();
+    void KeepShownResults();  // the latest entry keeps what the pane lists now
     // Load and the camera grab: the new Before image (After starts as its copy),
     // the picture the views show, the title. Recorded for undo.
     void ReplaceWorkspace(WorkspaceChange change, QImage picture, GrayImage before, int width,

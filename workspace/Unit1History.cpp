@@ -17,6 +17,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <unordered_set>
 #include <QFileInfo>
 #include <QMenuBar>
 
@@ -66,8 +67,12 @@ std::size_t TForm1::HistoryEntry::Bytes() const
 std::size_t TForm1::HistoryBytes() const
 {
     std::size_t bytes = 0;
-    for (const HistoryEntry& entry : History)
+    std::unordered_set<const ShownResults*> counted;
+    for (const HistoryEntry& entry : History) {
         bytes += entry.Bytes();
+        if (entry.results && counted.insert(entry.results.get()).second)
+            bytes += ShownResultsBytes(*entry.results);
+    }
     return bytes;
 }
 
@@ -164,17 +169,42 @@ void TForm1::Record(HistoryEntry entry)
     // the entry keeps what the pane lists now.
     entry.results = ResultsPane1->Current();
     History.push_back(std::move(entry));
-    // Over the limit, the oldest entries go, down to an entry that changed
+    HistoryPosition = static_cast<int>(History.size());
+    TrimHistory();
+    UpdateUndoActions();
+}
+
+void TForm1::KeepShownResults()
+{
+    History.back().results = ResultsPane1->Current();
+    TrimHistory();
+}
+
+void TForm1::TrimHistory()
+{
+    // Over the limit, the oldest entries' results go first (a detection on a
+    // large picture lists millions of objects): a step's numbers come back by
+    // running it again, its pictures would not. Undo still brings back those
+    // steps; the pane says their numbers were not kept. What it lists now stays.
+    const ShownResults* shown = ResultsPane1->Current().get();
+    for (HistoryEntry& entry : History) {
+        if (HistoryBytes() <= HistoryLimitBytes)
+            break;
+        if (entry.results && entry.results.get() != shown) {
+            entry.results.reset();
+            entry.resultsLetGo = true;
+        }
+    }
+    // Still over, the oldest entries go, down to an entry that changed
     // Before: the states after it can still be made again.
     while (HistoryBytes() > HistoryLimitBytes && History.size() > 1) {
         auto next = std::find_if(History.begin() + 1, History.end(),
                                  [](const HistoryEntry& e) { return KeepsBefore(e.kind); });
         if (next == History.end() || next == History.end() - 1)
             break;  // the latest picture stays, whatever it costs
+        HistoryPosition -= static_cast<int>(next - History.begin());
         History.erase(History.begin(), next);
     }
-    HistoryPosition = static_cast<int>(History.size());
-    UpdateUndoActions();
 }
 
 void TForm1::RecordCommand(const CommandSettings& settings)
@@ -297,7 +327,10 @@ void TForm1::RestoreHistory(int position, const Corners& region)
         if (ShowBeforeAsGray1 != nullptr && ShowBeforeAsGray1->isChecked())
             ShowGrayIn(Image2, BeforeImage);
     }
-    ResultsPane1->Restore(position > 0 ? History[static_cast<std::size_t>(position - 1)].results : nullptr);
+    if (position > 0 && History[static_cast<std::size_t>(position - 1)].resultsLetGo)
+        ResultsPane1->Restore(nullptr, QStringLiteral("Results not kept: the undo history reached its memory limit"));
+    else
+        ResultsPane1->Restore(position > 0 ? History[static_cast<std::size_t>(position - 1)].results : nullptr);
     Button14->setEnabled(std::any_of(History.begin(), History.begin() + position,
                                      [](const HistoryEntry& e) { return e.kind == WorkspaceChange::Load; }));
     SetCorners(region);
@@ -388,5 +421,5 @@ void TForm1::RunRecipeFile(const QString& path)
                                   : MeasureCommand(BeforeImage, ImageWidth(), ImageHeight(),
                                                    last.command, run.results.back(),
                                                    CornersAsShown()));
-    History.back().results = ResultsPane1->Current();
+    KeepShownResults();
 }

@@ -5,6 +5,7 @@
 #include "ExchangeFiles.h"
 #include "FakeDialogs.h"
 #include "ResultsPane.h"
+#include "TestImages.h"
 #include "TextFiles.h"
 #include "Unit1.h"
 
@@ -354,4 +355,43 @@ TEST(ResultsPane, UndoAndRedoListWhatEachStepListed)
     b.form.Undo1->trigger();
     EXPECT_EQ(listed(), steps[1]);
     EXPECT_EQ(b.form.ResultsPane1->Shown().command, "detect");
+}
+
+// The lists the history keeps count against its memory limit. Over it, the
+// oldest lists go before any picture: undo still brings back the step's
+// images and says its numbers were not kept; the latest list always stays.
+TEST(ResultsPane, TheHistorysListsCountAgainstItsLimitAndTheOldestGoFirst)
+{
+    Bench b("parts.png");
+    emit b.form.DetectObject1->aboutToShow();
+    b.form.DetectObjectSetup1->trigger();
+    b.form.ScrollBar4->setValue(60);
+    b.form.SetCorners({10, 10, 500, 470});
+    const std::size_t loaded = b.form.HistoryBytes();
+    b.form.Button8->click();
+    const std::size_t detected = b.form.HistoryBytes();
+    const auto& objects = std::get<DetectResult>(b.form.ResultsPane1->Current()->result).objects;
+    ASSERT_GT(objects.size(), 1u);
+    EXPECT_GE(detected - loaded, objects.size() * sizeof(DetectedObject));
+    const int w = b.form.ImageWidth(), h = b.form.ImageHeight();
+    const auto firstAfter = ToRows(b.form.AfterImage, w, h);
+
+    // Room for the same step again, but not for both lists. (Undo and redo of
+    // two equal steps give equal pictures: what differs is the pane.)
+    const std::size_t list = ShownResultsBytes(*b.form.ResultsPane1->Current());
+    b.form.HistoryLimitBytes = detected + (detected - loaded) - list / 2;
+    b.form.Button8->click();
+    const auto latest = b.form.ResultsPane1->Current();
+    ASSERT_EQ(b.form.History.size(), 3u);  // every step is kept
+    EXPECT_LE(b.form.HistoryBytes(), b.form.HistoryLimitBytes);
+    EXPECT_FALSE(b.form.History[1].results);
+    EXPECT_EQ(b.form.History[2].results, latest);
+
+    b.form.Undo1->trigger();
+    EXPECT_EQ(b.form.ResultsPane1->Label1->text(),
+              QStringLiteral("Results not kept: the undo history reached its memory limit"));
+    EXPECT_EQ(b.Model().rowCount(), 0);
+    EXPECT_EQ(ToRows(b.form.AfterImage, w, h), firstAfter);
+    b.form.Redo1->trigger();
+    EXPECT_EQ(b.form.ResultsPane1->Current(), latest);
 }
