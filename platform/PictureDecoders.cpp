@@ -604,11 +604,12 @@ QImage DecodeTiff(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* grayImag
         std::uint32_t rowsPerStrip = 0;
         TIFFGetFieldDefaulted(t, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
         rowsPerStrip = std::min(std::max<std::uint32_t>(rowsPerStrip, 1), height);
-        const tmsize_t stripBytes = TIFFStripSize(t);
-        std::vector<uchar> strip(static_cast<std::size_t>(std::max<tmsize_t>(stripBytes, 0)));
         const std::uint32_t strips = TIFFNumberOfStrips(t);
         const bool placed =
             !troubled && PlaceUncompressedStrips(t, d, n, picture, rowsPerStrip, samples, grayImage);
+        // Only strips that are decoded need a buffer; placed ones never touch it.
+        std::vector<uchar> strip(
+            placed ? 0 : static_cast<std::size_t>(std::max<tmsize_t>(TIFFStripSize(t), 0)));
         for (std::uint32_t s = 0; s < strips && !placed; ++s) {
             const std::uint32_t y = s * rowsPerStrip;
             if (y >= height)
@@ -788,7 +789,18 @@ QImage DecodePnm(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* grayImage
     return picture;
 }
 
-void FreeBlock(void* block) { ::operator delete[](block, std::align_val_t(kLargePage)); }
+// A picture's block, for the picture's cleanup.
+struct PictureBlock {
+    void* block;
+    std::size_t bytes;
+};
+
+void GiveBackPictureBlock(void* info)
+{
+    const auto* b = static_cast<const PictureBlock*>(info);
+    GiveBackLargeBlock(b->block, b->bytes);
+    delete b;
+}
 
 }  // namespace
 
@@ -801,14 +813,18 @@ QImage NewPictureBuffer(int width, int height, QImage::Format format)
         return {};
     if (static_cast<std::size_t>(bytes) < 2 * kLargePage)
         return QImage(width, height, format);
-    auto* block = static_cast<uchar*>(::operator new[](static_cast<std::size_t>(bytes),
-                                                       std::align_val_t(kLargePage), std::nothrow));
-    if (block == nullptr)
+    auto* block = static_cast<uchar*>(TakeLargeBlock(static_cast<std::size_t>(bytes)));
+    auto* info = block != nullptr ? new (std::nothrow)
+                                        PictureBlock{block, static_cast<std::size_t>(bytes)}
+                                  : nullptr;
+    if (info == nullptr) {
+        GiveBackLargeBlock(block, static_cast<std::size_t>(bytes));
         return {};
-    AdviseLargeBlock(block, static_cast<std::size_t>(bytes));
-    QImage picture(block, width, height, static_cast<qsizetype>(rowBytes), format, FreeBlock, block);
+    }
+    QImage picture(block, width, height, static_cast<qsizetype>(rowBytes), format,
+                   GiveBackPictureBlock, info);
     if (picture.isNull())
-        FreeBlock(block);
+        GiveBackPictureBlock(info);
     return picture;
 }
 

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdint>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -50,6 +52,66 @@ TEST(NewGrayImage, ColumnsFollowEachOtherAndSizesMayBeZero)
     EXPECT_TRUE(NewGrayImage(4, 0));
     EXPECT_FALSE(NewGrayImage(-1, 4));
     EXPECT_FALSE(NewIntImage(4, -1));
+}
+
+TEST(TakeLargeBlock, ReusesOnlyTheSameSizeAndHoldsAtMostTheLimitOldestGoingFirst)
+{
+    constexpr std::size_t kMb = 1 << 20;
+    KeepFreedLargeBlocks(20 * kMb);
+    void* const a = TakeLargeBlock(8 * kMb);
+    void* const b = TakeLargeBlock(6 * kMb);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(a) % (2 << 20), 0u);  // a large page
+    GiveBackLargeBlock(a, 8 * kMb);
+    GiveBackLargeBlock(b, 6 * kMb);
+    EXPECT_EQ(FreedLargeBlockBytes(), 14 * kMb);
+    EXPECT_EQ(TakeLargeBlock(8 * kMb), a);  // b, of another size, stays
+    EXPECT_EQ(FreedLargeBlockBytes(), 6 * kMb);
+    void* const c = TakeLargeBlock(7 * kMb);
+    ASSERT_NE(c, nullptr);
+    EXPECT_NE(c, b);
+    GiveBackLargeBlock(c, 7 * kMb);  // 6 + 7 = 13 MB, within 20
+    GiveBackLargeBlock(a, 8 * kMb);  // 21 MB would pass 20: b, the oldest, goes
+    EXPECT_EQ(FreedLargeBlockBytes(), 15 * kMb);
+    GiveBackLargeBlock(TakeLargeBlock(21 * kMb), 21 * kMb);  // more than the limit: not kept
+    EXPECT_EQ(FreedLargeBlockBytes(), 15 * kMb);
+    KeepFreedLargeBlocks(9 * kMb);  // c goes, a stays
+    EXPECT_EQ(FreedLargeBlockBytes(), 8 * kMb);
+    EXPECT_EQ(TakeLargeBlock(8 * kMb), a);
+    GiveBackLargeBlock(a, 8 * kMb);
+    KeepFreedLargeBlocks(0);
+    EXPECT_EQ(FreedLargeBlockBytes(), 0u);
+}
+
+TEST(NewGrayImage, AReusedBlockTakesAnyShapeOfItsSize)
+{
+    // Shapes of one block size (columns x rows + 1 bytes, 4 MB and more), so
+    // each array takes the block the one before gave back.
+    struct Shape { int columns, rows; };
+    const Shape shapes[] = {{4096, 1025}, {1025, 4096}, {5, 839680}, {839680, 5}, {4096, 1025}};
+    KeepFreedLargeBlocks(std::size_t{64} << 20);
+    std::uint8_t value = 1;
+    for (const Shape& s : shapes) {
+        GrayImage image = NewGrayImage(s.columns, s.rows);
+        ASSERT_TRUE(image);
+        for (int x = 0; x < s.columns; ++x)
+            std::memset(image[x], value, static_cast<std::size_t>(s.rows));
+        for (int x = 0; x < s.columns; x += s.columns - 1)  // first and last column, both ends
+            for (int y : {0, s.rows - 1})
+                ASSERT_EQ(image[x][y], value) << s.columns << " x " << s.rows;
+#if !defined(GRAYBENCH_GUARD_COLUMNS)
+        EXPECT_EQ(image[s.columns - 1], image[0] + std::size_t{1} * (s.columns - 1) * s.rows);
+#endif
+        ++value;
+    }
+#if !defined(GRAYBENCH_GUARD_COLUMNS)  // guarded columns make the shapes' blocks differ
+    EXPECT_EQ(FreedLargeBlockBytes(), GrayImage::BlockBytes(4096, 1025));
+#endif
+    KeepFreedLargeBlocks(0);
+    GrayImage image = NewGrayImage(4096, 1025);
+    FreeGrayImage(image, 4096);
+    EXPECT_EQ(FreedLargeBlockBytes(), 0u);  // limit 0: straight back to the system
 }
 
 TEST(FreeGrayImage, LeavesNone)

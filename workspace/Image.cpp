@@ -9,9 +9,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <utility>
+#include <vector>
 
 #include <sys/mman.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define GRAYBENCH_POISON(block, bytes) ASAN_POISON_MEMORY_REGION(block, bytes)
+#define GRAYBENCH_UNPOISON(block, bytes) ASAN_UNPOISON_MEMORY_REGION(block, bytes)
+#else
+#define GRAYBENCH_POISON(block, bytes) ((void)(block), (void)(bytes))
+#define GRAYBENCH_UNPOISON(block, bytes) ((void)(block), (void)(bytes))
+#endif
 
 namespace {
 
@@ -50,12 +61,131 @@ void SetIfInside(GrayImage& image, std::uint8_t value, i64 x, i64 y, int width, 
         image[static_cast<int>(x)][static_cast<int>(y)] = value;
 }
 
+constexpr std::size_t kLargePage = 2 << 20;
+
+struct HeldBlock {
+    void* block;
+    std::size_t bytes;
+};
+
+// Freed large blocks, oldest first. A held block is poisoned in sanitizer
+// builds, so a use after its array went away is still reported.
+struct LargeBlockPool {
+    std::mutex mutex;
+    std::vector<HeldBlock> held;
+    std::size_t heldBytes = 0, limit = 0;
+
+    // Takes the oldest blocks out until at most keep bytes remain (under mutex).
+    std::vector<HeldBlock> TrimTo(std::size_t keep)
+    {
+        std::size_t drop = 0;
+        std::size_t bytes = heldBytes;
+        while (drop < held.size() && bytes > keep)
+            bytes -= held[drop++].bytes;
+        std::vector<HeldBlock> gone(held.begin(), held.begin() + static_cast<std::ptrdiff_t>(drop));
+        held.erase(held.begin(), held.begin() + static_cast<std::ptrdiff_t>(drop));
+        heldBytes = bytes;
+        return gone;
+    }
+};
+
+// Never destroyed: images in static storage may give their blocks back at exit.
+LargeBlockPool& Pool()
+{
+    static auto* pool = new LargeBlockPool;
+    return *pool;
+}
+
+void FreeLargeBlock(const HeldBlock& b)
+{
+    GRAYBENCH_UNPOISON(b.block, b.bytes);
+    ::operator delete[](b.block, std::align_val_t(kLargePage));
+}
+
+void FreeLargeBlocks(const std::vector<HeldBlock>& blocks)
+{
+    for (const HeldBlock& b : blocks)
+        FreeLargeBlock(b);
+}
+
 }  // namespace
 
 void AdviseLargeBlock(void* block, std::size_t bytes)
 {
-    constexpr std::size_t kLargePage = 2 << 20;  // the block starts on such a boundary
+    // The block starts on a large-page boundary.
     madvise(block, bytes & ~(kLargePage - 1), MADV_HUGEPAGE);  // only a hint; may be refused
+}
+
+void* TakeLargeBlock(std::size_t bytes)
+{
+    LargeBlockPool& pool = Pool();
+    {
+        const std::lock_guard lock(pool.mutex);
+        for (auto it = pool.held.rbegin(); it != pool.held.rend(); ++it) {
+            if (it->bytes != bytes)
+                continue;
+            void* block = it->block;
+            pool.heldBytes -= bytes;
+            pool.held.erase(std::next(it).base());
+            GRAYBENCH_UNPOISON(block, bytes);
+            return block;
+        }
+    }
+    void* block = ::operator new[](bytes, std::align_val_t(kLargePage), std::nothrow);
+    if (block == nullptr) {  // the held blocks of other sizes may be what is missing
+        std::vector<HeldBlock> gone;
+        {
+            const std::lock_guard lock(pool.mutex);
+            gone = pool.TrimTo(0);
+        }
+        if (gone.empty())
+            return nullptr;
+        FreeLargeBlocks(gone);
+        block = ::operator new[](bytes, std::align_val_t(kLargePage), std::nothrow);
+        if (block == nullptr)
+            return nullptr;
+    }
+    AdviseLargeBlock(block, bytes);
+    return block;
+}
+
+void GiveBackLargeBlock(void* block, std::size_t bytes)
+{
+    if (block == nullptr)
+        return;
+    LargeBlockPool& pool = Pool();
+    std::vector<HeldBlock> gone;
+    {
+        const std::lock_guard lock(pool.mutex);
+        if (bytes > pool.limit) {
+            gone.push_back({block, bytes});
+        } else {
+            gone = pool.TrimTo(pool.limit - bytes);
+            GRAYBENCH_POISON(block, bytes);
+            pool.held.push_back({block, bytes});
+            pool.heldBytes += bytes;
+        }
+    }
+    FreeLargeBlocks(gone);  // outside the lock: giving pages back takes a while
+}
+
+void KeepFreedLargeBlocks(std::size_t bytes)
+{
+    LargeBlockPool& pool = Pool();
+    std::vector<HeldBlock> gone;
+    {
+        const std::lock_guard lock(pool.mutex);
+        pool.limit = bytes;
+        gone = pool.TrimTo(bytes);
+    }
+    FreeLargeBlocks(gone);
+}
+
+std::size_t FreedLargeBlockBytes()
+{
+    LargeBlockPool& pool = Pool();
+    const std::lock_guard lock(pool.mutex);
+    return pool.heldBytes;
 }
 
 GrayImage NewGrayImage(int width, int height) { return GrayImage::Allocate(width, height); }

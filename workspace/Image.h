@@ -15,6 +15,22 @@ class TraceSink;
 // fresh picture then costs a few hundred page faults instead of thousands.
 void AdviseLargeBlock(void* block, std::size_t bytes);
 
+// Blocks of several megabytes (images, pictures) start on a large-page
+// boundary and come from a small pool of freed ones: an image of the size a
+// freed one had gets its pages, already there, instead of fresh pages the
+// system must clear first (on this kind of machine the larger cost of a Load).
+// Contents of a block are undefined. Null when memory runs out; the pool gives
+// everything back to the system before it says so.
+void* TakeLargeBlock(std::size_t bytes);
+// block and bytes as TakeLargeBlock gave them. Kept while the pool holds at
+// most its limit; the oldest blocks go back to the system first.
+void GiveBackLargeBlock(void* block, std::size_t bytes);
+// The pool's limit in bytes: 0 (the default) keeps nothing. The window sets it
+// to what one picture of the loaded size needs, and to 0 when it closes.
+// Lowering it frees at once what no longer fits.
+void KeepFreedLargeBlocks(std::size_t bytes);
+std::size_t FreedLargeBlockBytes();  // what the pool holds now
+
 // Column-first arrays: a[x] is column x, a[x][y] the element in row y (row 0 at
 // the top). Each column is contiguous, and all columns of one array share one
 // block, column after column, so column x + 1 starts right after column x. The
@@ -38,6 +54,8 @@ public:
     // Empty ("none") if memory runs out or a size is negative. A zero size gives
     // an array that exists and has no elements.
     static ColumnArray Allocate(int columns, int rows);
+    // Bytes of the block Allocate takes for such an array; 0 when it cannot.
+    static std::size_t BlockBytes(int columns, int rows);
 
 private:
     // Blocks of several megabytes start on a large-page boundary, others on a cache line.
@@ -48,19 +66,24 @@ private:
     static constexpr std::size_t kGuard = 0;
 #endif
     struct AlignedDelete {
-        std::size_t alignment = kLine;
-        void operator()(T* p) const { ::operator delete[](p, std::align_val_t(alignment)); }
+        std::size_t alignment = kLine, bytes = 0;
+        void operator()(T* p) const
+        {
+            if (alignment == kLargePage)
+                GiveBackLargeBlock(p, bytes);
+            else
+                ::operator delete[](p, std::align_val_t(alignment));
+        }
     };
     std::unique_ptr<T[], AlignedDelete> block_;
     std::unique_ptr<T*[]> columns_;
 };
 
 template <class T>
-ColumnArray<T> ColumnArray<T>::Allocate(int columns, int rows)
+std::size_t ColumnArray<T>::BlockBytes(int columns, int rows)
 {
-    ColumnArray a;
     if (columns < 0 || rows < 0)
-        return a;
+        return 0;
     // Guarded columns start on an 8-byte boundary, the sanitizer's granule, so
     // that the byte just before a column is poisoned too.
     constexpr std::size_t granule = kGuard == 0 || sizeof(T) >= 8 ? 1 : 8 / sizeof(T);
@@ -68,16 +91,28 @@ ColumnArray<T> ColumnArray<T>::Allocate(int columns, int rows)
         (static_cast<std::size_t>(rows) + granule - 1) / granule * granule + kGuard;
     const std::size_t count = static_cast<std::size_t>(columns) * stride + kGuard;
     if (count > static_cast<std::size_t>(PTRDIFF_MAX) / sizeof(T) - 64)
-        return a;
+        return 0;
     // One element more than needed, so that a zero-sized array still has a block.
-    const std::size_t bytes = (count + 1) * sizeof(T);
+    return (count + 1) * sizeof(T);
+}
+
+template <class T>
+ColumnArray<T> ColumnArray<T>::Allocate(int columns, int rows)
+{
+    ColumnArray a;
+    const std::size_t bytes = BlockBytes(columns, rows);
+    if (bytes == 0)
+        return a;
+    constexpr std::size_t granule = kGuard == 0 || sizeof(T) >= 8 ? 1 : 8 / sizeof(T);
+    const std::size_t stride =
+        (static_cast<std::size_t>(rows) + granule - 1) / granule * granule + kGuard;
     const std::size_t alignment = bytes >= kLargeBlock ? kLargePage : kLine;
-    T* block = static_cast<T*>(::operator new[](bytes, std::align_val_t(alignment), std::nothrow));
+    T* block = static_cast<T*>(
+        alignment == kLargePage ? TakeLargeBlock(bytes)
+                                : ::operator new[](bytes, std::align_val_t(alignment), std::nothrow));
     if (block == nullptr)
         return a;
-    if (alignment == kLargePage)
-        AdviseLargeBlock(block, bytes);
-    a.block_ = std::unique_ptr<T[], AlignedDelete>(block, AlignedDelete{alignment});
+    a.block_ = std::unique_ptr<T[], AlignedDelete>(block, AlignedDelete{alignment, bytes});
     a.columns_.reset(new (std::nothrow) T*[static_cast<std::size_t>(columns) + 1]);
     if (!a.columns_) {
         a.block_.reset();

@@ -38,6 +38,23 @@ void TForm1::Load1Click()
     LoadPicture(*path);
 }
 
+namespace {
+
+// A child of the window that empties the pool of freed large blocks when the
+// window goes: children go after the window's own images, the views' pictures
+// before it (it is made after them), so every block freed then goes straight
+// back to the system.
+class LargeBlockKeeper final : public QObject {
+public:
+    explicit LargeBlockKeeper(QObject* window) : QObject(window)
+    {
+        setObjectName(QStringLiteral("LargeBlockKeeper"));
+    }
+    ~LargeBlockKeeper() override { KeepFreedLargeBlocks(0); }
+};
+
+}  // namespace
+
 void TForm1::LoadPicture(const QString& path)
 {
     // Everything is read and converted before the workspace changes, so a file
@@ -51,8 +68,15 @@ void TForm1::LoadPicture(const QString& path)
                                .arg(QFileInfo(path).fileName())
                                .toStdString());
     const int width = picture.width(), height = picture.height();
+    const std::size_t pictureBytes = static_cast<std::size_t>(picture.sizeInBytes());
     ReplaceWorkspace(WorkspaceChange::Load, std::move(picture), std::move(before), width, height,
                      QFileInfo(path).fileName());
+    // The next Load of this size takes the blocks this picture's workspace
+    // gives back: the picture, Before, After and the history's copy.
+    if (findChild<QObject*>(QStringLiteral("LargeBlockKeeper"), Qt::FindDirectChildrenOnly) ==
+        nullptr)
+        new LargeBlockKeeper(this);
+    KeepFreedLargeBlocks(pictureBytes + 3 * GrayImage::BlockBytes(width, height));
 }
 
 void TForm1::Save1Click()

@@ -12,6 +12,8 @@
 #include <QImageReader>
 #include <QTemporaryDir>
 
+#include <cstring>
+
 namespace {
 
 QString SavePicture(const QTemporaryDir& dir, const char* name, const QImage& picture)
@@ -157,6 +159,40 @@ TEST(Load1Click, ASecondPictureOfAnotherSizeReplacesBothImages)
     EXPECT_EQ(form.ImageWidth(), 25);
     EXPECT_EQ(form.ImageHeight(), 70);
     EXPECT_EQ(form.AfterImage[24][69], (24 + 69 + 93) / 3);
+}
+
+TEST(Load1Click, PicturesOfOneSizeReuseFreedBlocksWithTheirOwnPixelsAndTheWindowGivesThemBack)
+{
+    // 2100 x 2000: a picture and gray images large enough for the pool. The
+    // second picture is the first mirrored, so a block that kept the other's
+    // pixels shows.
+    QTemporaryDir dir;
+    QImage first(2100, 2000, QImage::Format_RGB32);
+    for (int y = 0; y < 2000; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(first.scanLine(y));
+        for (int x = 0; x < 2100; ++x)
+            line[x] = qRgb(x % 256, y % 256, (x * 3 + y) % 256);
+    }
+    const QImage second = first.mirrored(true, true);
+    const QString paths[] = {SavePicture(dir, "first.bmp", first),
+                             SavePicture(dir, "second.bmp", second)};
+    const GrayImage grays[] = {GrayFromPicture(first), GrayFromPicture(second)};
+    const std::size_t limit =
+        std::size_t{2100} * 2000 * 4 + 3 * GrayImage::BlockBytes(2100, 2000);
+    {
+        TForm1 form;
+        form.HistoryLimitBytes = 0;  // the history lets go of all but the latest two pictures
+        for (int k = 0; k < 4; ++k) {
+            form.LoadPicture(paths[k % 2]);
+            ASSERT_EQ(FirstDifference(form.BeforeImage, grays[k % 2], 2100, 2000), "") << k;
+            ASSERT_EQ(std::memcmp(form.AfterImage[2099], grays[k % 2][2099], 2000), 0) << k;
+            EXPECT_EQ(form.Image1->Pixel(2099, 0), (k % 2 ? second : first).pixel(2099, 0)) << k;
+            EXPECT_LE(FreedLargeBlockBytes(), limit) << k;
+        }
+        // What the third and fourth Loads gave back: a picture, Before and After.
+        EXPECT_GE(FreedLargeBlockBytes(), limit - GrayImage::BlockBytes(2100, 2000));
+    }
+    EXPECT_EQ(FreedLargeBlockBytes(), 0u);
 }
 
 TEST(Save1Click, WritesTheAfterViewInTheFormatTheExtensionNames)
