@@ -77,6 +77,7 @@ std::size_t TriplesFrom(std::size_t m, std::size_t i)  // triples whose first in
 // is read and cleared without walking the free slots.
 class PartitionTable {
 public:
+    // At most `elements` circles come in.
     void Reset(std::size_t elements)
     {
         std::size_t size = 64;
@@ -85,26 +86,58 @@ public:
         if (size > slots_.size())
             slots_.assign(size, 0);  // it never shrinks: the slots are cleared as they are read
         mask_ = slots_.size() - 1;
-        order_.clear();
-        first_.clear();
+        if (order_.size() < elements) {
+            order_.resize(elements);
+            first_.resize(elements);
+        }
+        used_ = 0;
     }
 
-    void Add(u64 rest, std::uint32_t triple, std::uint32_t votes)
+    // One vote for each element of [e, end), elements as the partition lists
+    // hold them (key bits above the triple). The loop keeps its state in
+    // registers: through the vectors' own fields every store would reload it.
+    void AddEach(const u64* e, const u64* end)
     {
-        for (std::size_t s = SlotOf(rest);; s = (s + 1) & mask_) {
-            u64& slot = slots_[s];
-            if (slot == 0) {  // elements come in triple order: this is the first vote
-                slot = rest << kVoteBits | votes;
-                order_.push_back(static_cast<std::uint32_t>(s));
-                first_.push_back(triple);
-                if (order_.size() * 2 > slots_.size())
-                    Grow();
-                return;
+        u64* slots = slots_.data();
+        std::size_t mask = mask_, used = used_;
+        std::uint32_t* order = order_.data();
+        std::uint32_t* first = first_.data();
+        for (; e != end; ++e) {
+            const u64 rest = *e >> kTripleBits;
+            std::size_t s = SlotOf(rest, mask);
+            u64 slot = slots[s];
+            // Free or this circle's: one test, as two it would be a branch
+            // taken at random.
+            while (std::min(slot, (slot >> kVoteBits) ^ rest) != 0) {
+                s = (s + 1) & mask;
+                slot = slots[s];
             }
-            if (slot >> kVoteBits == rest) {
-                slot += votes;
-                return;
+            // New or not, half the circles are: the vote and the listing are
+            // made without a branch on it. A free slot is 0, so the sum is the
+            // first vote or one more.
+            slots[s] = (rest << kVoteBits) + (slot & kVoteMask) + 1;
+            order[used] = static_cast<std::uint32_t>(s);
+            first[used] = static_cast<std::uint32_t>(*e & kTripleMask);
+            used += slot == 0;  // elements come in triple order: a free slot is the first vote
+            if (used * 2 > mask + 1) {
+                used_ = used;
+                Grow();
+                slots = slots_.data();
+                mask = mask_;
             }
+        }
+        used_ = used;
+    }
+
+    void Add(u64 element, std::uint32_t votes)
+    {
+        AddEach(&element, &element + 1);
+        if (votes > 1) {
+            const u64 rest = element >> kTripleBits;
+            std::size_t s = SlotOf(rest, mask_);
+            while (slots_[s] >> kVoteBits != rest)
+                s = (s + 1) & mask_;
+            slots_[s] += votes - 1;
         }
     }
 
@@ -112,24 +145,23 @@ public:
     template <class Visit>
     void Drain(Visit&& visit)
     {
-        for (std::size_t n = 0; n < order_.size(); ++n) {
+        for (std::size_t n = 0; n < used_; ++n) {
             u64& slot = slots_[order_[n]];
             visit(slot >> kVoteBits, static_cast<std::int32_t>(slot & kVoteMask), first_[n]);
             slot = 0;
         }
-        order_.clear();
-        first_.clear();
+        used_ = 0;
     }
-    std::size_t Used() const { return order_.size(); }
+    std::size_t Used() const { return used_; }
 
 private:
     static constexpr int kVoteBits = kTripleBits;
     static_assert(kRestBits + kVoteBits <= 64);
     static constexpr u64 kVoteMask = (u64{1} << kVoteBits) - 1;
 
-    std::size_t SlotOf(u64 rest) const
+    static std::size_t SlotOf(u64 rest, std::size_t mask)
     {
-        return static_cast<std::size_t>((rest * 0xC2B2AE3D27D4EB4Full) >> 32) & mask_;
+        return static_cast<std::size_t>((rest * 0xC2B2AE3D27D4EB4Full) >> 32) & mask;
     }
 
     void Grow()
@@ -137,8 +169,9 @@ private:
         std::vector<u64> old(slots_.size() * 2, 0);
         old.swap(slots_);
         mask_ = slots_.size() - 1;
-        for (std::uint32_t& at : order_) {  // every used slot is listed
-            std::size_t s = SlotOf(old[at] >> kVoteBits);
+        for (std::size_t n = 0; n < used_; ++n) {  // every used slot is listed
+            std::uint32_t& at = order_[n];
+            std::size_t s = SlotOf(old[at] >> kVoteBits, mask_);
             while (slots_[s] != 0)
                 s = (s + 1) & mask_;
             slots_[s] = old[at];
@@ -147,7 +180,7 @@ private:
     }
 
     std::vector<u64> slots_;
-    std::size_t mask_ = 0;
+    std::size_t mask_ = 0, used_ = 0;
     std::vector<std::uint32_t> order_, first_;
 };
 
@@ -165,15 +198,14 @@ std::size_t CountPartition(const std::vector<std::vector<u64>>& elements,
     table.Reset(total);
     for (std::size_t c = 0; c < ranges; ++c) {
         const std::vector<u64>& list = elements[c * kPartitions + partition];
-        const std::vector<CircleCount::Run>& extra = runs[c * kPartitions + partition];
-        std::size_t next = 0;
-        for (std::size_t e = 0; e < list.size(); ++e) {
-            std::uint32_t votes = 1;
-            if (next < extra.size() && extra[next].position == e)
-                votes += extra[next++].extra;
-            table.Add(list[e] >> kTripleBits, static_cast<std::uint32_t>(list[e] & kTripleMask),
-                      votes);
+        const u64* e = list.data();
+        std::size_t done = 0;  // elements before a run's one vote each
+        for (const CircleCount::Run& run : runs[c * kPartitions + partition]) {
+            table.AddEach(e + done, e + run.position);
+            table.Add(e[run.position], 1 + run.extra);
+            done = run.position + 1;
         }
+        table.AddEach(e + done, e + list.size());
     }
     const std::size_t distinct = table.Used();
     table.Drain([&](u64 rest, std::int32_t votes, std::uint32_t first) {
