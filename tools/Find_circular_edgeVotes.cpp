@@ -140,7 +140,8 @@ void VoteTriples(VoteTable& accumulator, int cx, int cy, std::span<const SpokeHi
                                            p[k].x, p[k].y);
         return;
     }
-    const PairTerms terms = MakePairTerms(p);
+    PairTerms& terms = accumulator.Terms();
+    MakePairTerms(p, terms);
     if (m >= kCountFromHits && CircleCount::Fits(m) && ManyDistinctCircles(p, terms)) {
         if (accumulator.Empty()) {
             accumulator.Counted().Count(centre, p, terms);
