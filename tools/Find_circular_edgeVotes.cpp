@@ -62,9 +62,43 @@ void VoteNearTriples(VoteTable& table, const Centre& centre, const std::vector<R
     // The circles of one row (i, j) are worked out first, then voted for: the
     // arithmetic runs without calls, and neighbouring triples, which often give
     // the same circle, are voted for without a lookup.
+    std::vector<std::uint64_t> keys(m);
+    if (!t.Cd.empty()) {
+        // Packed keys are compared as they come from the row kernel; a run of
+        // equal ones gathers its votes in a register.
+        constexpr std::uint64_t kNone = ~std::uint64_t{0};  // equal to no key
+        std::uint64_t lastKey = kNone;
+        std::size_t lastEntry = 0;
+        std::int32_t pending = 0;
+        for (std::size_t i = iLo; i < iHi; ++i)
+            for (std::size_t j = i + 1; j + 1 < m; ++j) {
+                RowKeys(t, i, j, keys.data());
+                for (std::size_t k = j + 1; k < m; ++k) {
+                    const std::uint64_t key = keys[k - j - 1];
+                    if (key == lastKey) {
+                        ++pending;
+                        continue;
+                    }
+                    Circle c;
+                    if (key < kNoCircle) {
+                        c = UnpackKey(key);
+                        c = {centre.x + c.x, centre.y + c.y, c.radius};
+                    } else if (key != kExactOnly || !TripleCircle(centre, p, t, i, j, k, c)) {
+                        continue;  // no circle: the run goes on past it
+                    }
+                    if (pending != 0)
+                        table.AddVotes(lastEntry, pending);
+                    pending = 0;
+                    lastEntry = table.Vote(c.x, c.y, c.radius, 1);
+                    lastKey = key < kNoCircle ? key : kNone;  // wide circles are looked up
+                }
+            }
+        if (pending != 0)
+            table.AddVotes(lastEntry, pending);
+        return;
+    }
     std::vector<Circle> row(m);
     std::vector<std::uint32_t> ks(m);
-    std::vector<std::uint64_t> keys(m);
     Circle last{0, 0, -1};
     std::size_t lastEntry = 0;
     for (std::size_t i = iLo; i < iHi; ++i)
