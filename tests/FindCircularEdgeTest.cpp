@@ -772,3 +772,70 @@ TEST(VoteCircles, HitsOnBothSidesOfTheDoublePrecisionLimitAgreeWithTheLiteral)
     }
     SetWorkerCount(0);
 }
+
+TEST(VoteCircles, OneCircleFarBeyondItsPartitionsShareIsCountedExactly)
+{
+    // The 36 lattice points of x² + y² = 65² (16² + 63², 25² + 60², ...) taken
+    // alternately with 36 noisy hits: the 7,140 triples of circle points all
+    // give the circle (cx, cy, 65), mostly apart from one another, so its
+    // partition gets about a hundred times its share of the elements.
+    const int cx = 700, cy = 500;
+    std::vector<std::pair<int, int>> lattice;
+    for (int x = -65; x <= 65; ++x)
+        for (int y = -65; y <= 65; ++y)
+            if (x * x + y * y == 65 * 65)
+                lattice.push_back({x, y});
+    ASSERT_EQ(lattice.size(), 36u);
+    std::mt19937 rng(65);
+    std::vector<SpokeHit> hits;
+    for (const auto& [x, y] : lattice) {
+        hits.push_back({cx + x, cy + y, 1});
+        hits.push_back({cx + static_cast<int>(rng() % 400) - 200,
+                        cy + static_cast<int>(rng() % 400) - 200, 1});
+    }
+    CircleVote want{};
+    const std::vector<CircleVote> table = TripleByTriple(hits, cx, cy, want);
+    ASSERT_EQ(want.centreX, cx);
+    ASSERT_EQ(want.centreY, cy);
+    ASSERT_EQ(want.radius, 65);
+    ASSERT_GE(want.votes, 7140);
+    for (int workers : {1, 2, 3}) {
+        SetWorkerCount(workers);
+        ExpectCountedAsLiteral(hits, cx, cy, table, want, "threads " + std::to_string(workers));
+    }
+    SetWorkerCount(0);
+}
+
+TEST(VoteCircles, OneWorkKeepsItsTablesThroughSearchesOfEveryKind)
+{
+    // One caller's tables keep their storage from one search to the next:
+    // counted noise, an edge in the hash vote, hits beyond the double-precision
+    // reach, and a handful of hits, in an order where each one follows a
+    // larger or a different one.
+    struct Case {
+        int kind, m, reach, workers;  // kind as in SceneHits; reach 0: none added
+    };
+    std::mt19937 rng(2718);
+    CircularWork work;
+    for (const Case& c : {Case{0, 110, 0, 2}, Case{1, 90, 0, 3}, Case{1, 40, 4096, 1},
+                          Case{0, 20, 0, 2}, Case{1, 70, 0, 1}, Case{0, 60, 0, 3}}) {
+        const int cx = 600 + static_cast<int>(rng() % 50), cy = 400;
+        std::vector<SpokeHit> hits = SceneHits(rng, c.kind, c.m, cx, cy);
+        if (c.reach > 0)
+            hits[1] = {cx + 5, cy - c.reach, 1};
+        CircleVote want{};
+        const std::vector<CircleVote> table = TripleByTriple(hits, cx, cy, want);
+        SetWorkerCount(c.workers);
+        BeginCircleVote(work, cx, cy);
+        VoteCircles(work, hits);
+        const std::string what = "kind " + std::to_string(c.kind) + " m " + std::to_string(c.m);
+        const CircleVote got = ChosenCircle(work);
+        ASSERT_EQ(work.DistinctCircles(), table.size()) << what;
+        ASSERT_EQ(got.votes, want.votes) << what;
+        ASSERT_EQ(got.centreX, want.centreX) << what;
+        ASSERT_EQ(got.centreY, want.centreY) << what;
+        ASSERT_EQ(got.radius, want.radius) << what;
+        ExpectSameVotes(work.Votes(), table, what);
+    }
+    SetWorkerCount(0);
+}

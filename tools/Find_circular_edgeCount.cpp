@@ -59,11 +59,6 @@ bool Pack(const Circle& c, u64& key)
 
 Circle Unpack(u64 mixed) { return UnpackKey((mixed * kUnmix) & kKeyMask); }
 
-constexpr std::size_t kLine = 8;
-struct alignas(64) Line {
-    u64 e[kLine];
-};
-
 std::size_t TriplesFrom(std::size_t m, std::size_t i)  // triples whose first index is i
 {
     const std::size_t rest = m - 1 - i;
@@ -77,6 +72,7 @@ std::size_t TriplesFrom(std::size_t m, std::size_t i)  // triples whose first in
 // is read and cleared without walking the free slots.
 class PartitionTable {
 public:
+    // At most `elements` circles come in.
     void Reset(std::size_t elements)
     {
         std::size_t size = 64;
@@ -85,26 +81,58 @@ public:
         if (size > slots_.size())
             slots_.assign(size, 0);  // it never shrinks: the slots are cleared as they are read
         mask_ = slots_.size() - 1;
-        order_.clear();
-        first_.clear();
+        if (order_.size() < elements) {
+            order_.resize(elements);
+            first_.resize(elements);
+        }
+        used_ = 0;
     }
 
-    void Add(u64 rest, std::uint32_t triple, std::uint32_t votes)
+    // One vote for each element of [e, end), elements as the partition lists
+    // hold them (key bits above the triple). The loop keeps its state in
+    // registers: through the vectors' own fields every store would reload it.
+    void AddEach(const u64* e, const u64* end)
     {
-        for (std::size_t s = SlotOf(rest);; s = (s + 1) & mask_) {
-            u64& slot = slots_[s];
-            if (slot == 0) {  // elements come in triple order: this is the first vote
-                slot = rest << kVoteBits | votes;
-                order_.push_back(static_cast<std::uint32_t>(s));
-                first_.push_back(triple);
-                if (order_.size() * 2 > slots_.size())
-                    Grow();
-                return;
+        u64* slots = slots_.data();
+        std::size_t mask = mask_, used = used_;
+        std::uint32_t* order = order_.data();
+        std::uint32_t* first = first_.data();
+        for (; e != end; ++e) {
+            const u64 rest = *e >> kTripleBits;
+            std::size_t s = SlotOf(rest, mask);
+            u64 slot = slots[s];
+            // Free or this circle's: one test, as two it would be a branch
+            // taken at random.
+            while (std::min(slot, (slot >> kVoteBits) ^ rest) != 0) {
+                s = (s + 1) & mask;
+                slot = slots[s];
             }
-            if (slot >> kVoteBits == rest) {
-                slot += votes;
-                return;
+            // New or not, half the circles are: the vote and the listing are
+            // made without a branch on it. A free slot is 0, so the sum is the
+            // first vote or one more.
+            slots[s] = (rest << kVoteBits) + (slot & kVoteMask) + 1;
+            order[used] = static_cast<std::uint32_t>(s);
+            first[used] = static_cast<std::uint32_t>(*e & kTripleMask);
+            used += slot == 0;  // elements come in triple order: a free slot is the first vote
+            if (used * 2 > mask + 1) {
+                used_ = used;
+                Grow();
+                slots = slots_.data();
+                mask = mask_;
             }
+        }
+        used_ = used;
+    }
+
+    void Add(u64 element, std::uint32_t votes)
+    {
+        AddEach(&element, &element + 1);
+        if (votes > 1) {
+            const u64 rest = element >> kTripleBits;
+            std::size_t s = SlotOf(rest, mask_);
+            while (slots_[s] >> kVoteBits != rest)
+                s = (s + 1) & mask_;
+            slots_[s] += votes - 1;
         }
     }
 
@@ -112,24 +140,23 @@ public:
     template <class Visit>
     void Drain(Visit&& visit)
     {
-        for (std::size_t n = 0; n < order_.size(); ++n) {
+        for (std::size_t n = 0; n < used_; ++n) {
             u64& slot = slots_[order_[n]];
             visit(slot >> kVoteBits, static_cast<std::int32_t>(slot & kVoteMask), first_[n]);
             slot = 0;
         }
-        order_.clear();
-        first_.clear();
+        used_ = 0;
     }
-    std::size_t Used() const { return order_.size(); }
+    std::size_t Used() const { return used_; }
 
 private:
     static constexpr int kVoteBits = kTripleBits;
     static_assert(kRestBits + kVoteBits <= 64);
     static constexpr u64 kVoteMask = (u64{1} << kVoteBits) - 1;
 
-    std::size_t SlotOf(u64 rest) const
+    static std::size_t SlotOf(u64 rest, std::size_t mask)
     {
-        return static_cast<std::size_t>((rest * 0xC2B2AE3D27D4EB4Full) >> 32) & mask_;
+        return static_cast<std::size_t>((rest * 0xC2B2AE3D27D4EB4Full) >> 32) & mask;
     }
 
     void Grow()
@@ -137,8 +164,9 @@ private:
         std::vector<u64> old(slots_.size() * 2, 0);
         old.swap(slots_);
         mask_ = slots_.size() - 1;
-        for (std::uint32_t& at : order_) {  // every used slot is listed
-            std::size_t s = SlotOf(old[at] >> kVoteBits);
+        for (std::size_t n = 0; n < used_; ++n) {  // every used slot is listed
+            std::uint32_t& at = order_[n];
+            std::size_t s = SlotOf(old[at] >> kVoteBits, mask_);
             while (slots_[s] != 0)
                 s = (s + 1) & mask_;
             slots_[s] = old[at];
@@ -147,33 +175,40 @@ private:
     }
 
     std::vector<u64> slots_;
-    std::size_t mask_ = 0;
+    std::size_t mask_ = 0, used_ = 0;
     std::vector<std::uint32_t> order_, first_;
 };
 
 // Counts one partition over the ranges in order; returns the distinct circles.
 // visit gets each circle's mixed key, votes and first triple.
 template <class Visit>
-std::size_t CountPartition(const std::vector<std::vector<u64>>& elements,
-                           const std::vector<std::vector<CircleCount::Run>>& runs,
-                           std::size_t ranges, std::size_t partition, PartitionTable& table,
-                           Visit&& visit)
+std::size_t CountPartition(const std::vector<CircleCount::Lists>& lists, std::size_t ranges,
+                           std::size_t partition, PartitionTable& table, Visit&& visit)
 {
     std::size_t total = 0;
     for (std::size_t c = 0; c < ranges; ++c)
-        total += elements[c * kPartitions + partition].size();
+        total += lists[c].count[partition];
     table.Reset(total);
     for (std::size_t c = 0; c < ranges; ++c) {
-        const std::vector<u64>& list = elements[c * kPartitions + partition];
-        const std::vector<CircleCount::Run>& extra = runs[c * kPartitions + partition];
-        std::size_t next = 0;
-        for (std::size_t e = 0; e < list.size(); ++e) {
-            std::uint32_t votes = 1;
-            if (next < extra.size() && extra[next].position == e)
-                votes += extra[next++].extra;
-            table.Add(list[e] >> kTripleBits, static_cast<std::uint32_t>(list[e] & kTripleMask),
-                      votes);
+        const CircleCount::Lists& l = lists[c];
+        const std::size_t n = l.count[partition];
+        const std::size_t inBlock = std::min(n, l.capacity);
+        const u64* block = inBlock > 0 ? l.block[static_cast<int>(partition)] : nullptr;
+        const u64* over = l.overflow[partition].data();
+        auto addEach = [&](std::size_t from, std::size_t to) {  // positions [from, to)
+            if (from < inBlock)
+                table.AddEach(block + from, block + std::min(to, inBlock));
+            if (to > inBlock)
+                table.AddEach(over + (std::max(from, inBlock) - inBlock), over + (to - inBlock));
+        };
+        std::size_t done = 0;  // elements before a run's one vote each
+        for (const CircleCount::Run& run : l.runs[partition]) {
+            addEach(done, run.position);
+            const std::size_t e = run.position;
+            table.Add(e < inBlock ? block[e] : over[e - inBlock], 1 + run.extra);
+            done = e + 1;
         }
+        addEach(done, n);
     }
     const std::size_t distinct = table.Used();
     table.Drain([&](u64 rest, std::int32_t votes, std::uint32_t first) {
@@ -230,29 +265,47 @@ bool CircleOf(const Centre& centre, i64 D, i64 E, i64 F, Circle& c)
 PairTerms MakePairTerms(const std::vector<RelativePoint>& p)
 {
     PairTerms t;
+    MakePairTerms(p, t);
+    return t;
+}
+
+void MakePairTerms(const std::vector<RelativePoint>& p, PairTerms& t)
+{
     t.m = p.size();
-    t.C.assign(t.m * t.m, 0);
-    t.R.assign(t.m * t.m, 0);
-    t.X.assign(t.m * t.m, 0);
-    for (std::size_t a = 0; a < t.m; ++a)
-        for (std::size_t b = a + 1; b < t.m; ++b) {
-            const std::size_t ab = a * t.m + b;
-            t.C[ab] = p[a].x * p[b].y - p[b].x * p[a].y;
-            t.R[ab] = p[a].r * p[b].y - p[b].r * p[a].y;
-            t.X[ab] = p[a].x * p[b].r - p[b].x * p[a].r;
-        }
+    const std::size_t m = t.m;
     const bool near = std::all_of(p.begin(), p.end(), [](const RelativePoint& q) {
         return q.x > -kDoubleHit && q.x < kDoubleHit && q.y > -kDoubleHit && q.y < kDoubleHit;
     });
-    if (near) {
-        t.Cd.assign(t.C.begin(), t.C.end());
-        t.Rd.assign(t.R.begin(), t.R.end());
-        t.Xd.assign(t.X.begin(), t.X.end());
-        for (const RelativePoint& q : p)
-            t.r.push_back(static_cast<double>(q.r));
-        t.level = ActiveVectorLevel();
-    }
-    return t;
+    // The storage of the last search is kept: fresh, its megabytes of pages
+    // cost more than the terms. Whole rows are filled (b < a too), so the rows
+    // split evenly over the threads and no entry is left stale.
+    t.C.resize(m * m);
+    t.R.resize(m * m);
+    t.X.resize(m * m);
+    t.Cd.resize(near ? m * m : 0);
+    t.Rd.resize(near ? m * m : 0);
+    t.Xd.resize(near ? m * m : 0);
+    t.r.resize(near ? m : 0);
+    ParallelFor(0, static_cast<int>(m), 16, [&](int lo, int hi) {
+        for (auto a = static_cast<std::size_t>(lo); a < static_cast<std::size_t>(hi); ++a) {
+            i64 *C = &t.C[a * m], *R = &t.R[a * m], *X = &t.X[a * m];
+            const i64 xa = p[a].x, ya = p[a].y, ra = p[a].r;
+            for (std::size_t b = 0; b < m; ++b) {
+                C[b] = xa * p[b].y - p[b].x * ya;
+                R[b] = ra * p[b].y - p[b].r * ya;
+                X[b] = xa * p[b].r - p[b].x * ra;
+            }
+            if (near)
+                for (std::size_t b = 0; b < m; ++b) {
+                    t.Cd[a * m + b] = static_cast<double>(C[b]);
+                    t.Rd[a * m + b] = static_cast<double>(R[b]);
+                    t.Xd[a * m + b] = static_cast<double>(X[b]);
+                }
+        }
+    });
+    for (std::size_t a = 0; a < t.r.size(); ++a)
+        t.r[a] = static_cast<double>(p[a].r);
+    t.level = near ? ActiveVectorLevel() : VectorLevel::Plain;
 }
 
 bool ManyDistinctCircles(const std::vector<RelativePoint>& p, const PairTerms& t)
@@ -301,10 +354,13 @@ bool CircleCount::Fits(std::size_t m)
 
 void CircleCount::Clear()
 {
-    for (auto& list : elements_)
-        list.clear();
-    for (auto& list : runs_)
-        list.clear();
+    for (Lists& l : lists_) {
+        std::fill(l.count.begin(), l.count.end(), 0);
+        for (auto& list : l.overflow)
+            list.clear();
+        for (auto& list : l.runs)
+            list.clear();
+    }
     for (auto& list : wide_)
         list.clear();
     ranges_ = 0;
@@ -327,10 +383,8 @@ void CircleCount::Partition(const Centre& centre, const std::vector<RelativePoin
     const std::size_t m = t.m;
     const std::vector<std::size_t> begin = ChunkStarts(m, static_cast<std::size_t>(WorkerCount()));
     ranges_ = begin.size() - 1;
-    if (elements_.size() < ranges_ * kPartitions) {
-        elements_.resize(ranges_ * kPartitions);
-        runs_.resize(ranges_ * kPartitions);
-    }
+    if (lists_.size() < ranges_)
+        lists_.resize(ranges_);
     if (wide_.size() < ranges_)
         wide_.resize(ranges_);
     std::vector<std::uint32_t> firstTriple{0};
@@ -338,36 +392,39 @@ void CircleCount::Partition(const Centre& centre, const std::vector<RelativePoin
         std::size_t n = 0;
         for (std::size_t i = begin[c]; i < begin[c + 1]; ++i)
             n += TriplesFrom(m, i);
-        // A session's first search grows each list once, to about its share
-        // of the range's triples, instead of doubling it from nothing.
-        const std::size_t share = n / kPartitions + n / kPartitions / 8 + kLine;
-        for (std::size_t part = 0; part < kPartitions; ++part)
-            if (elements_[c * kPartitions + part].capacity() < share)
-                elements_[c * kPartitions + part].reserve(share);
+        // A session's first search makes each block once, with room for about
+        // each partition's share of the range's triples (whole cache lines);
+        // a partition that gets more keeps the rest in its overflow list.
+        Lists& l = lists_[c];
+        const std::size_t share = (n / kPartitions + n / kPartitions / 8 + 16) / 8 * 8;
+        if (l.capacity < share) {
+            l.block = ColumnArray<u64>::Allocate(static_cast<int>(kPartitions),
+                                                 static_cast<int>(share));
+            l.capacity = l.block ? share : 0;
+        }
+        l.count.resize(kPartitions, 0);
+        l.overflow.resize(kPartitions);
+        l.runs.resize(kPartitions);
         firstTriple.push_back(static_cast<std::uint32_t>(firstTriple.back() + n));
     }
     ParallelFor(0, static_cast<int>(ranges_), 1, [&](int lo, int hi) {
         std::vector<Circle> row(m);
         std::vector<std::uint32_t> ks(m);
         std::vector<u64> keys(m);
-        // Elements gather in one cache line a partition before they go to its
-        // list: a store to one of 1024 lists far apart is a cache and address
-        // translation miss, a line of eight costs one.
-        std::vector<Line> lines(kPartitions);
-        std::vector<std::uint8_t> filled(kPartitions, 0);
         for (int range = lo; range < hi; ++range) {
             const auto c = static_cast<std::size_t>(range);
-            std::vector<u64>* lists = &elements_[c * kPartitions];
-            std::vector<Run>* extra = &runs_[c * kPartitions];
+            Lists& l = lists_[c];
+            std::uint32_t* count = l.count.data();
+            const std::size_t capacity = l.capacity;
             std::vector<Wide>& wide = wide_[c];
             // The run of equal circles in progress: a packed one adds to its
             // element; a wide one is simply listed again (lastKey kNoCircle).
             u64 lastKey = kNoCircle;
             std::size_t lastPartition = 0;
-            std::uint32_t lastPosition = 0, lastExtra = 0;
+            std::uint32_t lastExtra = 0;
             auto endRun = [&] {
                 if (lastExtra != 0)
-                    extra[lastPartition].push_back({lastPosition, lastExtra});
+                    l.runs[lastPartition].push_back({count[lastPartition] - 1, lastExtra});
                 lastExtra = 0;
             };
             auto votePacked = [&](u64 key, std::uint32_t number) {
@@ -379,20 +436,22 @@ void CircleCount::Partition(const Centre& centre, const std::vector<RelativePoin
                 lastKey = key;
                 const u64 mixed = (key * kMix) & kKeyMask;
                 const std::size_t part = static_cast<std::size_t>(mixed >> kRestBits);
-                std::vector<u64>& list = lists[part];
-                lastPartition = part;
-                lastPosition = static_cast<std::uint32_t>(list.size() + filled[part]);
-                lines[part].e[filled[part]] = (mixed & kRestMask) << kTripleBits | number;
-                if (++filled[part] == kLine) {
-                    list.insert(list.end(), lines[part].e, lines[part].e + kLine);
-                    filled[part] = 0;
-                    // This list's next line is written some thousand triples
-                    // from now: fetching it for writing now hides the miss.
-                    __builtin_prefetch(reinterpret_cast<const void*>(
-                                           reinterpret_cast<std::uintptr_t>(list.data()) +
-                                           (list.size() + kLine) * sizeof(u64)),
-                                       1);
+                const u64 element = (mixed & kRestMask) << kTripleBits | number;
+                const std::uint32_t n = count[part];
+                if (n < capacity) {
+                    u64* at = l.block[static_cast<int>(part)] + n;
+                    *at = element;
+                    // This column's line after next is written some thousand
+                    // triples from now: fetching it for writing now hides the
+                    // miss. (A prefetch past the block never faults.)
+                    __builtin_prefetch(
+                        reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(at) + 128),
+                        1);
+                } else {
+                    l.overflow[part].push_back(element);
                 }
+                count[part] = n + 1;
+                lastPartition = part;
             };
             auto vote = [&](const Circle& circle, std::uint32_t number) {
                 u64 key;
@@ -426,10 +485,6 @@ void CircleCount::Partition(const Centre& centre, const std::vector<RelativePoin
                     triple += static_cast<std::uint32_t>(m - 1 - j);
                 }
             endRun();
-            for (std::size_t part = 0; part < kPartitions; ++part) {
-                lists[part].insert(lists[part].end(), lines[part].e, lines[part].e + filled[part]);
-                filled[part] = 0;
-            }
         }
     });
 }
@@ -448,7 +503,7 @@ void CircleCount::Tally()
             Best& b = best[static_cast<std::size_t>(w)];
             for (std::size_t part; (part = next.fetch_add(1)) < kPartitions;)
                 distinct[static_cast<std::size_t>(w)] += CountPartition(
-                    elements_, runs_, ranges_, part, table,
+                    lists_, ranges_, part, table,
                     [&](u64 mixed, std::int32_t votes, std::uint32_t first) {
                         if (votes > b.votes || (votes == b.votes && first >= b.first))
                             b = {votes, first, Unpack(mixed)};
@@ -486,7 +541,7 @@ std::vector<CircleVote> CircleCount::Entries() const
     PartitionTable table;
     if (ranges_ > 0)
         for (std::size_t part = 0; part < kPartitions; ++part)
-            CountPartition(elements_, runs_, ranges_, part, table,
+            CountPartition(lists_, ranges_, part, table,
                            [&](u64 mixed, std::int32_t votes, std::uint32_t first) {
                                keep(Unpack(mixed), votes, first);
                            });

@@ -54,6 +54,7 @@ struct PairTerms {
     VectorLevel level = VectorLevel::Plain;  // of the row kernel
 };
 PairTerms MakePairTerms(const std::vector<RelativePoint>& p);
+void MakePairTerms(const std::vector<RelativePoint>& p, PairTerms& t);  // in t's storage
 
 // A row's circles as packed keys (see CircleCount): keys[k − j − 1] for each
 // k in (j, m), kNoCircle when the triple gives none, kExactOnly when only the
@@ -140,10 +141,22 @@ private:
         Circle circle{0, 0, 0};
     };
 
+public:
+    // The elements of one range, partition by partition: the first `capacity`
+    // of partition p in column p of one block (large pages), any further ones
+    // in its overflow list. Positions count through both.
+    struct Lists {
+        ColumnArray<std::uint64_t> block;
+        std::size_t capacity = 0;
+        std::vector<std::uint32_t> count;                  // [partition], all elements
+        std::vector<std::vector<std::uint64_t>> overflow;  // [partition]
+        std::vector<std::vector<Run>> runs;                // [partition], in position order
+    };
+
+private:
     Centre centre_{0, 0};
     std::size_t ranges_ = 0;
-    std::vector<std::vector<std::uint64_t>> elements_;  // [range · partitions + partition]
-    std::vector<std::vector<Run>> runs_;                // alike, in position order
+    std::vector<Lists> lists_;  // [range]
     std::vector<std::vector<Wide>> wide_;               // [range], in triple order
     std::size_t distinct_ = 0;
     CircleVote winner_{0, 0, 0, 0};

@@ -17,6 +17,9 @@ constexpr i64 kCoefficientLimit = i64{1} << 62;  // beyond, q leaves 128 bits
 // From this many hits on (4,960 triples) the votes are counted by partition
 // when most triples bring a new circle.
 constexpr std::size_t kCountFromHits = 32;
+constexpr int kRecentBits = 12;
+constexpr std::size_t kRecentSlots = std::size_t{1} << kRecentBits;
+constexpr int kRecentShift = 64 - kRecentBits;
 
 void Vote(VoteTable& table, const Centre& centre, i64 D, i64 E, i64 F)
 {
@@ -62,9 +65,62 @@ void VoteNearTriples(VoteTable& table, const Centre& centre, const std::vector<R
     // The circles of one row (i, j) are worked out first, then voted for: the
     // arithmetic runs without calls, and neighbouring triples, which often give
     // the same circle, are voted for without a lookup.
+    std::vector<std::uint64_t> keys(m);
+    if (!t.Cd.empty()) {
+        // Packed keys are compared as they come from the row kernel; a run of
+        // equal ones gathers its votes in a register.
+        constexpr std::uint64_t kNone = ~std::uint64_t{0};  // equal to no key
+        std::uint64_t lastKey = kNone;
+        std::size_t lastEntry = 0;
+        std::int32_t pending = 0;
+        // The entries of recent keys, one slot a hash: on an edge a few circles
+        // take most votes, and finding them here spares the hash of the whole
+        // circle and a look at its entry. Entries are only ever appended, so a
+        // remembered number stays right.
+        struct Recent {
+            std::uint64_t key;
+            std::size_t entry;
+        };
+        std::vector<Recent> recent(kRecentSlots, Recent{kNone, 0});
+        for (std::size_t i = iLo; i < iHi; ++i)
+            for (std::size_t j = i + 1; j + 1 < m; ++j) {
+                RowKeys(t, i, j, keys.data());
+                for (std::size_t k = j + 1; k < m; ++k) {
+                    const std::uint64_t key = keys[k - j - 1];
+                    if (key == lastKey) {
+                        ++pending;
+                        continue;
+                    }
+                    std::size_t entry;
+                    Circle c;
+                    if (key < kNoCircle) {
+                        Recent& known = recent[(key * 0x9E3779B97F4A7C15ull) >> kRecentShift];
+                        if (known.key != key) {
+                            c = UnpackKey(key);
+                            known = {key, table.Vote(centre.x + c.x, centre.y + c.y, c.radius, 0)};
+                        }
+                        entry = known.entry;
+                    } else if (key == kExactOnly && TripleCircle(centre, p, t, i, j, k, c)) {
+                        entry = table.Vote(c.x, c.y, c.radius, 0);
+                    } else {
+                        continue;  // no circle: the run goes on past it
+                    }
+                    if (entry != lastEntry) {
+                        if (pending != 0)
+                            table.AddVotes(lastEntry, pending);
+                        pending = 0;
+                        lastEntry = entry;
+                    }
+                    ++pending;
+                    lastKey = key < kNoCircle ? key : kNone;  // wide circles are looked up
+                }
+            }
+        if (pending != 0)
+            table.AddVotes(lastEntry, pending);
+        return;
+    }
     std::vector<Circle> row(m);
     std::vector<std::uint32_t> ks(m);
-    std::vector<std::uint64_t> keys(m);
     Circle last{0, 0, -1};
     std::size_t lastEntry = 0;
     for (std::size_t i = iLo; i < iHi; ++i)
@@ -140,7 +196,8 @@ void VoteTriples(VoteTable& accumulator, int cx, int cy, std::span<const SpokeHi
                                            p[k].x, p[k].y);
         return;
     }
-    const PairTerms terms = MakePairTerms(p);
+    PairTerms& terms = accumulator.Terms();
+    MakePairTerms(p, terms);
     if (m >= kCountFromHits && CircleCount::Fits(m) && ManyDistinctCircles(p, terms)) {
         if (accumulator.Empty()) {
             accumulator.Counted().Count(centre, p, terms);

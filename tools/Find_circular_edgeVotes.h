@@ -34,6 +34,8 @@ public:
     CircleVote Winner() const;
     // Where an empty table takes the vote of many triples at once.
     CircleCount& Counted() { return counted_; }
+    // Storage for the pair terms of a vote, kept from one search to the next.
+    PairTerms& Terms() { return terms_; }
 
     // Adds votes to the circle, entering it at the end when it is new; returns
     // its entry number.
@@ -120,6 +122,7 @@ private:
     mutable std::vector<std::uint64_t> index_ =
         std::vector<std::uint64_t>(kInitialSlots, 0);  // tag, entry + 1
     mutable CircleCount counted_;
+    PairTerms terms_;
 };
 
 // Every vote of a run is relative to its search centre (cx, cy).
