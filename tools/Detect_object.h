@@ -91,6 +91,7 @@ struct DetectWork {
     // The objects each worker gathers from its share of the table, before they
     // are joined in order; kept between runs, so a run touches no fresh memory.
     std::vector<ObjectTable> pieceObjects;
+    std::vector<ObjectTable> pieceWide;  // the objects of each list wider than a few columns
     std::vector<LabelPair> joins;  // a column's joins, made after its labels
 };
 

@@ -208,6 +208,15 @@ int StripCount(const DetectWork& work, int columns, int n)
 
 }  // namespace
 
+void TakeInTurn(int count, const std::function<void(int)>& task)
+{
+    std::atomic<int> next{0};
+    ParallelFor(0, std::max(1, std::min(WorkerCount(), count)), 1, [&](int, int) {
+        for (int k = next.fetch_add(1); k < count; k = next.fetch_add(1))
+            task(k);
+    });
+}
+
 bool LabelInStrips(DetectWork& work, const GrayImage& image, IntImage& labels,
                    const PixelTest& test, int X1, int Y1, int lastX, int n)
 {
