@@ -91,6 +91,32 @@ BENCHMARK(BM_DetectCommand2048)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
+// The labelling alone (the scan in strips, the reached pixels, the resolution),
+// on the same scenes and threads: the command's time less this one is the
+// copy, the gathering of the objects and the drawing.
+void BM_DetectLabels2048(benchmark::State& state)
+{
+    const int kind = static_cast<int>(state.range(0));
+    const GrayImage scene = Scene(kind);
+    IntImage labels = NewIntImage(2, kSide);
+    DetectWork work;
+    SetWorkerCount(static_cast<int>(state.range(1)));
+    for (auto _ : state) {
+        ClearLabels(work, labels, kSide);
+        LabelDarkPixels(work, scene, labels, kThreshold, 0, 0, kSide - 1, kSide - 1);
+        benchmark::DoNotOptimize(work.Records());
+    }
+    SetWorkerCount(0);
+    state.counters["labels"] = work.LabelCount();
+    state.SetLabel(kSceneNames[kind]);
+    state.SetItemsProcessed(state.iterations() * kSide * kSide);
+}
+BENCHMARK(BM_DetectLabels2048)
+    ->ArgsProduct({{0, 1, 2}, {1, 2}})
+    ->ArgNames({"scene", "threads"})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
 void BM_ReferenceDetectCommand2048(benchmark::State& state)
 {
     RunCommand(state, ReferenceDetectObjects, kSide);

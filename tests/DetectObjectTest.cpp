@@ -615,7 +615,9 @@ Outcome DetectWith(DetectWork& work, const GrayImage& scene, int width, int heig
 
 // Scenes that cross the seams of any strip count: noise of any density,
 // snakes winding right and back left over the whole width, staircases whose
-// steps touch only at corners, and the empty and the full picture.
+// steps touch only at corners, the empty and the full picture, and bars of
+// every length, whose boxes start in one piece of columns and end many
+// pieces further right.
 GrayImage StripScene(std::mt19937& rng, int kind, int width, int height)
 {
     GrayImage image = Filled(width, height, 200);
@@ -653,6 +655,15 @@ GrayImage StripScene(std::mt19937& rng, int kind, int width, int height)
         break;
     case 3:  // empty
         break;
+    case 5:  // bars across and down, and dots
+        for (int i = 0; i < 2 + width * height / 60; ++i) {
+            const int x = static_cast<int>(rng() % static_cast<unsigned>(width));
+            const int y = static_cast<int>(rng() % static_cast<unsigned>(height));
+            const int length = static_cast<int>(rng() % static_cast<unsigned>(width));
+            for (int j = 0; j < length; ++j)
+                rng() % 2 ? dark(x + j, y) : dark(x, y + j % height);
+        }
+        break;
     default:  // full
         image = Filled(width, height, 0);
     }
@@ -666,8 +677,8 @@ TEST(DetectObjects, TheSameInAnyNumberOfStripsOnAnyNumberOfThreads)
     std::mt19937 rng(8642);
     DetectWork one, strips;
     one.strips = 1;
-    for (int round = 0; round < 150; ++round) {
-        const int kind = round % 5;
+    for (int round = 0; round < 180; ++round) {
+        const int kind = round % 6;
         // Every tenth picture taller than two words of the bit string.
         const int width = 4 + static_cast<int>(rng() % 70);
         const int height = round % 10 == 9 ? 129 + static_cast<int>(rng() % 80)
@@ -686,6 +697,43 @@ TEST(DetectObjects, TheSameInAnyNumberOfStripsOnAnyNumberOfThreads)
                     << "round " << round << " kind " << kind << " " << width << "x" << height
                     << " strips " << count << " threads " << threads;
             }
+    }
+    SetWorkerCount(0);
+}
+
+TEST(DetectObjects, SharesALargeRegionAmongAnyNumberOfThreadsWithTheLiteralResult)
+{
+    // Large enough for the strip and piece counts the size picks (a few per
+    // worker); noise of three densities, a region off every side.
+    std::mt19937 rng(4711);
+    constexpr int width = 700, height = 420;
+    for (int round = 0; round < 3; ++round) {
+        const int density = 35 + round * 7;  // percent of dark pixels
+        GrayImage scene = NewGrayImage(width, height);
+        for (int x = 0; x < width; ++x)
+            for (int y = 0; y < height; ++y)
+                scene[x][y] = static_cast<int>(rng() % 100) < density ? 0 : 255;
+        const Region r{3 * round, 1, width - 1 - round, height - 2};
+        GrayImage literal = Copy(scene, width, height);
+        IntImage literalLabels = NewIntImage(width, height);
+        ObjectTable expected;
+        ReferenceDetectObjects(literal, literalLabels, expected, 0, 100, r.X1, r.Y1, r.X2, r.Y2,
+                               width, height);
+        ASSERT_GT(ReferenceLabelCount(), 1 << 15) << "round " << round;  // the pieces are shared
+        for (const int threads : {1, 2, 3}) {
+            SetWorkerCount(threads);
+            DetectWork work;
+            GrayImage fast = Copy(scene, width, height);
+            IntImage labels = NewIntImage(2, height);
+            ObjectTable objects;
+            DetectObjects(work, fast, labels, objects, 0, 100, r.X1, r.Y1, r.X2, r.Y2, width,
+                          height);
+            ASSERT_EQ(objects, expected) << "round " << round << " threads " << threads;
+            ASSERT_EQ(FirstDifference(fast, literal, width, height), "")
+                << "round " << round << " threads " << threads;
+            ASSERT_EQ(work.LabelCount(), ReferenceLabelCount());
+            ExpectSameLastColumns(labels, literalLabels, r);
+        }
     }
     SetWorkerCount(0);
 }

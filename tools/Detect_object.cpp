@@ -1,6 +1,7 @@
 // tools/Detect_object.cpp
 #include "Detect_object.h"
 
+#include "Detect_objectColumns.h"
 #include "Parallel.h"
 
 #include <algorithm>
@@ -9,6 +10,8 @@
 #include <vector>
 
 namespace {
+
+using detect_columns::TakeInTurn;
 
 // The table of every call that hands in no work: one for the whole process.
 DetectWork& Shared()
@@ -69,88 +72,123 @@ void DrawBoxPart(GrayImage& image, const DetectedObject& r, int c0, int c1)
     }
 }
 
-// Tables and pictures smaller than these are handled on one thread unless
-// work.strips asks for more.
+// Tables smaller than this are handled on one thread unless work.strips asks
+// for more pieces.
 constexpr int kLabelsToShare = 1 << 15;
-constexpr int kNarrowBox = 8;  // wider boxes are drawn after the shared part
+// Pieces per worker on large tables: a worker that finishes early takes the next.
+constexpr int kPiecesPerWorker = 4;
+constexpr int kNarrowBox = 8;  // wider boxes go to a list of their own
 
 int PieceCount(const DetectWork& work, int items)
 {
     if (work.strips > 0)
         return std::max(1, std::min(work.strips, items));
-    return items >= kLabelsToShare ? WorkerCount() : 1;
+    return items >= kLabelsToShare ? WorkerCount() * kPiecesPerWorker : 1;
 }
 
 // Keeps the roots that touch no side of the region, boxes them in gray 128 in
 // ascending root order, then draws the region's frame in gray 100 over them.
 // A box's sides run down and across, so DrawBox sets their pixels directly:
 // DrawLine's general set-up would cost more than the short sides of small objects.
-// Both steps are shared among the workers: the table in pieces gathered apart
-// and joined in order, the picture in pieces of columns, each drawing the part
-// of the narrow boxes that falls in its columns. All boxes are one gray, so the
-// order they are drawn in leaves the same picture.
+//
+// Both steps are shared among the workers in pieces of columns. A label's
+// record keeps the column that opened it as minX, so minX never decreases
+// along the table, and piece p's labels are those opened in its columns
+// c_p .. c_(p+1) − 1. Each piece gathers its objects into a list of its own;
+// then, while one worker joins the lists in order, each piece draws every
+// part of a box that falls in its columns: its own objects, the narrow ones
+// of the pieces to its left that reach in, and the wide ones of those pieces.
+// A pixel is written only by the piece that owns its column, and all boxes are
+// one gray, so the order they are drawn in leaves the same picture.
 int SelectAndDraw(DetectWork& work, GrayImage& image, ObjectTable& objects, int X1, int Y1, int X2,
                   int Y2, int width, int height)
 {
-    // The roots that touch no side, gathered without a branch per label (on a
-    // noisy picture whether a label is such a root is a coin toss): each label
-    // is written at the end of the list and kept there only if it qualifies.
     const int count = work.count;
-    const int pieces = PieceCount(work, count);
-    if (static_cast<int>(work.pieceObjects.size()) < pieces)
+    const LabelRecord* const records = work.Records();
+    const int pieces = count == 0 ? 1 : PieceCount(work, count);
+    if (static_cast<int>(work.pieceObjects.size()) < pieces) {
         work.pieceObjects.resize(static_cast<std::size_t>(pieces));
-    std::vector<std::size_t> found(static_cast<std::size_t>(pieces));
-    const auto labelBegin = [&](int p) {
-        return static_cast<std::int32_t>(static_cast<long long>(count) * p / pieces);
+        work.pieceWide.resize(static_cast<std::size_t>(pieces));
+    }
+    const long long columns = static_cast<long long>(X2) - X1 + 1;
+    const auto columnBegin = [&](int p) {
+        return static_cast<int>(X1 + columns * p / pieces);
     };
-    ParallelFor(0, pieces, 1, [&](int lo, int hi) {
-        for (int p = lo; p < hi; ++p) {
-            ObjectTable& list = work.pieceObjects[static_cast<std::size_t>(p)];
-            const std::int32_t first = labelBegin(p), end = labelBegin(p + 1);
-            // Grown only, never shrunk: the slots past the count are scratch.
-            const auto room = static_cast<std::size_t>(end - first) + 1;
-            if (list.size() < room)
-                list.resize(room);
-            std::size_t n = 0;
-            for (std::int32_t j = first; j < end; ++j) {
-                const LabelRecord& r = work.Records()[j];
-                list[n] = {r.minX, r.minY, r.maxX, r.maxY, r.area};
-                n += static_cast<std::size_t>((r.parent == j) & (r.minX != X1) & (r.minY != Y1) &
-                                              (r.maxX != X2) & (r.maxY != Y2));
-            }
-            found[static_cast<std::size_t>(p)] = n;
+    const auto labelBegin = [&](int p) -> std::int32_t {
+        if (p == 0 || count == 0)
+            return 0;
+        const int c = columnBegin(p);
+        return static_cast<std::int32_t>(
+            std::partition_point(records, records + count,
+                                 [c](const LabelRecord& r) { return r.minX < c; }) -
+            records);
+    };
+    std::vector<std::size_t> found(static_cast<std::size_t>(pieces));
+    TakeInTurn(pieces, [&](int p) {
+        ObjectTable& list = work.pieceObjects[static_cast<std::size_t>(p)];
+        ObjectTable& wide = work.pieceWide[static_cast<std::size_t>(p)];
+        wide.clear();
+        const std::int32_t first = labelBegin(p), end = labelBegin(p + 1);
+        // Grown only, never shrunk: the slots past the count are scratch.
+        const auto room = static_cast<std::size_t>(end - first) + 1;
+        if (list.size() < room)
+            list.resize(room);
+        // The roots that touch no side, gathered without a branch per label (on
+        // a noisy picture whether a label is such a root is a coin toss): each
+        // label is written at the end of the list and kept there only if it
+        // qualifies. Wide records are rare, so testing their width first is cheap.
+        std::size_t n = 0;
+        for (std::int32_t j = first; j < end; ++j) {
+            const LabelRecord& r = records[j];
+            const bool kept = (r.parent == j) & (r.minX != X1) & (r.minY != Y1) & (r.maxX != X2) &
+                              (r.maxY != Y2);
+            list[n] = {r.minX, r.minY, r.maxX, r.maxY, r.area};
+            if (r.maxX - r.minX > kNarrowBox && kept)
+                wide.push_back(list[n]);
+            n += static_cast<std::size_t>(kept);
         }
+        found[static_cast<std::size_t>(p)] = n;
     });
+
     std::size_t total = 0;
     for (const std::size_t n : found)
         total += n;
-    objects.clear();
-    objects.reserve(total);  // one allocation of the exact size, not a doubling per piece
-    for (int p = 0; p < pieces; ++p) {
+    const auto listOf = [&](int p) {
         const ObjectTable& list = work.pieceObjects[static_cast<std::size_t>(p)];
-        objects.insert(objects.end(), list.begin(),
-                       list.begin() + static_cast<std::ptrdiff_t>(found[static_cast<std::size_t>(p)]));
-    }
-
-    // Objects come in ascending root order, so their minX never decreases.
-    const int columnPieces = objects.empty() ? 1 : PieceCount(work, static_cast<int>(objects.size()));
-    const long long columns = static_cast<long long>(X2) - X1 + 1;
-    const auto columnBegin = [&](int p) {
-        return static_cast<int>(X1 + columns * p / columnPieces);
+        return std::span<const DetectedObject>(list.data(), found[static_cast<std::size_t>(p)]);
     };
-    const auto byMinX = [](const DetectedObject& o, int x) { return o.minX < x; };
-    ParallelFor(0, columnPieces, 1, [&](int lo, int hi) {
-        for (int p = lo; p < hi; ++p) {
-            const int c0 = columnBegin(p), c1 = columnBegin(p + 1);
-            auto it = std::lower_bound(objects.begin(), objects.end(), c0 - kNarrowBox, byMinX);
-            for (; it != objects.end() && it->minX < c1; ++it)
+    // Task 0 joins the lists; task p + 1 draws piece p.
+    TakeInTurn(total == 0 ? 1 : pieces + 1, [&](int task) {
+        if (task == 0) {
+            objects.clear();
+            objects.reserve(total);  // one allocation of the exact size
+            for (int p = 0; p < pieces; ++p)
+                objects.insert(objects.end(), listOf(p).begin(), listOf(p).end());
+            return;
+        }
+        const int p = task - 1;
+        const int c0 = columnBegin(p), c1 = columnBegin(p + 1);
+        for (const DetectedObject& o : listOf(p))
+            DrawBoxPart(image, o, c0, c1);
+        // The narrow boxes of the pieces to the left that reach into these
+        // columns lie at the ends of their lists, which are in minX order.
+        bool more = true;
+        for (int q = p - 1; q >= 0 && more; --q) {
+            const std::span<const DetectedObject> list = listOf(q);
+            for (auto it = list.rbegin(); it != list.rend(); ++it) {
+                if (it->minX < c0 - kNarrowBox) {
+                    more = false;
+                    break;
+                }
                 if (it->maxX - it->minX <= kNarrowBox && it->maxX >= c0)
                     DrawBoxPart(image, *it, c0, c1);
+            }
         }
+        for (int q = 0; q < p; ++q)
+            for (const DetectedObject& o : work.pieceWide[static_cast<std::size_t>(q)])
+                if (o.maxX >= c0)
+                    DrawBoxPart(image, o, c0, c1);
     });
-    for (const DetectedObject& o : objects)
-        if (o.maxX - o.minX > kNarrowBox)
-            DrawBox(image, o);
     // DrawLine leaves each end point unset: the bottom-right corners stay as they were.
     DrawLine(image, 100, X1, Y1, X1, Y2, width, height);
     DrawLine(image, 100, X1, Y1, X2, Y1, width, height);

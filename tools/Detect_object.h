@@ -82,15 +82,17 @@ struct DetectWork {
     int LabelCount() const { return count; }
     std::span<const LabelRecord> LabelTable() const;
 
-    // Strips of columns the labelling shares among the worker threads. 0 picks
-    // one strip per worker on regions large enough to pay for it; n > 0 asks for
-    // exactly n (fewer where the region has less than two columns a strip). The
-    // labels, the table and the objects never depend on it.
+    // Strips of columns the labelling shares among the worker threads, which
+    // take them in turn. 0 picks a few per worker on regions large enough to pay
+    // for it; n > 0 asks for exactly n (fewer where the region has less than two
+    // columns a strip), and for n pieces of the gathering and drawing of the
+    // objects. The labels, the table, the objects and the picture never depend on it.
     int strips = 0;
     std::vector<DetectStrip> stripWork;  // scratch of strips 1, 2, ...; kept between runs
     // The objects each worker gathers from its share of the table, before they
     // are joined in order; kept between runs, so a run touches no fresh memory.
     std::vector<ObjectTable> pieceObjects;
+    std::vector<ObjectTable> pieceWide;  // the objects of each list wider than a few columns
     std::vector<LabelPair> joins;  // a column's joins, made after its labels
 };
 

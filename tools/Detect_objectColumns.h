@@ -5,9 +5,15 @@
 #include "Detect_object.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace detect_columns {
+
+// Calls task(k) for k = 0 .. count − 1 on the worker threads, each thread
+// taking the next k from a shared counter, so one that finishes early takes
+// more. Each task must write only what k owns.
+void TakeInTurn(int count, const std::function<void(int)>& task);
 
 // Object pixel test in one form for all three modes: v <= below or v >= above.
 // below = -1 and above = 256 switch their side off; any threshold outside

@@ -1,5 +1,5 @@
-// tools/Detect_objectStrips.cpp: the labelling pass in strips of columns, one
-// strip per worker thread, with the labels of the scan in one strip.
+// tools/Detect_objectStrips.cpp: the labelling pass in strips of columns, which
+// the worker threads take in turn, with the labels of the scan in one strip.
 //
 // The label a pixel gets depends on the pixels left of it and above it only
 // through the pixels that reach it by steps right and down through object
@@ -25,6 +25,9 @@ namespace {
 // Regions smaller than this label in one strip unless work.strips says
 // otherwise: waking a thread costs more than half of such a region's scan.
 constexpr long long kPixelsToShare = 1 << 18;
+// Strips per worker on such regions: a worker that finishes early takes the
+// next strip, so a core slowed by other work holds nobody up for long.
+constexpr int kStripsPerWorker = 2;
 
 // Strip k covers columns Begin(k) .. Begin(k + 1) − 1.
 struct StripBounds {
@@ -114,15 +117,38 @@ void Grow(LabelRecord& r, int x, int y)
     r.maxY = std::max(r.maxY, y);
 }
 
+// The label table while the strips' records still lie in the strips' own
+// tables: label g of strip k is record g − offset[k] of that table. Its parent
+// and root fields are kept relative to offset[k] too, so that a parent in an
+// earlier strip (which only the reached pixels set) reads back as a negative
+// local value and stays exact.
+struct SplitTable {
+    const std::vector<std::int32_t>& offset;  // strip k's first label; one past the end
+    std::vector<LabelRecord*> records;        // strip k's table
+
+    struct Ref {
+        LabelRecord& r;
+        std::int32_t off;
+        std::int32_t Parent() const { return r.parent + off; }
+        void SetParent(std::int32_t g) const { r.parent = r.root = g - off; }
+    };
+    Ref operator[](std::int32_t g) const
+    {
+        const auto k = static_cast<std::size_t>(
+            std::upper_bound(offset.begin() + 1, offset.end() - 1, g) - offset.begin() - 1);
+        return {records[k][g - offset[k]], offset[k]};
+    }
+};
+
 // RootOf that lists each label whose parent it moves (moved), so that the
 // resolution knows which labels may now point into another strip.
-std::int32_t RootNoting(LabelRecord* records, std::int32_t a, std::vector<std::int32_t>& moved)
+std::int32_t RootNoting(const SplitTable& table, std::int32_t a, std::vector<std::int32_t>& moved)
 {
-    while (records[a].parent != a) {
-        LabelRecord& r = records[a];
-        r.parent = records[r.parent].parent;
+    for (std::int32_t p = table[a].Parent(); p != a; p = table[a].Parent()) {
+        const SplitTable::Ref r = table[a];
+        r.r.parent = table[p].Parent() - r.off;
         moved.push_back(a);
-        a = r.parent;
+        a = r.Parent();
     }
     return a;
 }
@@ -131,7 +157,7 @@ std::int32_t RootNoting(LabelRecord* records, std::int32_t a, std::vector<std::i
 // in scan order, by the pixel rules. leftColumn holds the final labels of
 // column a − 1; the labels given in the strip's last two columns are also
 // written into its label columns (columns).
-void LabelReached(LabelRecord* records, DetectStrip& s, IntImage& columns,
+void LabelReached(const SplitTable& table, DetectStrip& s, IntImage& columns,
                   const std::int32_t* leftColumn, int a, int b, std::int32_t offset,
                   std::vector<std::int32_t>& moved)
 {
@@ -148,13 +174,13 @@ void LabelReached(LabelRecord* records, DetectStrip& s, IntImage& columns,
         // At least one of them is labelled: the pixel is reached through it.
         const std::int32_t label = static_cast<std::int32_t>(
             std::min(static_cast<std::uint32_t>(L), static_cast<std::uint32_t>(U)));
-        Grow(records[label], p.x, p.y);
+        Grow(table[label].r, p.x, p.y);
         if (L != kUnlabelled && U != kUnlabelled && L != U) {
-            const std::int32_t rootL = RootNoting(records, L, moved);
-            const std::int32_t rootU = RootNoting(records, U, moved);
+            const std::int32_t rootL = RootNoting(table, L, moved);
+            const std::int32_t rootU = RootNoting(table, U, moved);
             if (rootL != rootU) {
                 const std::int32_t high = std::max(rootL, rootU);
-                records[high].parent = records[high].root = std::min(rootL, rootU);
+                table[high].SetParent(std::min(rootL, rootU));
                 moved.push_back(high);
             }
         }
@@ -174,20 +200,24 @@ void Fold(LabelRecord& into, const LabelRecord& r)
     into.maxY = std::max(into.maxY, r.maxY);
 }
 
-// ResolveLabels over the labels lo .. hi − 1 of one strip. A label's parent
-// lies in its own strip unless the reached pixels moved it; the roots of the
-// moved labels are already in their root fields. Records whose root lies in
-// an earlier strip are listed in deferred and folded afterwards, so that no
-// two threads write one record.
-void ResolveStrip(LabelRecord* records, std::int32_t lo, std::int32_t hi,
+// ResolveLabels over the labels lo .. hi − 1 of one strip, whose records are
+// read from local (relative to lo, as in SplitTable) and written to their
+// place in records: the copy into the whole table costs no pass of its own. A
+// label's parent lies in its own strip unless the reached pixels moved it; the
+// roots of the moved labels are already in their root fields. Records whose
+// root lies in an earlier strip are listed in deferred and folded afterwards,
+// so that no two threads write one record.
+void ResolveStrip(LabelRecord* records, const LabelRecord* local, std::int32_t lo, std::int32_t hi,
                   std::vector<std::int32_t>& deferred)
 {
     deferred.clear();
     for (std::int32_t i = lo; i < hi; ++i) {
-        LabelRecord& r = records[i];
-        const std::int32_t root = r.parent == i ? i : r.parent >= lo ? records[r.parent].root : r.root;
+        LabelRecord r = local[i - lo];
+        const std::int32_t parent = r.parent + lo;
+        const std::int32_t root = parent == i ? i : parent >= lo ? records[parent].root : r.root + lo;
         r.parent = root;
         r.root = root;
+        records[i] = r;
         if (root == i)
             continue;
         if (root >= lo)
@@ -201,12 +231,21 @@ int StripCount(const DetectWork& work, int columns, int n)
 {
     const long long wanted =
         work.strips > 0 ? work.strips
-        : static_cast<long long>(columns) * n >= kPixelsToShare ? WorkerCount()
+        : static_cast<long long>(columns) * n >= kPixelsToShare ? WorkerCount() * kStripsPerWorker
                                                                 : 1;
     return static_cast<int>(std::max(1LL, std::min(wanted, static_cast<long long>(columns / 2))));
 }
 
 }  // namespace
+
+void TakeInTurn(int count, const std::function<void(int)>& task)
+{
+    std::atomic<int> next{0};
+    ParallelFor(0, std::max(1, std::min(WorkerCount(), count)), 1, [&](int, int) {
+        for (int k = next.fetch_add(1); k < count; k = next.fetch_add(1))
+            task(k);
+    });
+}
 
 bool LabelInStrips(DetectWork& work, const GrayImage& image, IntImage& labels,
                    const PixelTest& test, int X1, int Y1, int lastX, int n)
@@ -241,20 +280,18 @@ bool LabelInStrips(DetectWork& work, const GrayImage& image, IntImage& labels,
     };
 
     std::atomic<bool> stop{false};
-    ParallelFor(0, bounds.count, 1, [&](int lo, int hi) {
-        for (int k = lo; k < hi; ++k) {
-            const int a = bounds.Begin(k), b = bounds.Begin(k + 1);
-            if (k == 0) {
-                LabelStripAlone(work, columnsOf(0), nullptr, image, test, a, b, Y1, n, 0, stop);
-                continue;
-            }
-            DetectStrip& s = work.stripWork[static_cast<std::size_t>(k - 1)];
-            // At most one pixel in eight, and 16 MB of list, wait for the join.
-            const std::size_t budget = std::min<std::size_t>(
-                static_cast<std::size_t>(b - a) * static_cast<std::size_t>(n) / 8 + 64,
-                std::size_t{1} << 20);
-            LabelStripAlone(s.table, columnsOf(k), &s.reached, image, test, a, b, Y1, n, budget, stop);
+    TakeInTurn(bounds.count, [&](int k) {
+        const int a = bounds.Begin(k), b = bounds.Begin(k + 1);
+        if (k == 0) {
+            LabelStripAlone(work, columnsOf(0), nullptr, image, test, a, b, Y1, n, 0, stop);
+            return;
         }
+        DetectStrip& s = work.stripWork[static_cast<std::size_t>(k - 1)];
+        // At most one pixel in eight, and 16 MB of list, wait for the join.
+        const std::size_t budget = std::min<std::size_t>(
+            static_cast<std::size_t>(b - a) * static_cast<std::size_t>(n) / 8 + 64,
+            std::size_t{1} << 20);
+        LabelStripAlone(s.table, columnsOf(k), &s.reached, image, test, a, b, Y1, n, budget, stop);
     });
     if (stop.load()) {
         work.count = 0;  // the one-strip scan starts over; it rewrites every column it reads
@@ -270,28 +307,21 @@ bool LabelInStrips(DetectWork& work, const GrayImage& image, IntImage& labels,
     const std::int32_t total = offset[static_cast<std::size_t>(bounds.count)];
     work.Reserve(static_cast<std::size_t>(total - work.count));
     LabelRecord* const records = work.Records();
-    ParallelFor(1, bounds.count, 1, [&](int lo, int hi) {
-        for (int k = lo; k < hi; ++k) {
-            DetectStrip& s = work.stripWork[static_cast<std::size_t>(k - 1)];
-            const std::int32_t off = offset[static_cast<std::size_t>(k)];
-            const LabelRecord* local = s.table.Records();
-            for (std::int32_t j = 0; j < s.table.count; ++j) {
-                LabelRecord r = local[j];
-                r.parent += off;
-                r.root += off;
-                records[off + j] = r;
-            }
-            // The columns the next strip's reached pixels and the caller read.
-            const int b = bounds.Begin(k + 1);
-            for (int x = k == last ? b - 2 : b - 1; x < b; ++x) {
-                std::int32_t* column = LabelColumn(columnsOf(k), x);
-                for (int y = Y1; y < Y1 + n; ++y)
-                    column[y] += column[y] == kUnlabelled ? 0 : off;
-            }
-            s.rowColumn.assign(height, -1);
-            s.rowLabel.resize(height);
+    SplitTable table{offset, {records}};
+    for (int k = 1; k <= last; ++k) {
+        DetectStrip& s = work.stripWork[static_cast<std::size_t>(k - 1)];
+        const std::int32_t off = offset[static_cast<std::size_t>(k)];
+        table.records.push_back(s.table.Records());
+        // The columns the next strip's reached pixels and the caller read.
+        const int b = bounds.Begin(k + 1);
+        for (int x = k == last ? b - 2 : b - 1; x < b; ++x) {
+            std::int32_t* column = LabelColumn(columnsOf(k), x);
+            for (int y = Y1; y < Y1 + n; ++y)
+                column[y] += column[y] == kUnlabelled ? 0 : off;
         }
-    });
+        s.rowColumn.assign(height, -1);
+        s.rowLabel.resize(height);
+    }
     work.count = total;
 
     // The reached pixels, strip after strip: each needs the final labels of
@@ -300,23 +330,23 @@ bool LabelInStrips(DetectWork& work, const GrayImage& image, IntImage& labels,
     for (int k = 1; k <= last; ++k) {
         const int a = bounds.Begin(k), b = bounds.Begin(k + 1);
         const IntImage& leftColumns = columnsOf(k - 1);
-        LabelReached(records, work.stripWork[static_cast<std::size_t>(k - 1)], columnsOf(k),
+        LabelReached(table, work.stripWork[static_cast<std::size_t>(k - 1)], columnsOf(k),
                      leftColumns[(a - 1) & 1], a, b, offset[static_cast<std::size_t>(k)], moved);
     }
     for (const std::int32_t label : moved) {
         std::int32_t root = label;
-        while (records[root].parent != root)
-            root = records[root].parent;
-        records[label].root = root;
+        for (std::int32_t p = table[root].Parent(); p != root; p = table[root].Parent())
+            root = p;
+        const SplitTable::Ref r = table[label];
+        r.r.root = root - r.off;
     }
 
     // ResolveLabels, strip by strip on the workers, then the folds across strips.
     std::vector<std::int32_t> firstDeferred;
-    ParallelFor(0, bounds.count, 1, [&](int lo, int hi) {
-        for (int k = lo; k < hi; ++k)
-            ResolveStrip(records, offset[static_cast<std::size_t>(k)],
-                         offset[static_cast<std::size_t>(k) + 1],
-                         k == 0 ? firstDeferred : work.stripWork[static_cast<std::size_t>(k - 1)].deferred);
+    TakeInTurn(bounds.count, [&](int k) {
+        ResolveStrip(records, table.records[static_cast<std::size_t>(k)], offset[static_cast<std::size_t>(k)],
+                     offset[static_cast<std::size_t>(k) + 1],
+                     k == 0 ? firstDeferred : work.stripWork[static_cast<std::size_t>(k - 1)].deferred);
     });
     for (int k = 1; k <= last; ++k)
         for (const std::int32_t i : work.stripWork[static_cast<std::size_t>(k - 1)].deferred)
