@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <map>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -16,6 +18,17 @@ namespace {
 using Rows = std::vector<std::vector<int>>;
 using Operator = void (*)(const GrayImage&, GrayImage&, const StructuringElement&, int, int, int,
                           int, int, int, int);
+
+// Every operator with its literal version.
+constexpr std::array<std::pair<Operator, Operator>, 7> kOperators = {{
+    {Dilate, ReferenceDilate},
+    {Erode, ReferenceErode},
+    {Open, ReferenceOpen},
+    {Close, ReferenceClose},
+    {ProperOpen, ReferenceProperOpen},
+    {ProperClose, ReferenceProperClose},
+    {AutoMedian, ReferenceAutoMedian},
+}};
 
 StructuringElement Uniform(std::uint8_t value)
 {
@@ -395,17 +408,8 @@ TEST(Morphology, MatchesTheLiteralVersionAcrossStripsTilesAndThreadCounts)
 {
     // Wide images are shared among threads by blocks of columns; tall ones make
     // a chain of passes run strip by strip of rows. Rectangle edges fall inside.
-    const std::array<std::pair<Operator, Operator>, 7> operators = {{
-        {Dilate, ReferenceDilate},
-        {Erode, ReferenceErode},
-        {Open, ReferenceOpen},
-        {Close, ReferenceClose},
-        {ProperOpen, ReferenceProperOpen},
-        {ProperClose, ReferenceProperClose},
-        {AutoMedian, ReferenceAutoMedian},
-    }};
     std::mt19937 rng(108);
-    for (const auto& [fast, reference] : operators)
+    for (const auto& [fast, reference] : kOperators)
         for (bool tall : {false, true}) {
             const int width = tall ? 20 + static_cast<int>(rng() % 100) : 600 + static_cast<int>(rng() % 500);
             const int height = tall ? 1300 + static_cast<int>(rng() % 400) : 20 + static_cast<int>(rng() % 100);
@@ -501,15 +505,6 @@ TEST(Morphology, RunColumnsBuiltInPairsMatchTheLiteralVersionAtEveryTileEdge)
     // the first column of each tile on, reading one column past the window: the
     // rectangle starts at an odd and an even column, ends at the image's last
     // column or before it, and the tiles of 2 and 3 threads start anywhere.
-    const std::array<std::pair<Operator, Operator>, 7> operators = {{
-        {Dilate, ReferenceDilate},
-        {Erode, ReferenceErode},
-        {Open, ReferenceOpen},
-        {Close, ReferenceClose},
-        {ProperOpen, ReferenceProperOpen},
-        {ProperClose, ReferenceProperClose},
-        {AutoMedian, ReferenceAutoMedian},
-    }};
     StructuringElement runs = EmptyElement();  // one run of 3 .. 7 a row, and a lone cell
     for (std::size_t row = 0; row < 7; ++row)
         for (std::size_t i = 0; i < 3 + row % 5; ++i)
@@ -523,7 +518,7 @@ TEST(Morphology, RunColumnsBuiltInPairsMatchTheLiteralVersionAtEveryTileEdge)
     const Rect rects[] = {{0, 0, 700, 23}, {1, 2, 700, 23}, {3, 0, 611, 21}, {0, 1, 698, 23}};
     std::mt19937 rng(110);
     const GrayImage src = RandomImage(rng, 700, 23);
-    for (const auto& [fast, reference] : operators)
+    for (const auto& [fast, reference] : kOperators)
         for (const auto& e : elements)
             for (const Rect& r : rects) {
                 const int w = r.x1 - r.x0, h = r.y1 - r.y0;
