@@ -535,3 +535,34 @@ TEST(Morphology, RunColumnsBuiltInPairsMatchTheLiteralVersionAtEveryTileEdge)
             }
     SetWorkerCount(0);
 }
+
+TEST(Morphology, RowsAtTheTopAndBottomOfTallColumnsMatchTheLiteralVersion)
+{
+    // In columns of a vector's height (32 rows) or more, the rows whose window
+    // crosses the source's top or bottom are picked a vector at a time from
+    // copies of the column's edges, which overlap the rows between: the
+    // rectangle starts at the top or up to s rows below it, ends at the bottom
+    // or above it, and is exactly 32 rows, one more, or many. The elements mix
+    // single cells with runs covered by shorter pieces.
+    StructuringElement mixed = EmptyElement();  // rows as on screen: ##.#### / #.#.#.# / ...
+    const char* const rows[] = {"##.####", "#.#.#.#", ".#####.", "###.##.",
+                                "#......", "..##.##", "#.#####"};
+    for (std::size_t y = 0; y < 7; ++y)
+        for (std::size_t x = 0; x < 7; ++x)
+            mixed[x][y] = rows[y][x] == '#' ? 1 : 0;
+    std::mt19937 rng(111);
+    const struct {
+        int height, y0, y1;
+    } cases[] = {{32, 0, 32}, {33, 0, 33}, {34, 1, 34}, {35, 0, 32}, {38, 3, 35},
+                 {40, 2, 39}, {37, 1, 36}, {70, 0, 70}, {90, 2, 88}};
+    for (const auto& c : cases) {
+        const GrayImage src = RandomImage(rng, 9, c.height);
+        const Rect r{1, c.y0, 8, c.y1};
+        for (const auto& [fast, reference] : kOperators)
+            for (int a : {3, 5, 7})
+                for (const StructuringElement& element : {mixed, RandomElement(rng)})
+                    ASSERT_EQ(Compare(fast, reference, src, element, a, r, 9, c.height), "")
+                        << "height " << c.height << ", rows " << c.y0 << " to " << c.y1
+                        << ", a " << a;
+    }
+}
