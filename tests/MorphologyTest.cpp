@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <map>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -16,6 +18,17 @@ namespace {
 using Rows = std::vector<std::vector<int>>;
 using Operator = void (*)(const GrayImage&, GrayImage&, const StructuringElement&, int, int, int,
                           int, int, int, int);
+
+// Every operator with its literal version.
+constexpr std::array<std::pair<Operator, Operator>, 7> kOperators = {{
+    {Dilate, ReferenceDilate},
+    {Erode, ReferenceErode},
+    {Open, ReferenceOpen},
+    {Close, ReferenceClose},
+    {ProperOpen, ReferenceProperOpen},
+    {ProperClose, ReferenceProperClose},
+    {AutoMedian, ReferenceAutoMedian},
+}};
 
 StructuringElement Uniform(std::uint8_t value)
 {
@@ -395,17 +408,8 @@ TEST(Morphology, MatchesTheLiteralVersionAcrossStripsTilesAndThreadCounts)
 {
     // Wide images are shared among threads by blocks of columns; tall ones make
     // a chain of passes run strip by strip of rows. Rectangle edges fall inside.
-    const std::array<std::pair<Operator, Operator>, 7> operators = {{
-        {Dilate, ReferenceDilate},
-        {Erode, ReferenceErode},
-        {Open, ReferenceOpen},
-        {Close, ReferenceClose},
-        {ProperOpen, ReferenceProperOpen},
-        {ProperClose, ReferenceProperClose},
-        {AutoMedian, ReferenceAutoMedian},
-    }};
     std::mt19937 rng(108);
-    for (const auto& [fast, reference] : operators)
+    for (const auto& [fast, reference] : kOperators)
         for (bool tall : {false, true}) {
             const int width = tall ? 20 + static_cast<int>(rng() % 100) : 600 + static_cast<int>(rng() % 500);
             const int height = tall ? 1300 + static_cast<int>(rng() % 400) : 20 + static_cast<int>(rng() % 100);
@@ -501,15 +505,6 @@ TEST(Morphology, RunColumnsBuiltInPairsMatchTheLiteralVersionAtEveryTileEdge)
     // the first column of each tile on, reading one column past the window: the
     // rectangle starts at an odd and an even column, ends at the image's last
     // column or before it, and the tiles of 2 and 3 threads start anywhere.
-    const std::array<std::pair<Operator, Operator>, 7> operators = {{
-        {Dilate, ReferenceDilate},
-        {Erode, ReferenceErode},
-        {Open, ReferenceOpen},
-        {Close, ReferenceClose},
-        {ProperOpen, ReferenceProperOpen},
-        {ProperClose, ReferenceProperClose},
-        {AutoMedian, ReferenceAutoMedian},
-    }};
     StructuringElement runs = EmptyElement();  // one run of 3 .. 7 a row, and a lone cell
     for (std::size_t row = 0; row < 7; ++row)
         for (std::size_t i = 0; i < 3 + row % 5; ++i)
@@ -523,7 +518,7 @@ TEST(Morphology, RunColumnsBuiltInPairsMatchTheLiteralVersionAtEveryTileEdge)
     const Rect rects[] = {{0, 0, 700, 23}, {1, 2, 700, 23}, {3, 0, 611, 21}, {0, 1, 698, 23}};
     std::mt19937 rng(110);
     const GrayImage src = RandomImage(rng, 700, 23);
-    for (const auto& [fast, reference] : operators)
+    for (const auto& [fast, reference] : kOperators)
         for (const auto& e : elements)
             for (const Rect& r : rects) {
                 const int w = r.x1 - r.x0, h = r.y1 - r.y0;
@@ -539,4 +534,35 @@ TEST(Morphology, RunColumnsBuiltInPairsMatchTheLiteralVersionAtEveryTileEdge)
                 }
             }
     SetWorkerCount(0);
+}
+
+TEST(Morphology, RowsAtTheTopAndBottomOfTallColumnsMatchTheLiteralVersion)
+{
+    // In columns of a vector's height (32 rows) or more, the rows whose window
+    // crosses the source's top or bottom are picked a vector at a time from
+    // copies of the column's edges, which overlap the rows between: the
+    // rectangle starts at the top or up to s rows below it, ends at the bottom
+    // or above it, and is exactly 32 rows, one more, or many. The elements mix
+    // single cells with runs covered by shorter pieces.
+    StructuringElement mixed = EmptyElement();  // rows as on screen: ##.#### / #.#.#.# / ...
+    const char* const rows[] = {"##.####", "#.#.#.#", ".#####.", "###.##.",
+                                "#......", "..##.##", "#.#####"};
+    for (std::size_t y = 0; y < 7; ++y)
+        for (std::size_t x = 0; x < 7; ++x)
+            mixed[x][y] = rows[y][x] == '#' ? 1 : 0;
+    std::mt19937 rng(111);
+    const struct {
+        int height, y0, y1;
+    } cases[] = {{32, 0, 32}, {33, 0, 33}, {34, 1, 34}, {35, 0, 32}, {38, 3, 35},
+                 {40, 2, 39}, {37, 1, 36}, {70, 0, 70}, {90, 2, 88}};
+    for (const auto& c : cases) {
+        const GrayImage src = RandomImage(rng, 9, c.height);
+        const Rect r{1, c.y0, 8, c.y1};
+        for (const auto& [fast, reference] : kOperators)
+            for (int a : {3, 5, 7})
+                for (const StructuringElement& element : {mixed, RandomElement(rng)})
+                    ASSERT_EQ(Compare(fast, reference, src, element, a, r, 9, c.height), "")
+                        << "height " << c.height << ", rows " << c.y0 << " to " << c.y1
+                        << ", a " << a;
+    }
 }

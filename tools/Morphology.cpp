@@ -29,7 +29,7 @@ namespace {
 enum class Extreme { Max, Min };  // dilation, erosion
 
 constexpr int kSlots = 8;         // ring of columns; a window spans at most 7
-constexpr int kMaxRuns = 7 * 4;   // a row of 7 cells holds at most 4 runs
+constexpr int kMaxRuns = 7 * 7;   // runs, or the pieces covering them: at most a cell each
 constexpr int kMaxStages = 12;    // AutoMedian
 constexpr int kMaxTiles = 16;     // column tiles shared among the threads
 constexpr int kMinTileColumns = 256;
@@ -57,22 +57,41 @@ struct Plan {
     int lag = 0;
 };
 
+// The longest built length up to `length` (1, the input, when none is): a run
+// of `length` cells is ceil(length / P) columns of H_P, the last one
+// overlapping the one before where P does not divide it.
+int PieceOf(int set, int length)
+{
+    while (length > 1 && (set >> length & 1) == 0)
+        --length;
+    return length;
+}
+
 // Chooses which lengths to build and from which parts, at the least cost in
 // column loads and stores. A store costs about two loads, so one length alone
 // is picked straight from the input (H_7 from seven columns beats H_2, H_4,
 // H_7 by doubling), while lengths that share work (3 and 5, 3 and 6) build one
-// from the other. At most 2^6 subsets of the lengths 2 .. 7: cheap.
+// from the other. A run whose length is not built is covered by pieces of a
+// shorter one: with many different lengths (a random element) fewer rings
+// cost less than the loads they save, and fewer rings stay in a nearer
+// cache. The output step picks up to ten columns in one
+// pass, then eight at a time; each further pass costs a reload and a store of
+// the output, and more. At most 2^6 subsets of the lengths 2 .. 7:
+// cheap.
 void ChooseParts(Plan& plan)
 {
     constexpr int kStoreCost = 2;
+    constexpr int kPassCost = 6;  // measured: a reload and a store are not all of it
     int wanted = 0;  // bit L for every used length L >= 2
-    for (int length = 2; length <= 7; ++length)
-        if (plan.used[static_cast<std::size_t>(length)])
-            wanted |= 1 << length;
+    for (int i = 0; i < plan.count; ++i)
+        if (plan.runs[static_cast<std::size_t>(i)].length >= 2)
+            wanted |= 1 << plan.runs[static_cast<std::size_t>(i)].length;
     int bestCost = INT32_MAX, bestSet = wanted;
     std::array<int, 8> bestPart{};
-    for (int set = 0; set < 256; set += 4) {  // bits 2 .. 7
-        if ((set & wanted) != wanted || (set >> (2 * plan.s + 2)) != 0)
+    // The set of the runs' own lengths first, so that it stays on a tie.
+    for (int next = 0; next <= 256; next += 4) {  // bits 2 .. 7
+        const int set = next == 0 ? wanted : next - 4;
+        if ((set >> (2 * plan.s + 2)) != 0 || (next != 0 && set == wanted))
             continue;
         int cost = 0;
         std::array<int, 8> part{};
@@ -88,6 +107,13 @@ void ChooseParts(Plan& plan)
                 }
             cost += loads + kStoreCost;
         }
+        int pieces = 0;
+        for (int i = 0; i < plan.count; ++i) {
+            const int length = plan.runs[static_cast<std::size_t>(i)].length;
+            const int piece = PieceOf(set, length);
+            pieces += (length + piece - 1) / piece;
+        }
+        cost += pieces + kPassCost * (pieces <= 10 ? 0 : (pieces - 1) / 8);
         if (cost < bestCost) {
             bestCost = cost;
             bestSet = set;
@@ -97,6 +123,21 @@ void ChooseParts(Plan& plan)
     for (int length = 2; length <= 7; ++length)
         plan.built[static_cast<std::size_t>(length)] = (bestSet >> length & 1) != 0;
     plan.part = bestPart;
+    // The runs as the pieces that cover them.
+    const std::array<Run, kMaxRuns> runs = plan.runs;
+    const int count = plan.count;
+    plan.count = 0;
+    plan.used = {};
+    for (int i = 0; i < count; ++i) {
+        const Run& run = runs[static_cast<std::size_t>(i)];
+        const int piece = PieceOf(bestSet, run.length);
+        const int m = (run.length + piece - 1) / piece;
+        for (int j = 0; j < m; ++j) {
+            const int dx = j + 1 < m ? run.dx + j * piece : run.dx + run.length - piece;
+            plan.runs[static_cast<std::size_t>(plan.count++)] = {dx, run.dy, piece};
+        }
+        plan.used[static_cast<std::size_t>(piece)] = true;
+    }
 }
 
 Plan MakePlan(const StructuringElement& element, int a)
@@ -115,7 +156,6 @@ Plan MakePlan(const StructuringElement& element, int a)
             while (dx + length <= s && in(dx + length, dy))
                 ++length;
             plan.runs[static_cast<std::size_t>(plan.count++)] = {dx, dy, length};
-            plan.used[static_cast<std::size_t>(length)] = true;
         }
     ChooseParts(plan);
     plan.lag = s;
@@ -207,11 +247,13 @@ template <Extreme E>
 [[gnu::always_inline]] inline void PickAll(std::uint8_t* out, const std::uint8_t* const* p,
                                            int count, int n)
 {
-    for (int k = 0; k < count; k += 8) {
+    // Nine or ten columns still fit the registers in one pass.
+    for (int k = 0, m = count <= 10 ? count : 8; k < count; k += m, m = std::min(8, count - k)) {
         const std::uint8_t* const* q = p + k;
-        const int m = std::min(8, count - k);
         if (k == 0) {
             switch (m) {
+            case 9: PickColumns<E, 9, false>(out, q, n); break;
+            case 10: PickColumns<E, 10, false>(out, q, n); break;
             case 1: PickColumns<E, 1, false>(out, q, n); break;
             case 2: PickColumns<E, 2, false>(out, q, n); break;
             case 3: PickColumns<E, 3, false>(out, q, n); break;
@@ -375,10 +417,28 @@ struct StageState {
     std::array<std::array<const std::uint8_t*, kSlots>, 8> column{};
 };
 
+// The first and the last kEdgeBytes rows of stage 0's input columns, pad rows
+// included, copied so that the output rows whose window crosses the source's
+// top or bottom are done a vector at a time, like the rows between.
+constexpr int kEdgeBytes = kVector + 2 * 3;
+
 struct TileState {
     std::array<StageState, kMaxStages> stages{};
     const std::uint8_t* pad[2] = {nullptr, nullptr};  // by Extreme: all 0, all 255
+    std::array<std::array<std::uint8_t, kEdgeBytes>, kSlots> head{}, tail{};
+    int edgesUpTo = 0;  // the last column whose edges are copied in this strip
 };
+
+// Rows q0 .. q0 + n - 1 of an input column counted with its `top` pad rows,
+// of which `inside` rows from `rowsInside` on lie inside the image.
+void CopyPadded(std::uint8_t* to, const std::uint8_t* rowsInside, int q0, int n, int top,
+                int inside, std::uint8_t pad)
+{
+    const int begin = std::clamp(top - q0, 0, n), end = std::clamp(top + inside - q0, begin, n);
+    std::fill_n(to, begin, pad);
+    std::memcpy(to + begin, rowsInside + (q0 + begin - top), static_cast<std::size_t>(end - begin));
+    std::fill_n(to + end, n - end, pad);
+}
 
 std::uint8_t* RingColumn(const Pipeline& job, const StageState& st, int length, int c)
 {
@@ -406,6 +466,22 @@ template <Extreme E>
     // pairs: its input, the source, is all there.
     const int c = x + s;
     const bool pairs = k == 0 || plan.lag > s;
+    // Stage 0 reads runs of one cell straight from the source, which has no pad
+    // rows: output rows lo .. hi - 1 have every input row inside, and those
+    // whose window crosses the source's top or bottom (at most s at each end)
+    // are done from copies of the column's edges, or one by one in a strip
+    // shorter than a vector.
+    const bool direct = k == 0 && plan.used[1];
+    const bool edges = direct && st.rows >= kVector && st.top + st.bottom > 0;
+    auto copyEdges = [&](int ci, std::size_t at) {
+        if (!edges || ci <= tile.edgesUpTo)
+            return;  // a column taken second in a pair is taken first in the next step
+        tile.edgesUpTo = ci;
+        const int n = kVector + 2 * s;
+        CopyPadded(tile.head[at].data(), st.rowsInside[at], 0, n, st.top, st.inside, kPad<E>);
+        CopyPadded(tile.tail[at].data(), st.rowsInside[at], st.rows - kVector, n, st.top,
+                   st.inside, kPad<E>);
+    };
     for (int ci = c; ci <= c + (pairs ? 1 : 0); ++ci) {
         const auto at = static_cast<std::size_t>(ci & (kSlots - 1));
         if (k > 0) {
@@ -426,10 +502,12 @@ template <Extreme E>
         if (column < 0 || column >= job.width) {
             st.rowsInside[at] = pad + st.top;
             st.column[1][at] = pad;
+            copyEdges(ci, at);
             continue;
         }
         const int row = job.y0 + st.first - s + st.top;
         st.rowsInside[at] = (*job.src)[column] + row;
+        copyEdges(ci, at);
         // The source comes from memory once; the rings live in cache. A column
         // fetched kAhead steps early arrives before its first use.
         if (ci > c && column + kAhead < job.width)
@@ -456,7 +534,7 @@ template <Extreme E>
             continue;
         }
         const int m = (length + part - 1) / part;
-        std::array<const std::uint8_t*, 7> parts;
+        std::array<const std::uint8_t*, 10> parts;  // 7 at most; PickAll may take 10
         for (int j = 0; j < m; ++j) {
             const int from = j + 1 < m ? cl + j * part : cl + length - part;
             const auto slot = static_cast<std::size_t>(from & (kSlots - 1));
@@ -469,11 +547,7 @@ template <Extreme E>
     if (x < st.lo)
         return;
 
-    // Stage 0 reads runs of one cell straight from the source, which has no pad
-    // rows: output rows lo .. hi - 1 have every input row inside, and the rows
-    // whose window crosses the source's top or bottom (at most s at each end)
-    // are done one by one. Later stages read their input with its pad rows.
-    const bool direct = k == 0 && plan.used[1];
+    // Later stages read their input with its pad rows.
     const int lo = direct ? std::min(st.top, st.rows) : 0;
     const int hi = direct ? std::max(lo, st.rows - st.bottom) : st.rows;
     const int extra = job.stages[static_cast<std::size_t>(k)].extra;
@@ -486,7 +560,9 @@ template <Extreme E>
     }
     std::uint8_t* out = k + 1 == job.count ? (*job.dst)[x] + st.first
                                            : OutColumn(job, st, x) + st.outTop;
-    if (hi > lo) {
+    // Output rows r0 .. r0 + rows - 1, with runs of one cell read through
+    // single(slot), which points at row r0 - s of the padded input column.
+    auto pickRows = [&](int r0, int rows, auto single) __attribute__((always_inline)) {
         std::array<const std::uint8_t*, kMaxRuns + 2> p;  // runs, or the pad column; the extra
         int n = 0;
         for (int i = 0; i < plan.count; ++i) {
@@ -494,14 +570,24 @@ template <Extreme E>
             const auto slot = static_cast<std::size_t>((x + run.dx) & (kSlots - 1));
             p[static_cast<std::size_t>(n++)] =
                 direct && run.length == 1
-                    ? st.rowsInside[slot] + (run.dy + s + lo - st.top)
-                    : st.column[static_cast<std::size_t>(run.length)][slot] + (run.dy + s + lo);
+                    ? single(slot) + (run.dy + s)
+                    : st.column[static_cast<std::size_t>(run.length)][slot] + (run.dy + s + r0);
         }
         if (n == 0)
             p[static_cast<std::size_t>(n++)] = pad;  // no cell: the pad value everywhere
         if (extraColumn != nullptr)
-            p[static_cast<std::size_t>(n++)] = extraColumn + lo;
-        PickAll<E>(out + lo, p.data(), n, hi - lo);
+            p[static_cast<std::size_t>(n++)] = extraColumn + r0;
+        PickAll<E>(out + r0, p.data(), n, rows);
+    };
+    if (hi > lo)
+        pickRows(lo, hi - lo, [&](std::size_t slot) { return st.rowsInside[slot] + (lo - st.top); });
+    if (edges) {
+        // Both vectors overlap the rows between, which is harmless: the same
+        // values come out twice.
+        pickRows(0, kVector, [&](std::size_t slot) { return tile.head[slot].data(); });
+        pickRows(st.rows - kVector, kVector,
+                 [&](std::size_t slot) { return tile.tail[slot].data(); });
+        return;
     }
     auto one = [&](int r) {
         std::uint8_t v = extraColumn != nullptr ? extraColumn[r] : kPad<E>;
@@ -536,6 +622,7 @@ std::uint8_t PadOf(Extreme e) { return e == Extreme::Max ? kPad<Extreme::Max> : 
 void StartStrip(const Pipeline& job, TileState& tile, int ys, int ye)
 {
     const int s = job.plan.s, last = job.count - 1;
+    tile.edgesUpTo = INT32_MIN;
     for (int k = 0; k <= last; ++k) {
         StageState& st = tile.stages[static_cast<std::size_t>(k)];
         st.first = std::max(0, ys - (last - k) * s);
