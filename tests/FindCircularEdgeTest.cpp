@@ -48,6 +48,15 @@ void ExpectSameVotes(const std::vector<CircleVote>& got, const std::vector<Circl
     }
 }
 
+// The vote's winner is the literal vote's: votes, centre and radius.
+void ExpectSameWinner(const CircleVote& got, const CircleVote& want, const std::string& what)
+{
+    ASSERT_EQ(got.votes, want.votes) << what;
+    ASSERT_EQ(got.centreX, want.centreX) << what;
+    ASSERT_EQ(got.centreY, want.centreY) << what;
+    ASSERT_EQ(got.radius, want.radius) << what;
+}
+
 }  // namespace
 
 TEST(BuildSpokes, DefaultsGiveThirtySixSpokesWithoutOneAtTheEndAngle)
@@ -542,10 +551,7 @@ TEST(VoteCircles, CountedVotesEqualOneVoteATripleWithAnyThreads)
             // entries are made; then the entries themselves.
             const CircleVote got = ChosenCircle(work);
             ASSERT_EQ(work.DistinctCircles(), table.size()) << what;
-            ASSERT_EQ(got.votes, want.votes) << what;
-            ASSERT_EQ(got.centreX, want.centreX) << what;
-            ASSERT_EQ(got.centreY, want.centreY) << what;
-            ASSERT_EQ(got.radius, want.radius) << what;
+            ExpectSameWinner(got, want, what);
             ExpectSameVotes(work.Votes(), table, what);
             ASSERT_EQ(ChosenCircle(work).votes, want.votes) << what;
             ExpectCountedAsLiteral(hits, cx, cy, table, want, what);
@@ -763,10 +769,7 @@ TEST(VoteCircles, HitsOnBothSidesOfTheDoublePrecisionLimitAgreeWithTheLiteral)
             const std::string what = "reach " + std::to_string(c.reach) + " kind " +
                                      std::to_string(c.kind) + " threads " + std::to_string(workers);
             const CircleVote got = ChosenCircle(work);
-            ASSERT_EQ(got.votes, want.votes) << what;
-            ASSERT_EQ(got.centreX, want.centreX) << what;
-            ASSERT_EQ(got.centreY, want.centreY) << what;
-            ASSERT_EQ(got.radius, want.radius) << what;
+            ExpectSameWinner(got, want, what);
             ExpectSameVotes(work.Votes(), table, what);
         }
     }
@@ -831,10 +834,7 @@ TEST(VoteCircles, OneWorkKeepsItsTablesThroughSearchesOfEveryKind)
         const std::string what = "kind " + std::to_string(c.kind) + " m " + std::to_string(c.m);
         const CircleVote got = ChosenCircle(work);
         ASSERT_EQ(work.DistinctCircles(), table.size()) << what;
-        ASSERT_EQ(got.votes, want.votes) << what;
-        ASSERT_EQ(got.centreX, want.centreX) << what;
-        ASSERT_EQ(got.centreY, want.centreY) << what;
-        ASSERT_EQ(got.radius, want.radius) << what;
+        ExpectSameWinner(got, want, what);
         ExpectSameVotes(work.Votes(), table, what);
     }
     SetWorkerCount(0);
