@@ -8,12 +8,14 @@
 #include <png.h>
 #include <tiffio.h>
 #include <turbojpeg.h>
+#include <unistd.h>
 // After turbojpeg.h: jpeglib.h needs the standard types declared first.
 #include <jpeglib.h>
 
 #include <algorithm>
 #include <atomic>
 #include <csetjmp>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -91,6 +93,34 @@ void RgbaToArgb32(std::uint32_t* pixels, int width)
         pixels[x] = (p & 0xFF00FF00u) | (p >> 16 & 0xFFu) | (p & 0xFFu) << 16;
     }
 }
+
+// Where a reader of uncompressed rows finds them: the file's bytes, and the
+// open file itself (or -1).
+struct StoredRows {
+    const uchar* data;
+    int file;
+
+    // The stored bytes [at, at + bytes): read from the file into buffer when
+    // it is open, else the mapped bytes themselves. Null when the file no
+    // longer holds them all.
+    const uchar* Read(qint64 at, std::size_t bytes, std::vector<uchar>& buffer) const
+    {
+        if (file < 0)
+            return data + at;
+        if (buffer.size() < bytes)
+            buffer.resize(bytes);
+        for (std::size_t done = 0; done < bytes;) {
+            const ssize_t got = ::pread(file, buffer.data() + done, bytes - done,
+                                        static_cast<off_t>(at + static_cast<qint64>(done)));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                return nullptr;
+            done += static_cast<std::size_t>(got);
+        }
+        return buffer.data();
+    }
+};
 
 // The gray image to fill beside a picture being decoded: null when none was
 // asked for or memory runs out (the caller then makes it from the picture).
@@ -485,8 +515,9 @@ struct TiffClose {
 // stored: both cores copy them straight from the file into the picture, and
 // make the gray values of each band they have just written. False, with
 // nothing written, when the strips are not such or do not all lie in the file.
-bool PlaceUncompressedStrips(TIFF* t, const uchar* d, qint64 n, QImage& picture,
-                             std::uint32_t rowsPerStrip, std::uint16_t samples, GrayImage* gray)
+bool PlaceUncompressedStrips(TIFF* t, const StoredRows& stored, qint64 n, QImage& picture,
+                             std::uint32_t rowsPerStrip, std::uint16_t samples, GrayImage* gray,
+                             bool& cut)
 {
     std::uint16_t compression = 0, fillOrder = 0;
     const std::uint64_t* offsets = nullptr;
@@ -512,29 +543,43 @@ bool PlaceUncompressedStrips(TIFF* t, const uchar* d, qint64 n, QImage& picture,
     uchar* const bits0 = picture.bits();  // scanLine() may detach: not on two threads
     const qsizetype lineBytes = picture.bytesPerLine();
     GrayImage* const grayOut = GrayBeside(gray, picture);
+    std::atomic<bool> fileCut{false};
     ParallelFor(0, height, kRowGrain, [&](int lo, int hi) {
         std::vector<std::uint8_t> strip(grayOut != nullptr ? static_cast<std::size_t>(width) * kBandRows
                                                            : 0);
-        for (int y0 = lo; y0 < hi; y0 += kBandRows) {
+        std::vector<uchar> rows;
+        for (int y0 = lo; y0 < hi && !fileCut.load(std::memory_order_relaxed); y0 += kBandRows) {
             const int y1 = std::min(hi, y0 + kBandRows);
-            for (int y = y0; y < y1; ++y) {
-                const std::uint32_t s = static_cast<std::uint32_t>(y) / rowsPerStrip;
-                const uchar* in =
-                    d + offsets[s] + (static_cast<std::uint32_t>(y) % rowsPerStrip) * rowBytes;
-                uchar* line = bits0 + y * lineBytes;
-                if (samples == 1)
-                    std::memcpy(line, in, static_cast<std::size_t>(width));
-                else
-                    RgbToRgb32(in, reinterpret_cast<std::uint32_t*>(line), width);
+            // The band's rows, one read for each strip they lie in.
+            for (int ya = y0; ya < y1;) {
+                const std::uint32_t s = static_cast<std::uint32_t>(ya) / rowsPerStrip;
+                const int yb = static_cast<int>(std::min<qint64>(y1, qint64{s + 1} * rowsPerStrip));
+                const uchar* in = stored.Read(
+                    static_cast<qint64>(offsets[s]) +
+                        (static_cast<std::uint32_t>(ya) % rowsPerStrip) * rowBytes,
+                    static_cast<std::size_t>((yb - ya) * rowBytes), rows);
+                if (in == nullptr) {
+                    fileCut.store(true);
+                    return;
+                }
+                for (int y = ya; y < yb; ++y, in += rowBytes) {
+                    uchar* line = bits0 + y * lineBytes;
+                    if (samples == 1)
+                        std::memcpy(line, in, static_cast<std::size_t>(width));
+                    else
+                        RgbToRgb32(in, reinterpret_cast<std::uint32_t*>(line), width);
+                }
+                ya = yb;
             }
             if (grayOut != nullptr)
                 GrayBand(picture, y0, y1 - y0, *grayOut, strip.data());
         }
     });
+    cut = fileCut.load();
     return true;
 }
 
-QImage DecodeTiff(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* grayImage)
+QImage DecodeTiff(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* grayImage, int file)
 {
     Memory memory{d, n};
     bool troubled = false;
@@ -605,8 +650,11 @@ QImage DecodeTiff(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* grayImag
         TIFFGetFieldDefaulted(t, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
         rowsPerStrip = std::min(std::max<std::uint32_t>(rowsPerStrip, 1), height);
         const std::uint32_t strips = TIFFNumberOfStrips(t);
-        const bool placed =
-            !troubled && PlaceUncompressedStrips(t, d, n, picture, rowsPerStrip, samples, grayImage);
+        bool cut = false;
+        const bool placed = !troubled && PlaceUncompressedStrips(t, StoredRows{d, file}, n, picture,
+                                                                 rowsPerStrip, samples, grayImage, cut);
+        if (cut)
+            return {};
         // Only strips that are decoded need a buffer; placed ones never touch it.
         std::vector<uchar> strip(
             placed ? 0 : static_cast<std::size_t>(std::max<tmsize_t>(TIFFStripSize(t), 0)));
@@ -644,7 +692,7 @@ QImage DecodeTiff(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* grayImag
 // Uncompressed 8-bit (with its colour table), 24-bit and 32-bit rows, either
 // way up, under the plain 40-byte header (and for 8 and 24 bits its longer
 // successors, whose colour masks do not apply to these depths).
-QImage DecodeBmp(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* gray)
+QImage DecodeBmp(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* gray, int file)
 {
     if (n < 54)
         return {};
@@ -688,15 +736,26 @@ QImage DecodeBmp(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* gray)
     uchar* const bits0 = picture.bits();
     const qsizetype lineBytes = picture.bytesPerLine();
     GrayImage* const grayOut = GrayBeside(gray, picture);
-    std::atomic<bool> pastTable{false};
+    std::atomic<bool> pastTable{false}, fileCut{false};
+    const StoredRows stored{d, file};
+    const bool topDown = signedHeight < 0;
     ParallelFor(0, static_cast<int>(height), kRowGrain, [&](int lo, int hi) {
         std::vector<std::uint8_t> strip(grayOut != nullptr ? static_cast<std::size_t>(width) * kBandRows
                                                            : 0);
-        for (int y0 = lo; y0 < hi; y0 += kBandRows) {
+        std::vector<uchar> rows;
+        for (int y0 = lo; y0 < hi && !fileCut.load(std::memory_order_relaxed); y0 += kBandRows) {
             const int y1 = std::min(hi, y0 + kBandRows);
+            // The band's rows lie together in the file, either way up.
+            const qint64 first = topDown ? y0 : height - y1;
+            const uchar* band = stored.Read(pixelsAt + first * rowBytes,
+                                            static_cast<std::size_t>((y1 - y0) * rowBytes), rows);
+            if (band == nullptr) {
+                fileCut.store(true);
+                return;
+            }
             for (int y = y0; y < y1; ++y) {
-                const qint64 stored = signedHeight < 0 ? y : height - 1 - y;
-                const uchar* in = d + pixelsAt + stored * rowBytes;
+                const qint64 at = topDown ? y : height - 1 - y;
+                const uchar* in = band + (at - first) * rowBytes;
                 uchar* line = bits0 + y * lineBytes;
                 auto* out = reinterpret_cast<std::uint32_t*>(line);
                 if (bits == 8) {
@@ -717,8 +776,8 @@ QImage DecodeBmp(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* gray)
                 GrayBand(picture, y0, y1 - y0, *grayOut, strip.data());
         }
     });
-    if (pastTable.load())
-        return {};  // an index past the table: Qt's to judge
+    if (pastTable.load() || fileCut.load())
+        return {};  // an index past the table, or a file cut meanwhile: Qt's to judge
     if (dpmX > 0 && dpmY > 0) {
         picture.setDotsPerMeterX(dpmX);
         picture.setDotsPerMeterY(dpmY);
@@ -729,7 +788,7 @@ QImage DecodeBmp(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* gray)
 // ---- PGM and PPM ----
 
 // Binary gray (P5) and colour (P6) files of 8 bits a sample (maximum 255).
-QImage DecodePnm(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* grayImage)
+QImage DecodePnm(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* grayImage, int file)
 {
     if (n < 3 || d[0] != 'P' || (d[1] != '5' && d[1] != '6'))
         return {};
@@ -769,13 +828,21 @@ QImage DecodePnm(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* grayImage
     uchar* const bits0 = picture.bits();  // scanLine() may detach: not on two threads
     const qsizetype lineBytes = picture.bytesPerLine();
     GrayImage* const grayOut = GrayBeside(grayImage, picture);
+    const StoredRows stored{d, file};
+    std::atomic<bool> fileCut{false};
     ParallelFor(0, static_cast<int>(height), kRowGrain, [&](int lo, int hi) {
         std::vector<std::uint8_t> strip(grayOut != nullptr ? static_cast<std::size_t>(width) * kBandRows
                                                            : 0);
-        for (int y0 = lo; y0 < hi; y0 += kBandRows) {
+        std::vector<uchar> rows;
+        for (int y0 = lo; y0 < hi && !fileCut.load(std::memory_order_relaxed); y0 += kBandRows) {
             const int y1 = std::min(hi, y0 + kBandRows);
-            for (int y = y0; y < y1; ++y) {
-                const uchar* in = d + i + y * rowBytes;
+            const uchar* in = stored.Read(i + y0 * rowBytes,
+                                          static_cast<std::size_t>((y1 - y0) * rowBytes), rows);
+            if (in == nullptr) {
+                fileCut.store(true);
+                return;
+            }
+            for (int y = y0; y < y1; ++y, in += rowBytes) {
                 uchar* line = bits0 + y * lineBytes;
                 if (gray)
                     std::memcpy(line, in, static_cast<std::size_t>(width));
@@ -786,6 +853,8 @@ QImage DecodePnm(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* grayImage
                 GrayBand(picture, y0, y1 - y0, *grayOut, strip.data());
         }
     });
+    if (fileCut.load())
+        return {};
     return picture;
 }
 
@@ -829,7 +898,7 @@ QImage NewPictureBuffer(int width, int height, QImage::Format format)
 }
 
 QImage DecodePictureDirectly(const uchar* data, qint64 size, qint64 maxBytes, QByteArray& format,
-                             GrayImage* gray)
+                             GrayImage* gray, int file)
 {
     if (size >= 8 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0) {
         format = "png";
@@ -841,15 +910,15 @@ QImage DecodePictureDirectly(const uchar* data, qint64 size, qint64 maxBytes, QB
     }
     if (size >= 4 && (std::memcmp(data, "II*\0", 4) == 0 || std::memcmp(data, "MM\0*", 4) == 0)) {
         format = "tiff";
-        return DecodeTiff(data, size, maxBytes, gray);
+        return DecodeTiff(data, size, maxBytes, gray, file);
     }
     if (size >= 2 && data[0] == 'B' && data[1] == 'M') {
         format = "bmp";
-        return DecodeBmp(data, size, maxBytes, gray);
+        return DecodeBmp(data, size, maxBytes, gray, file);
     }
     if (size >= 2 && data[0] == 'P' && (data[1] == '5' || data[1] == '6')) {
         format = data[1] == '5' ? "pgm" : "ppm";
-        return DecodePnm(data, size, maxBytes, gray);
+        return DecodePnm(data, size, maxBytes, gray, file);
     }
     return {};
 }

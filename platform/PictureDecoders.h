@@ -21,8 +21,14 @@
 // gray image (as GrayFromPicture makes it) while they decode; it is left none
 // for the other kinds, when memory runs out, and is meaningless when the
 // picture is null.
+//
+// file, when not negative, is the open file the bytes are mapped from: the
+// readers of uncompressed rows (TIFF strips, BMP, PGM, PPM) then read their
+// rows from it a band at a time, not through the mapping, whose small pages
+// make walking a large file several times slower than reading it. A read
+// that comes short (the file cut meanwhile) gives a null picture.
 QImage DecodePictureDirectly(const uchar* data, qint64 size, qint64 maxBytes, QByteArray& format,
-                             GrayImage* gray = nullptr);
+                             GrayImage* gray = nullptr, int file = -1);
 
 // A picture of width x height whose pixels start on a large page when it is
 // large, so that filling it faults once a 2 MB page, not once every 4 KB.

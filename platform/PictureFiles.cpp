@@ -308,37 +308,53 @@ bool EndsEarly(const uchar* d, qint64 n, const QByteArray& format)
     return false;
 }
 
-// A file's bytes, mapped read-only with every page read in at once (a direct
-// reader walks them all). Empty when the file cannot be opened or mapped.
+// A file's bytes, mapped read-only, and the file kept open. The pages of a
+// compressed file are read in at once (its decoder walks them all); the
+// readers of uncompressed rows read those from the open file instead, so
+// their pages are left to come in only where the header is. Empty when the
+// file cannot be opened or mapped.
 class MappedFile {
 public:
     explicit MappedFile(const QString& path)
     {
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
+        fd_ = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0)
             return;
         struct stat status {};
-        if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
+        if (::fstat(fd_, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
             void* at = ::mmap(nullptr, static_cast<std::size_t>(status.st_size), PROT_READ,
-                              MAP_PRIVATE | MAP_POPULATE, fd, 0);
+                              MAP_PRIVATE, fd_, 0);
             if (at != MAP_FAILED) {
                 data_ = static_cast<const uchar*>(at);
                 size_ = status.st_size;
+                if (!UncompressedRows(data_, size_))
+                    ::madvise(at, static_cast<std::size_t>(size_), MADV_POPULATE_READ);
             }
         }
-        ::close(fd);
     }
     ~MappedFile()
     {
         if (data_ != nullptr)
             ::munmap(const_cast<uchar*>(data_), static_cast<std::size_t>(size_));
+        if (fd_ >= 0)
+            ::close(fd_);
     }
     MappedFile(const MappedFile&) = delete;
     MappedFile& operator=(const MappedFile&) = delete;
     const uchar* Data() const { return data_; }
     qint64 Size() const { return size_; }
+    int Descriptor() const { return fd_; }
 
 private:
+    // TIFF, BMP, PGM and PPM: kinds whose rows are mostly stored as they are.
+    static bool UncompressedRows(const uchar* d, qint64 n)
+    {
+        return n >= 4 && (std::memcmp(d, "II*\0", 4) == 0 || std::memcmp(d, "MM\0*", 4) == 0 ||
+                          (d[0] == 'B' && d[1] == 'M') ||
+                          (d[0] == 'P' && (d[1] == '5' || d[1] == '6')));
+    }
+
+    int fd_ = -1;
     const uchar* data_ = nullptr;
     qint64 size_ = 0;
 };
@@ -457,7 +473,7 @@ QImage ReadPicture(const QString& path, GrayImage* gray)
     QImage picture;
     if (directReaders.load() && file.Data() != nullptr)
         picture = DecodePictureDirectly(file.Data(), file.Size(), qint64{limitMb} << 20, format,
-                                        gray);
+                                        gray, file.Descriptor());
     QString warning;
     if (picture.isNull()) {
         if (gray != nullptr)

@@ -15,6 +15,9 @@
 #include <tiffio.h>
 #include <turbojpeg.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <random>
 
 namespace {
@@ -340,6 +343,81 @@ TEST(DecodePictureDirectly, GivesTheSameRowsOnAnyNumberOfThreads)
                               kind.name + " on " + std::to_string(workers) + " threads");
         }
         SetWorkerCount(0);
+    }
+}
+
+namespace {
+
+// Tall uncompressed TIFF strips of rowsPerStrip rows, which bands of rows cross.
+QByteArray TallTiff(std::mt19937& rng, const QString& path, bool gray, int rowsPerStrip, int rows)
+{
+    TIFF* t = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    const int samples = gray ? 1 : 3;
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, kWidth);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, rows);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, samples);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, gray ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+    for (int y = 0; y < rows; ++y) {
+        std::vector<uchar> row = RandomBytes(rng, std::size_t{kWidth} * samples);
+        TIFFWriteScanline(t, row.data(), y, 0);
+    }
+    TIFFClose(t);
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Decodes bytes, reading the rows from the file at path when it is given.
+QImage DecodeWithFile(const QByteArray& bytes, const QString& path, GrayImage& gray)
+{
+    const int fd = path.isEmpty() ? -1 : ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    QByteArray format;
+    QImage picture = DecodePictureDirectly(reinterpret_cast<const uchar*>(bytes.constData()),
+                                           bytes.size(), qint64{1} << 30, format, &gray, fd);
+    if (fd >= 0)
+        ::close(fd);
+    return picture;
+}
+
+}  // namespace
+
+// The readers of uncompressed rows read them from the open file, a band at a
+// time: bands that cross strips, either way up, on any number of threads,
+// give what the mapped bytes give; a file cut after it was mapped gives none.
+TEST(DecodePictureDirectly, ReadsUncompressedRowsFromTheOpenFileAsFromItsBytes)
+{
+    QTemporaryDir dir;
+    std::mt19937 rng(5);
+    const QString scratch = dir.filePath(QStringLiteral("scratch.tif"));
+    const Kind tall[] = {{"tiff rgb strips of 7", TallTiff(rng, scratch, false, 7, 301)},
+                         {"tiff gray strips of 45", TallTiff(rng, scratch, true, 45, 301)},
+                         {"tiff rgb one strip", TallTiff(rng, scratch, false, 301, 301)},
+                         {"bmp 24 bottom-up", BmpFile(rng, 24, false, 0, 40, 2835, 301)},
+                         {"bmp 32 top-down", BmpFile(rng, 32, true, 0, 40, 2835, 301)},
+                         {"bmp 8 bottom-up", BmpFile(rng, 8, false, 0, 40, 2835, 301)},
+                         {"ppm", PnmFile(rng, false, "\n37 301\n255\n", 301)},
+                         {"pgm", PnmFile(rng, true, "\n37 301\n255\n", 301)}};
+    for (const Kind& kind : tall) {
+        const QString path = Write(dir, QStringLiteral("tall"), kind.bytes);
+        GrayImage fromBytes;
+        const QImage expected = DecodeWithFile(kind.bytes, QString(), fromBytes);
+        ASSERT_FALSE(expected.isNull()) << kind.name;
+        for (const int workers : {1, 2, 3}) {
+            SetWorkerCount(workers);
+            GrayImage gray;
+            const std::string name = kind.name + " on " + std::to_string(workers) + " threads";
+            ExpectSamePicture(DecodeWithFile(kind.bytes, path, gray), expected, name);
+            ASSERT_TRUE(gray) << name;
+            for (int x = 0; x < expected.width(); ++x)
+                ASSERT_EQ(0, std::memcmp(gray[x], fromBytes[x], static_cast<std::size_t>(expected.height())))
+                    << name << ", column " << x;
+        }
+        SetWorkerCount(0);
+        const QString cut = Write(dir, QStringLiteral("cut"), kind.bytes.left(kind.bytes.size() * 2 / 3));
+        GrayImage none;
+        EXPECT_TRUE(DecodeWithFile(kind.bytes, cut, none).isNull()) << kind.name << " cut";
     }
 }
 
