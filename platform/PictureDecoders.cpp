@@ -4,6 +4,8 @@
 #include "Image.h"
 #include "Parallel.h"
 #include "PictureBands.h"
+#include "PixelRows.h"
+#include "Rows.h"
 
 #include <png.h>
 #include <tiffio.h>
@@ -121,6 +123,29 @@ struct StoredRows {
         return buffer.data();
     }
 };
+
+// Where a packed row's gray values go while it is converted: row r of the
+// band's strip, which then holds the band's gray rows; null when the strip
+// has no room for them (no gray image asked for).
+std::uint8_t* GrayRow(std::vector<std::uint8_t>& strip, int r, int width)
+{
+    return strip.size() >= static_cast<std::size_t>(r + 1) * static_cast<std::size_t>(width)
+               ? strip.data() + static_cast<std::size_t>(r) * width
+               : nullptr;
+}
+
+// Writes a band's gray values into the gray image: those PackedRowToPixels
+// left in the strip (stripHoldsGray), else the picture's rows'.
+void FinishGrayBand(const QImage& picture, int y0, int rows, bool stripHoldsGray, GrayImage* gray,
+                    std::vector<std::uint8_t>& strip)
+{
+    if (gray == nullptr)
+        return;
+    if (stripHoldsGray)
+        RowsToColumns(strip.data(), picture.width(), picture.width(), rows, *gray, y0);
+    else
+        GrayBand(picture, y0, rows, *gray, strip.data());
+}
 
 // The gray image to fill beside a picture being decoded: null when none was
 // asked for or memory runs out (the caller then makes it from the picture).
@@ -567,12 +592,12 @@ bool PlaceUncompressedStrips(TIFF* t, const StoredRows& stored, qint64 n, QImage
                     if (samples == 1)
                         std::memcpy(line, in, static_cast<std::size_t>(width));
                     else
-                        RgbToRgb32(in, reinterpret_cast<std::uint32_t*>(line), width);
+                        PackedRowToPixels(in, false, reinterpret_cast<std::uint32_t*>(line),
+                                          GrayRow(strip, y - y0, width), width);
                 }
                 ya = yb;
             }
-            if (grayOut != nullptr)
-                GrayBand(picture, y0, y1 - y0, *grayOut, strip.data());
+            FinishGrayBand(picture, y0, y1 - y0, samples == 3, grayOut, strip);
         }
     });
     cut = fileCut.load();
@@ -763,17 +788,14 @@ QImage DecodeBmp(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* gray, int
                         pastTable.store(true);
                     std::memcpy(line, in, static_cast<std::size_t>(width));
                 } else if (bits == 24) {
-                    for (int x = 0; x < width; ++x, in += 3)
-                        out[x] = 0xFF000000u | std::uint32_t{in[2]} << 16 |
-                                 std::uint32_t{in[1]} << 8 | in[0];
+                    PackedRowToPixels(in, true, out, GrayRow(strip, y - y0, width), width);
                 } else {
                     for (int x = 0; x < width; ++x, in += 4)
                         out[x] = 0xFF000000u | std::uint32_t{in[2]} << 16 |
                                  std::uint32_t{in[1]} << 8 | in[0];
                 }
             }
-            if (grayOut != nullptr)
-                GrayBand(picture, y0, y1 - y0, *grayOut, strip.data());
+            FinishGrayBand(picture, y0, y1 - y0, bits == 24, grayOut, strip);
         }
     });
     if (pastTable.load() || fileCut.load())
@@ -847,10 +869,11 @@ QImage DecodePnm(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* grayImage
                 if (gray)
                     std::memcpy(line, in, static_cast<std::size_t>(width));
                 else
-                    RgbToRgb32(in, reinterpret_cast<std::uint32_t*>(line), static_cast<int>(width));
+                    PackedRowToPixels(in, false, reinterpret_cast<std::uint32_t*>(line),
+                                      GrayRow(strip, y - y0, static_cast<int>(width)),
+                                      static_cast<int>(width));
             }
-            if (grayOut != nullptr)
-                GrayBand(picture, y0, y1 - y0, *grayOut, strip.data());
+            FinishGrayBand(picture, y0, y1 - y0, !gray, grayOut, strip);
         }
     });
     if (fileCut.load())

@@ -4,7 +4,9 @@
 #include "Parallel.h"
 #include "PictureDecoders.h"
 #include "PictureFiles.h"
+#include "PixelRows.h"
 #include "TestPictures.h"
+#include "VectorLevel.h"
 
 #include <gtest/gtest.h>
 #include <QBuffer>
@@ -512,4 +514,40 @@ TEST(ReadPictureFile, GivesTheGrayImageOfThePictureItReturns)
     const QByteArray& turnedBytes = kinds[kinds.size() - 2].bytes;
     const Outcome turned = Read(Write(dir, QStringLiteral("turned.jpg"), turnedBytes), true);
     EXPECT_EQ(turned.picture.size(), QSize(301, 45));  // the tag is read: the test tests a turn
+}
+
+// Every width around the 16-pixel steps and a long row, either byte order,
+// with and without gray values, on every vector level this processor has.
+TEST(PackedRowToPixels, GivesThePixelsAndGrayOfTheLiteralRuleAtEveryVectorLevel)
+{
+    std::mt19937 rng(11);
+    for (const VectorLevel level : kVectorLevels) {
+        if (level > ProcessorVectorLevel())
+            continue;
+        const ScopedVectorLimit limit(level);
+        for (const int width : {0, 1, 15, 16, 17, 31, 32, 33, 47, 48, 49, 8000}) {
+            // Extreme samples first: every sum up to 765 meets the division.
+            std::vector<uchar> in = RandomBytes(rng, 3 * static_cast<std::size_t>(width));
+            for (int k = 0; k < 3 * std::min(width, 2); ++k)
+                in[static_cast<std::size_t>(k)] = k < 3 ? 255 : 0;
+            for (const bool bgr : {false, true}) {
+                std::vector<std::uint32_t> out(static_cast<std::size_t>(width) + 1, 0xDEADBEEF);
+                std::vector<std::uint8_t> gray(static_cast<std::size_t>(width) + 1, 7);
+                PackedRowToPixels(in.data(), bgr, out.data(), gray.data(), width);
+                std::vector<std::uint32_t> alone(static_cast<std::size_t>(width) + 1, 0xDEADBEEF);
+                PackedRowToPixels(in.data(), bgr, alone.data(), nullptr, width);
+                const std::string name = std::string(VectorLevelName(level)) + ", width " +
+                                         std::to_string(width) + (bgr ? ", BGR" : ", RGB");
+                for (int x = 0; x < width; ++x) {
+                    const uchar* p = in.data() + 3 * x;
+                    const int r = bgr ? p[2] : p[0], b = bgr ? p[0] : p[2];
+                    ASSERT_EQ(out[static_cast<std::size_t>(x)], qRgb(r, p[1], b)) << name << " at " << x;
+                    ASSERT_EQ(gray[static_cast<std::size_t>(x)], (p[0] + p[1] + p[2]) / 3) << name << " at " << x;
+                }
+                EXPECT_EQ(alone, out) << name;
+                EXPECT_EQ(out.back(), 0xDEADBEEF) << name << ": wrote past the row";
+                EXPECT_EQ(gray.back(), 7) << name << ": wrote past the row";
+            }
+        }
+    }
 }
