@@ -11,6 +11,7 @@
 #include "Conversions.h"
 #include "Dialogs.h"
 #include "Measurements.h"
+#include "Parallel.h"
 #include "PictureFiles.h"
 #include "ResultsPane.h"
 #include "TextFiles.h"
@@ -83,8 +84,13 @@ void TForm1::ReplaceWorkspace(WorkspaceChange change, QImage picture, GrayImage 
 {
     // Everything is made before anything changes: running out of memory leaves
     // the workspace as it was.
-    GrayImage after = CopyOf(before, width, height);
-    GrayImage kept = CopyOf(before, width, height);
+    GrayImage after = NewGrayImage(width, height);
+    GrayImage kept = NewGrayImage(width, height);
+    if (before && after && kept)  // the two copies on two cores: a large picture's are 64 MB each
+        ParallelFor(0, 2, 1, [&](int lo, int hi) {
+            for (int k = lo; k < hi; ++k)
+                CopyGrayImage(before, k == 0 ? after : kept, width, height);
+        });
     if (!before || !after || !kept)
         throw PictureError(QStringLiteral("Not enough memory for the %1 x %2 picture")
                                .arg(width)
