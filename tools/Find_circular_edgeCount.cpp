@@ -179,6 +179,126 @@ private:
     std::vector<std::uint32_t> order_, first_;
 };
 
+// The circles of an edge, gathered before they reach the partitions. Recent
+// circles sit in slots, one a hash of the packed key, with the votes of their
+// stay so far: a vote found there is one increment, with no branch taken at
+// random. One circle of an edge takes about half the votes: its triples are
+// counted a row at a time by comparing every key with it, and only the rest
+// are looked up. A circle comes out as an element at the triple that brings
+// it into a slot, and the rest of its stay's votes as one more element (with
+// a run) at the triple that takes the slot from it; so each partition still
+// gets its elements in triple order, a circle's first one at its first vote.
+class RecentCircles {
+public:
+    explicit RecentCircles(std::size_t m)
+        : keys_(kRecentSlots, kNone), votes_(kRecentSlots, 0), rest_(m)
+    {
+    }
+
+    // The row whose triple `first` gives keys[0]: emit(key, number, votes) for
+    // packed circles, other(e, key) for the rest.
+    template <class Emit, class Other>
+    void Row(const u64* keys, std::size_t n, std::uint32_t first, Emit&& emit, Other&& other)
+    {
+        const std::uint32_t leadVotes = SplitOff(keys, n, lead_, rest_.data());
+        const std::size_t r = n - leadVotes;
+        votes_[leadSlot_] += leadVotes;  // before any slot changes hands
+        for (std::size_t e = CountFound(keys, r, 0); e < r; e += 1 + CountFound(keys, r, e + 1)) {
+            const std::uint32_t at = rest_[e];
+            const u64 key = keys[at];
+            const std::uint32_t number = first + at;
+            if (key >= kNoCircle) {
+                other(at, key);
+                continue;
+            }
+            const std::size_t s = SlotOf(key);
+            if (votes_[s] > 1)
+                emit(keys_[s], number, votes_[s] - 1);
+            keys_[s] = key;
+            votes_[s] = 1;
+            emit(key, number, 1u);
+            if (s == leadSlot_)
+                lead_ = kNone;  // its slot holds it no more
+        }
+        if (leadVotes * 2 < n)
+            ChooseLead(keys, r);
+    }
+
+    // The votes still in the slots, at triple `number` (after every triple seen).
+    template <class Emit>
+    void Flush(std::uint32_t number, Emit&& emit)
+    {
+        for (std::size_t s = 0; s < kRecentSlots; ++s)
+            if (votes_[s] > 1)
+                emit(keys_[s], number, votes_[s] - 1);
+    }
+
+private:
+    static constexpr int kRecentBits = 12;
+    static constexpr std::size_t kRecentSlots = std::size_t{1} << kRecentBits;
+    static constexpr u64 kNone = ~u64{0};  // equal to no key
+
+    static std::size_t SlotOf(u64 key)
+    {
+        return static_cast<std::size_t>((key * kMix) >> (64 - kRecentBits));
+    }
+
+    // The number of keys equal to lead; the positions of the others go to
+    // rest in order, without a branch on which is which.
+    [[gnu::noinline]] static std::uint32_t SplitOff(const u64* keys, std::size_t n, u64 lead,
+                                                    std::uint32_t* rest)
+    {
+        std::size_t r = 0;
+        for (std::size_t e = 0; e < n; ++e) {
+            rest[r] = static_cast<std::uint32_t>(e);
+            r += keys[e] != lead;
+        }
+        return static_cast<std::uint32_t>(n - r);
+    }
+
+    // Votes for the keys at rest[from], rest[from + 1], ... up to the first
+    // one not in its slot (kNoCircle and kExactOnly never are); returns how
+    // many were counted.
+    [[gnu::noinline]] std::size_t CountFound(const u64* keys, std::size_t r, std::size_t from)
+    {
+        const std::uint32_t* rest = rest_.data();
+        const u64* slotKeys = keys_.data();
+        std::uint32_t* votes = votes_.data();
+        std::size_t e = from;
+        for (; e < r; ++e) {
+            const u64 key = keys[rest[e]];
+            const std::size_t s = SlotOf(key);
+            if (slotKeys[s] != key)
+                break;
+            ++votes[s];
+        }
+        return e - from;
+    }
+
+    // When the leading circle took under half a row, the circle of that row
+    // with the most votes in its stay leads if it has more than the leading
+    // one. Any circle in a slot may lead: its votes go to its slot.
+    [[gnu::noinline]] void ChooseLead(const u64* keys, std::size_t r)
+    {
+        std::uint32_t best = keys_[leadSlot_] == lead_ ? votes_[leadSlot_] : 0;
+        for (std::size_t e = 0; e < r; ++e) {
+            const u64 key = keys[rest_[e]];
+            const std::size_t s = SlotOf(key);
+            if (keys_[s] == key && votes_[s] > best) {
+                best = votes_[s];
+                lead_ = key;
+                leadSlot_ = s;
+            }
+        }
+    }
+
+    std::vector<u64> keys_;
+    std::vector<std::uint32_t> votes_;  // of the stay so far
+    std::vector<std::uint32_t> rest_;
+    u64 lead_ = kNone;
+    std::size_t leadSlot_ = 0;
+};
+
 // Counts one partition over the ranges in order; returns the distinct circles.
 // visit gets each circle's mixed key, votes and first triple.
 template <class Visit>
@@ -369,14 +489,14 @@ void CircleCount::Clear()
 }
 
 void CircleCount::Count(const Centre& centre, const std::vector<RelativePoint>& p,
-                        const PairTerms& t)
+                        const PairTerms& t, bool repeats)
 {
-    Partition(centre, p, t);
+    Partition(centre, p, t, repeats);
     Tally();
 }
 
 void CircleCount::Partition(const Centre& centre, const std::vector<RelativePoint>& p,
-                            const PairTerms& t)
+                            const PairTerms& t, bool repeats)
 {
     Clear();
     centre_ = centre;
@@ -462,6 +582,32 @@ void CircleCount::Partition(const Centre& centre, const std::vector<RelativePoin
                 wide.push_back({circle, number});
             };
             std::uint32_t triple = firstTriple[c];  // of (i, j, j + 1)
+            if (repeats && !t.Cd.empty()) {
+                RecentCircles recent(m);
+                for (std::size_t i = begin[c]; i < begin[c + 1]; ++i)
+                    for (std::size_t j = i + 1; j + 1 < m; ++j) {
+                        RowKeys(t, i, j, keys.data());
+                        recent.Row(
+                            keys.data(), m - 1 - j, triple,
+                            [&](u64 key, std::uint32_t number, std::uint32_t votes) {
+                                votePacked(key, number);
+                                lastExtra += votes - 1;
+                            },
+                            [&](std::uint32_t e, u64 key) {
+                                const std::size_t k = j + 1 + e;
+                                if (key == kExactOnly &&
+                                    TripleCircle(Centre{0, 0}, p, t, i, j, k, row[0]))
+                                    vote(row[0], triple + e);
+                            });
+                        triple += static_cast<std::uint32_t>(m - 1 - j);
+                    }
+                recent.Flush(triple - 1, [&](u64 key, std::uint32_t number, std::uint32_t votes) {
+                    votePacked(key, number);
+                    lastExtra += votes - 1;
+                });
+                endRun();
+                continue;
+            }
             for (std::size_t i = begin[c]; i < begin[c + 1]; ++i)
                 for (std::size_t j = i + 1; j + 1 < m; ++j) {
                     const std::uint32_t base = triple - static_cast<std::uint32_t>(j + 1);

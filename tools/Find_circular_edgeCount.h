@@ -113,9 +113,13 @@ public:
     // True when the triples of m points can be numbered in an element.
     static bool Fits(std::size_t m);
 
-    // Both passes: the circles into partitions, then the counts.
-    void Count(const Centre& centre, const std::vector<RelativePoint>& p, const PairTerms& t);
-    void Partition(const Centre& centre, const std::vector<RelativePoint>& p, const PairTerms& t);
+    // Both passes: the circles into partitions, then the counts. With
+    // repeats (the circles of an edge), the votes of recent circles are
+    // gathered before they reach the partitions (in double precision only).
+    void Count(const Centre& centre, const std::vector<RelativePoint>& p, const PairTerms& t,
+               bool repeats = false);
+    void Partition(const Centre& centre, const std::vector<RelativePoint>& p, const PairTerms& t,
+                   bool repeats = false);
     void Tally();
 
     void Clear();
