@@ -220,8 +220,14 @@ public:
             if (s == leadSlot_)
                 lead_ = kNone;  // its slot holds it no more
         }
-        if (leadVotes * 2 < n)
+        // A weak lead is looked for again less and less often while no row
+        // finds a better one: rows of outlying points have no leader at all.
+        if (leadVotes * 2 < n && --untilChoice_ == 0) {
+            const u64 lead = lead_;
             ChooseLead(keys, r);
+            wait_ = lead_ != lead ? 1 : std::min(2 * wait_, kLongestWait);
+            untilChoice_ = wait_;
+        }
     }
 
     // The votes still in the slots, at triple `number` (after every triple seen).
@@ -297,6 +303,8 @@ private:
     std::vector<std::uint32_t> rest_;
     u64 lead_ = kNone;
     std::size_t leadSlot_ = 0;
+    static constexpr std::uint32_t kLongestWait = 64;
+    std::uint32_t wait_ = 1, untilChoice_ = 1;  // rows with a weak lead between looks
 };
 
 // Counts one partition over the ranges in order; returns the distinct circles.
