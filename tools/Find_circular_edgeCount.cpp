@@ -6,7 +6,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cmath>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace circular_edge {
 namespace {
@@ -190,8 +194,9 @@ private:
 // gets its elements in triple order, a circle's first one at its first vote.
 class RecentCircles {
 public:
-    explicit RecentCircles(std::size_t m)
-        : keys_(kRecentSlots, kNone), votes_(kRecentSlots, 0), rest_(m)
+    RecentCircles(std::size_t m, VectorLevel level)
+        : keys_(kRecentSlots, kNone), votes_(kRecentSlots, 0), rest_(m + kSplitSpill),
+          split_(SplitOffFor(level))
     {
     }
 
@@ -200,7 +205,7 @@ public:
     template <class Emit, class Other>
     void Row(const u64* keys, std::size_t n, std::uint32_t first, Emit&& emit, Other&& other)
     {
-        const std::uint32_t leadVotes = SplitOff(keys, n, lead_, rest_.data());
+        const std::uint32_t leadVotes = split_(keys, n, lead_, rest_.data());
         const std::size_t r = n - leadVotes;
         votes_[leadSlot_] += leadVotes;  // before any slot changes hands
         for (std::size_t e = CountFound(keys, r, 0); e < r; e += 1 + CountFound(keys, r, e + 1)) {
@@ -250,9 +255,14 @@ private:
     }
 
     // The number of keys equal to lead; the positions of the others go to
-    // rest in order, without a branch on which is which.
-    [[gnu::noinline]] static std::uint32_t SplitOff(const u64* keys, std::size_t n, u64 lead,
-                                                    std::uint32_t* rest)
+    // rest in order, without a branch on which is which. rest has room for
+    // kSplitSpill values past n, which the vector version writes.
+    using SplitOff = std::uint32_t (*)(const u64* keys, std::size_t n, u64 lead,
+                                       std::uint32_t* rest);
+    static constexpr std::size_t kSplitSpill = 16;
+
+    static std::uint32_t SplitOffPlain(const u64* keys, std::size_t n, u64 lead,
+                                       std::uint32_t* rest)
     {
         std::size_t r = 0;
         for (std::size_t e = 0; e < n; ++e) {
@@ -260,6 +270,44 @@ private:
             r += keys[e] != lead;
         }
         return static_cast<std::uint32_t>(n - r);
+    }
+
+#if defined(__x86_64__)
+    // 16 keys a step: the positions of those unequal to lead are packed
+    // together in a register and stored whole (the lanes past them are
+    // overwritten by the next step or lie in the spill room).
+    __attribute__((target("avx512f"))) static std::uint32_t SplitOffAvx512(
+        const u64* keys, std::size_t n, u64 lead, std::uint32_t* rest)
+    {
+        const __m512i leads = _mm512_set1_epi64(static_cast<long long>(lead));
+        const __m512i step = _mm512_set1_epi32(16);
+        __m512i at = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+        std::size_t r = 0, e = 0;
+        for (; e + 16 <= n; e += 16) {
+            const __mmask8 low = _mm512_cmpneq_epu64_mask(_mm512_loadu_si512(keys + e), leads);
+            const __mmask8 high =
+                _mm512_cmpneq_epu64_mask(_mm512_loadu_si512(keys + e + 8), leads);
+            const auto others = static_cast<__mmask16>(low | high << 8);
+            _mm512_storeu_si512(rest + r, _mm512_maskz_compress_epi32(others, at));
+            r += static_cast<std::size_t>(std::popcount(static_cast<unsigned>(others)));
+            at = _mm512_add_epi32(at, step);
+        }
+        for (; e < n; ++e) {
+            rest[r] = static_cast<std::uint32_t>(e);
+            r += keys[e] != lead;
+        }
+        return static_cast<std::uint32_t>(n - r);
+    }
+#endif
+
+    static SplitOff SplitOffFor(VectorLevel level)
+    {
+#if defined(__x86_64__)
+        if (level >= VectorLevel::Avx512Vbmi)
+            return SplitOffAvx512;
+#endif
+        (void)level;
+        return SplitOffPlain;
     }
 
     // Votes for the keys at rest[from], rest[from + 1], ... up to the first
@@ -301,6 +349,7 @@ private:
     std::vector<u64> keys_;
     std::vector<std::uint32_t> votes_;  // of the stay so far
     std::vector<std::uint32_t> rest_;
+    SplitOff split_;
     u64 lead_ = kNone;
     std::size_t leadSlot_ = 0;
     static constexpr std::uint32_t kLongestWait = 64;
@@ -591,7 +640,7 @@ void CircleCount::Partition(const Centre& centre, const std::vector<RelativePoin
             };
             std::uint32_t triple = firstTriple[c];  // of (i, j, j + 1)
             if (repeats && !t.Cd.empty()) {
-                RecentCircles recent(m);
+                RecentCircles recent(m, t.level);
                 for (std::size_t i = begin[c]; i < begin[c + 1]; ++i)
                     for (std::size_t j = i + 1; j + 1 < m; ++j) {
                         RowKeys(t, i, j, keys.data());
