@@ -245,7 +245,7 @@ public:
     }
 
 private:
-    static constexpr int kRecentBits = 12;
+    static constexpr int kRecentBits = 13;
     static constexpr std::size_t kRecentSlots = std::size_t{1} << kRecentBits;
     static constexpr u64 kNone = ~u64{0};  // equal to no key
 
