@@ -573,7 +573,10 @@ void CircleCount::Partition(const Centre& centre, const std::vector<RelativePoin
         // each partition's share of the range's triples (whole cache lines);
         // a partition that gets more keeps the rest in its overflow list.
         Lists& l = lists_[c];
-        const std::size_t share = (n / kPartitions + n / kPartitions / 8 + 16) / 8 * 8;
+        // An edge's gathered repeats bring far fewer elements than triples.
+        const std::size_t expected = repeats ? n / 8 : n;
+        const std::size_t share =
+            (expected / kPartitions + expected / kPartitions / 8 + 16) / 8 * 8;
         if (l.capacity < share) {
             l.block = ColumnArray<u64>::Allocate(static_cast<int>(kPartitions),
                                                  static_cast<int>(share));
