@@ -99,7 +99,8 @@ std::vector<SpokeHit> DiscHits()
 // The vote's time split: {phase, hits, threads}. Phase 0 works out the circles
 // of all triples and drops them; 1 also packs them into partitions; 2 counts
 // the partitions and picks the winner; 3 is the sample that chooses between the
-// partitions and the hash accumulator. Hits 0 are the noisy ones, 1 the disc's.
+// partitions and the hash accumulator; 4 packs as an edge does, its repeated
+// circles gathered first. Hits 0 are the noisy ones, 1 the disc's.
 void BM_CircleVoteSplit(benchmark::State& state)
 {
     using namespace circular_edge;
@@ -130,6 +131,8 @@ void BM_CircleVoteSplit(benchmark::State& state)
             count.Partition(Centre{kCentre, kCentre}, p, terms);
         } else if (phase == 2) {
             count.Tally();
+        } else if (phase == 4) {
+            count.Partition(Centre{kCentre, kCentre}, p, terms, true);
         } else {
             benchmark::DoNotOptimize(ManyDistinctCircles(p, terms));
         }
@@ -143,6 +146,7 @@ void BM_CircleVoteSplit(benchmark::State& state)
 BENCHMARK(BM_CircleVoteSplit)
     ->ArgsProduct({{0, 1, 2, 3}, {0, 1}, {1}})
     ->ArgsProduct({{1, 2}, {0, 1}, {2}})
+    ->ArgsProduct({{4}, {1}, {1, 2}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

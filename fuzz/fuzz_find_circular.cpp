@@ -3,6 +3,7 @@
 // strength. On runs with few spokes near the picture the spokes, hits, votes,
 // the chosen circle and every mark must equal the literal tool's.
 #include "FindCircularEdgeReference.h"
+#include "Find_circular_edgeCount.h"
 #include "FuzzInput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -44,5 +45,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                        table[i].votes == expected.votes[i].votes);
     }
     FUZZ_CHECK(Same(image, literal, w, h));
+    // The partitions give the literal table whether or not they first gather
+    // repeated circles, whichever way the vote itself went.
+    std::vector<circular_edge::RelativePoint> p;
+    for (const SpokeHit& hit : SpokeHits())
+        if (hit.found == 1) {
+            const std::int64_t x = hit.x - static_cast<std::int64_t>(cx);
+            const std::int64_t y = hit.y - static_cast<std::int64_t>(cy);
+            p.push_back({x, y, -(x * x + y * y)});
+        }
+    if (p.size() >= 3)
+        for (bool repeats : {false, true}) {
+            circular_edge::CircleCount count;
+            count.Count(circular_edge::Centre{cx, cy}, p, circular_edge::MakePairTerms(p), repeats);
+            const std::vector<CircleVote> entries = count.Entries();
+            FUZZ_CHECK(count.Distinct() == expected.votes.size() &&
+                       entries.size() == expected.votes.size());
+            for (std::size_t i = 0; i < entries.size(); ++i)
+                FUZZ_CHECK(entries[i].centreX == expected.votes[i].centreX &&
+                           entries[i].centreY == expected.votes[i].centreY &&
+                           entries[i].radius == expected.votes[i].radius &&
+                           entries[i].votes == expected.votes[i].votes);
+        }
     return 0;
 }

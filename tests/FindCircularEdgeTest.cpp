@@ -516,11 +516,11 @@ std::vector<circular_edge::RelativePoint> RelativeHits(const std::vector<SpokeHi
 // The counted vote on its own, whichever way VoteCircles would take.
 void ExpectCountedAsLiteral(const std::vector<SpokeHit>& hits, int cx, int cy,
                             const std::vector<CircleVote>& table, const CircleVote& want,
-                            const std::string& what)
+                            const std::string& what, bool repeats = false)
 {
     const std::vector<circular_edge::RelativePoint> p = RelativeHits(hits, cx, cy);
     circular_edge::CircleCount count;
-    count.Count(circular_edge::Centre{cx, cy}, p, circular_edge::MakePairTerms(p));
+    count.Count(circular_edge::Centre{cx, cy}, p, circular_edge::MakePairTerms(p), repeats);
     const CircleVote got = count.Winner();
     ASSERT_EQ(count.Distinct(), table.size()) << what;
     ASSERT_EQ(got.votes, want.votes) << what;
@@ -555,6 +555,37 @@ TEST(VoteCircles, CountedVotesEqualOneVoteATripleWithAnyThreads)
             ExpectSameVotes(work.Votes(), table, what);
             ASSERT_EQ(ChosenCircle(work).votes, want.votes) << what;
             ExpectCountedAsLiteral(hits, cx, cy, table, want, what);
+        }
+    }
+    SetWorkerCount(0);
+}
+
+TEST(CircleCount, GatheringRepeatsKeepsTheLiteralTableAtEveryVectorLevel)
+{
+    // Repeats are gathered for any hits asked to: noise churns the recent
+    // slots and takes the lead from one circle to the next, an edge keeps one
+    // lead, a near line gives wide circles, repeated points give none.
+    struct Case {
+        int kind, m;
+    };
+    std::mt19937 rng(8191);
+    for (const Case& c : {Case{0, 70}, Case{1, 90}, Case{1, 33}, Case{2, 60}, Case{3, 75}}) {
+        const int cx = 700 + static_cast<int>(rng() % 50), cy = 650;
+        const std::vector<SpokeHit> hits = SceneHits(rng, c.kind, c.m, cx, cy);
+        CircleVote want{};
+        const std::vector<CircleVote> table = TripleByTriple(hits, cx, cy, want);
+        for (VectorLevel level : kVectorLevels) {
+            if (level > ProcessorVectorLevel())
+                continue;
+            ScopedVectorLimit limit(level);
+            for (int workers : {1, 2, 3}) {
+                SetWorkerCount(workers);
+                ExpectCountedAsLiteral(hits, cx, cy, table, want,
+                                       "kind " + std::to_string(c.kind) + " m " +
+                                           std::to_string(c.m) + " " + VectorLevelName(level) +
+                                           " threads " + std::to_string(workers),
+                                       true);
+            }
         }
     }
     SetWorkerCount(0);
@@ -629,7 +660,7 @@ TEST(VoteCircles, VotesAfterACountedVoteFollowItsEntries)
     EXPECT_GT(literal.Votes().size(), want.size());
 }
 
-TEST(VoteCircles, ADiscKeepsTheHashVoteNoiseIsCountedAndBothAgreeWithTheLiteral)
+TEST(VoteCircles, ADiscGathersItsRepeatsNoiseIsCountedAndBothAgreeWithTheLiteral)
 {
     // 120 spokes (gap 3) into a disc with noisy pixels, and into a flat region
     // speckled with bright pixels: each spoke stops at its first speckle.
@@ -653,8 +684,11 @@ TEST(VoteCircles, ADiscKeepsTheHashVoteNoiseIsCountedAndBothAgreeWithTheLiteral)
             << c.what;
         CircleVote want{};
         const std::vector<CircleVote> table = TripleByTriple(hits, 256, 256, want);
-        for (int workers : {1, 2}) {
+        for (int workers : {1, 2, 3}) {
             SetWorkerCount(workers);
+            // The plain path, as on a processor without vector registers, then
+            // the widest one.
+            ScopedVectorLimit limit(workers == 3 ? VectorLevel::Plain : ProcessorVectorLevel());
             CircularWork work;
             BeginCircleVote(work, 256, 256);
             VoteCircles(work, hits);

@@ -6,7 +6,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cmath>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace circular_edge {
 namespace {
@@ -177,6 +181,179 @@ private:
     std::vector<u64> slots_;
     std::size_t mask_ = 0, used_ = 0;
     std::vector<std::uint32_t> order_, first_;
+};
+
+// The circles of an edge, gathered before they reach the partitions. Recent
+// circles sit in slots, one a hash of the packed key, with the votes of their
+// stay so far: a vote found there is one increment, with no branch taken at
+// random. One circle of an edge takes about half the votes: its triples are
+// counted a row at a time by comparing every key with it, and only the rest
+// are looked up. A circle comes out as an element at the triple that brings
+// it into a slot, and the rest of its stay's votes as one more element (with
+// a run) at the triple that takes the slot from it; so each partition still
+// gets its elements in triple order, a circle's first one at its first vote.
+class RecentCircles {
+public:
+    RecentCircles(std::size_t m, VectorLevel level)
+        : keys_(kRecentSlots, kNone), votes_(kRecentSlots, 0), rest_(m + kSplitSpill),
+          split_(SplitOffFor(level))
+    {
+    }
+
+    // The row whose triple `first` gives keys[0]: emit(key, number, votes) for
+    // packed circles, other(e, key) for the rest.
+    template <class Emit, class Other>
+    void Row(const u64* keys, std::size_t n, std::uint32_t first, Emit&& emit, Other&& other)
+    {
+        const std::uint32_t leadVotes = split_(keys, n, lead_, rest_.data());
+        const std::size_t r = n - leadVotes;
+        votes_[leadSlot_] += leadVotes;  // before any slot changes hands
+        for (std::size_t e = CountFound(keys, r, 0); e < r; e += 1 + CountFound(keys, r, e + 1)) {
+            const std::uint32_t at = rest_[e];
+            const u64 key = keys[at];
+            const std::uint32_t number = first + at;
+            if (key >= kNoCircle) {
+                other(at, key);
+                continue;
+            }
+            const std::size_t s = SlotOf(key);
+            if (votes_[s] > 1)
+                emit(keys_[s], number, votes_[s] - 1);
+            keys_[s] = key;
+            votes_[s] = 1;
+            emit(key, number, 1u);
+            if (s == leadSlot_)
+                lead_ = kNone;  // its slot holds it no more
+        }
+        // A weak lead is looked for again less and less often while no row
+        // finds a better one: rows of outlying points have no leader at all.
+        if (leadVotes * 2 < n && --untilChoice_ == 0) {
+            const u64 lead = lead_;
+            ChooseLead(keys, r);
+            wait_ = lead_ != lead ? 1 : std::min(2 * wait_, kLongestWait);
+            untilChoice_ = wait_;
+        }
+    }
+
+    // The votes still in the slots, at triple `number` (after every triple seen).
+    template <class Emit>
+    void Flush(std::uint32_t number, Emit&& emit)
+    {
+        for (std::size_t s = 0; s < kRecentSlots; ++s)
+            if (votes_[s] > 1)
+                emit(keys_[s], number, votes_[s] - 1);
+    }
+
+private:
+    static constexpr int kRecentBits = 13;
+    static constexpr std::size_t kRecentSlots = std::size_t{1} << kRecentBits;
+    static constexpr u64 kNone = ~u64{0};  // equal to no key
+
+    static std::size_t SlotOf(u64 key)
+    {
+        return static_cast<std::size_t>((key * kMix) >> (64 - kRecentBits));
+    }
+
+    // The number of keys equal to lead; the positions of the others go to
+    // rest in order, without a branch on which is which. rest has room for
+    // kSplitSpill values past n, which the vector version writes.
+    using SplitOff = std::uint32_t (*)(const u64* keys, std::size_t n, u64 lead,
+                                       std::uint32_t* rest);
+    static constexpr std::size_t kSplitSpill = 16;
+
+    static std::uint32_t SplitOffPlain(const u64* keys, std::size_t n, u64 lead,
+                                       std::uint32_t* rest)
+    {
+        std::size_t r = 0;
+        for (std::size_t e = 0; e < n; ++e) {
+            rest[r] = static_cast<std::uint32_t>(e);
+            r += keys[e] != lead;
+        }
+        return static_cast<std::uint32_t>(n - r);
+    }
+
+#if defined(__x86_64__)
+    // 16 keys a step: the positions of those unequal to lead are packed
+    // together in a register and stored whole (the lanes past them are
+    // overwritten by the next step or lie in the spill room).
+    __attribute__((target("avx512f"))) static std::uint32_t SplitOffAvx512(
+        const u64* keys, std::size_t n, u64 lead, std::uint32_t* rest)
+    {
+        const __m512i leads = _mm512_set1_epi64(static_cast<long long>(lead));
+        const __m512i step = _mm512_set1_epi32(16);
+        __m512i at = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+        std::size_t r = 0, e = 0;
+        for (; e + 16 <= n; e += 16) {
+            const __mmask8 low = _mm512_cmpneq_epu64_mask(_mm512_loadu_si512(keys + e), leads);
+            const __mmask8 high =
+                _mm512_cmpneq_epu64_mask(_mm512_loadu_si512(keys + e + 8), leads);
+            const auto others = static_cast<__mmask16>(low | high << 8);
+            _mm512_storeu_si512(rest + r, _mm512_maskz_compress_epi32(others, at));
+            r += static_cast<std::size_t>(std::popcount(static_cast<unsigned>(others)));
+            at = _mm512_add_epi32(at, step);
+        }
+        for (; e < n; ++e) {
+            rest[r] = static_cast<std::uint32_t>(e);
+            r += keys[e] != lead;
+        }
+        return static_cast<std::uint32_t>(n - r);
+    }
+#endif
+
+    static SplitOff SplitOffFor(VectorLevel level)
+    {
+#if defined(__x86_64__)
+        if (level >= VectorLevel::Avx512Vbmi)
+            return SplitOffAvx512;
+#endif
+        (void)level;
+        return SplitOffPlain;
+    }
+
+    // Votes for the keys at rest[from], rest[from + 1], ... up to the first
+    // one not in its slot (kNoCircle and kExactOnly never are); returns how
+    // many were counted.
+    [[gnu::noinline]] std::size_t CountFound(const u64* keys, std::size_t r, std::size_t from)
+    {
+        const std::uint32_t* rest = rest_.data();
+        const u64* slotKeys = keys_.data();
+        std::uint32_t* votes = votes_.data();
+        std::size_t e = from;
+        for (; e < r; ++e) {
+            const u64 key = keys[rest[e]];
+            const std::size_t s = SlotOf(key);
+            if (slotKeys[s] != key)
+                break;
+            ++votes[s];
+        }
+        return e - from;
+    }
+
+    // When the leading circle took under half a row, the circle of that row
+    // with the most votes in its stay leads if it has more than the leading
+    // one. Any circle in a slot may lead: its votes go to its slot.
+    [[gnu::noinline]] void ChooseLead(const u64* keys, std::size_t r)
+    {
+        std::uint32_t best = keys_[leadSlot_] == lead_ ? votes_[leadSlot_] : 0;
+        for (std::size_t e = 0; e < r; ++e) {
+            const u64 key = keys[rest_[e]];
+            const std::size_t s = SlotOf(key);
+            if (keys_[s] == key && votes_[s] > best) {
+                best = votes_[s];
+                lead_ = key;
+                leadSlot_ = s;
+            }
+        }
+    }
+
+    std::vector<u64> keys_;
+    std::vector<std::uint32_t> votes_;  // of the stay so far
+    std::vector<std::uint32_t> rest_;
+    SplitOff split_;
+    u64 lead_ = kNone;
+    std::size_t leadSlot_ = 0;
+    static constexpr std::uint32_t kLongestWait = 64;
+    std::uint32_t wait_ = 1, untilChoice_ = 1;  // rows with a weak lead between looks
 };
 
 // Counts one partition over the ranges in order; returns the distinct circles.
@@ -369,14 +546,14 @@ void CircleCount::Clear()
 }
 
 void CircleCount::Count(const Centre& centre, const std::vector<RelativePoint>& p,
-                        const PairTerms& t)
+                        const PairTerms& t, bool repeats)
 {
-    Partition(centre, p, t);
+    Partition(centre, p, t, repeats);
     Tally();
 }
 
 void CircleCount::Partition(const Centre& centre, const std::vector<RelativePoint>& p,
-                            const PairTerms& t)
+                            const PairTerms& t, bool repeats)
 {
     Clear();
     centre_ = centre;
@@ -396,7 +573,10 @@ void CircleCount::Partition(const Centre& centre, const std::vector<RelativePoin
         // each partition's share of the range's triples (whole cache lines);
         // a partition that gets more keeps the rest in its overflow list.
         Lists& l = lists_[c];
-        const std::size_t share = (n / kPartitions + n / kPartitions / 8 + 16) / 8 * 8;
+        // An edge's gathered repeats bring far fewer elements than triples.
+        const std::size_t expected = repeats ? n / 8 : n;
+        const std::size_t share =
+            (expected / kPartitions + expected / kPartitions / 8 + 16) / 8 * 8;
         if (l.capacity < share) {
             l.block = ColumnArray<u64>::Allocate(static_cast<int>(kPartitions),
                                                  static_cast<int>(share));
@@ -462,6 +642,32 @@ void CircleCount::Partition(const Centre& centre, const std::vector<RelativePoin
                 wide.push_back({circle, number});
             };
             std::uint32_t triple = firstTriple[c];  // of (i, j, j + 1)
+            if (repeats && !t.Cd.empty()) {
+                RecentCircles recent(m, t.level);
+                for (std::size_t i = begin[c]; i < begin[c + 1]; ++i)
+                    for (std::size_t j = i + 1; j + 1 < m; ++j) {
+                        RowKeys(t, i, j, keys.data());
+                        recent.Row(
+                            keys.data(), m - 1 - j, triple,
+                            [&](u64 key, std::uint32_t number, std::uint32_t votes) {
+                                votePacked(key, number);
+                                lastExtra += votes - 1;
+                            },
+                            [&](std::uint32_t e, u64 key) {
+                                const std::size_t k = j + 1 + e;
+                                if (key == kExactOnly &&
+                                    TripleCircle(Centre{0, 0}, p, t, i, j, k, row[0]))
+                                    vote(row[0], triple + e);
+                            });
+                        triple += static_cast<std::uint32_t>(m - 1 - j);
+                    }
+                recent.Flush(triple - 1, [&](u64 key, std::uint32_t number, std::uint32_t votes) {
+                    votePacked(key, number);
+                    lastExtra += votes - 1;
+                });
+                endRun();
+                continue;
+            }
             for (std::size_t i = begin[c]; i < begin[c + 1]; ++i)
                 for (std::size_t j = i + 1; j + 1 < m; ++j) {
                     const std::uint32_t base = triple - static_cast<std::uint32_t>(j + 1);

@@ -88,9 +88,10 @@ std::size_t RowCircles(const Centre& centre, const std::vector<RelativePoint>& p
                        std::uint32_t* ks, std::uint64_t* keys);
 
 // Whether the triples' circles are mostly distinct (over a third of a sample of
-// rows spread over the points). Counting by partition pays only then: the few
-// circles of a real edge keep the hash accumulator in the cache, and a repeat
-// of the previous circle costs it no lookup.
+// rows spread over the points). Only then does an element a triple pay: the
+// few circles of a real edge repeat, and are gathered before they reach the
+// partitions (or, where the rows are not in double precision, counted by the
+// hash accumulator, for which a repeat of the previous circle costs no lookup).
 bool ManyDistinctCircles(const std::vector<RelativePoint>& p, const PairTerms& t);
 
 // Triples with first index in [begin[c], begin[c + 1]) form range c; the
@@ -113,9 +114,13 @@ public:
     // True when the triples of m points can be numbered in an element.
     static bool Fits(std::size_t m);
 
-    // Both passes: the circles into partitions, then the counts.
-    void Count(const Centre& centre, const std::vector<RelativePoint>& p, const PairTerms& t);
-    void Partition(const Centre& centre, const std::vector<RelativePoint>& p, const PairTerms& t);
+    // Both passes: the circles into partitions, then the counts. With
+    // repeats (the circles of an edge), the votes of recent circles are
+    // gathered before they reach the partitions (in double precision only).
+    void Count(const Centre& centre, const std::vector<RelativePoint>& p, const PairTerms& t,
+               bool repeats = false);
+    void Partition(const Centre& centre, const std::vector<RelativePoint>& p, const PairTerms& t,
+                   bool repeats = false);
     void Tally();
 
     void Clear();

@@ -198,12 +198,16 @@ void VoteTriples(VoteTable& accumulator, int cx, int cy, std::span<const SpokeHi
     }
     PairTerms& terms = accumulator.Terms();
     MakePairTerms(p, terms);
-    if (m >= kCountFromHits && CircleCount::Fits(m) && ManyDistinctCircles(p, terms)) {
+    // Mostly distinct circles go to the partitions one a triple; an edge's
+    // gather their repeats first, where the rows are in double precision.
+    const bool counted = m >= kCountFromHits && CircleCount::Fits(m);
+    const bool repeats = counted && !ManyDistinctCircles(p, terms);
+    if (counted && (!repeats || !terms.Cd.empty())) {
         if (accumulator.Empty()) {
-            accumulator.Counted().Count(centre, p, terms);
+            accumulator.Counted().Count(centre, p, terms, repeats);
         } else {  // its new circles follow the ones already there
             VoteTable later;
-            later.Counted().Count(centre, p, terms);
+            later.Counted().Count(centre, p, terms, repeats);
             accumulator.Append(later);
         }
         return;
