@@ -543,7 +543,12 @@ TEST(Morphology, RowsAtTheTopAndBottomOfTallColumnsMatchTheLiteralVersion)
     // copies of the column's edges, which overlap the rows between: the
     // rectangle starts at the top or up to s rows below it, ends at the bottom
     // or above it, and is exactly 32 rows, one more, or many. The elements mix
-    // single cells with runs covered by shorter pieces.
+    // single cells with runs covered by shorter pieces; the sparse ones take so
+    // few picks in those rows that they are done one by one instead (three
+    // cells at a = 7, none left at a = 5; four at a = 5, five at a = 7).
+    StructuringElement corners = EmptyElement(), few = EmptyElement();
+    corners[0][0] = corners[6][3] = corners[2][6] = 1;
+    few[1][1] = few[5][2] = few[3][5] = few[4][4] = few[0][6] = 1;
     StructuringElement mixed = EmptyElement();  // rows as on screen: ##.#### / #.#.#.# / ...
     const char* const rows[] = {"##.####", "#.#.#.#", ".#####.", "###.##.",
                                 "#......", "..##.##", "#.#####"};
@@ -560,7 +565,8 @@ TEST(Morphology, RowsAtTheTopAndBottomOfTallColumnsMatchTheLiteralVersion)
         const Rect r{1, c.y0, 8, c.y1};
         for (const auto& [fast, reference] : kOperators)
             for (int a : {3, 5, 7})
-                for (const StructuringElement& element : {mixed, RandomElement(rng)})
+                for (const StructuringElement& element :
+                     {mixed, RandomElement(rng), corners, few})
                     ASSERT_EQ(Compare(fast, reference, src, element, a, r, 9, c.height), "")
                         << "height " << c.height << ", rows " << c.y0 << " to " << c.y1
                         << ", a " << a;

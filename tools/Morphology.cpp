@@ -421,6 +421,7 @@ struct StageState {
 // included, copied so that the output rows whose window crosses the source's
 // top or bottom are done a vector at a time, like the rows between.
 constexpr int kEdgeBytes = kVector + 2 * 3;
+constexpr int kFewEdgePicks = 18;
 
 struct TileState {
     std::array<StageState, kMaxStages> stages{};
@@ -431,12 +432,24 @@ struct TileState {
 
 // Rows q0 .. q0 + n - 1 of an input column counted with its `top` pad rows,
 // of which `inside` rows from `rowsInside` on lie inside the image.
-void CopyPadded(std::uint8_t* to, const std::uint8_t* rowsInside, int q0, int n, int top,
-                int inside, std::uint8_t pad)
+// It runs for every column of a pass, so the usual case (at most 8 pad rows at
+// either end, 32 inside rows or more) takes fixed-size moves, not library calls:
+// both pad ends are written 8 bytes wide, then the inside rows as two 32-byte
+// copies that overlap where they meet and overwrite the pad bytes they cover.
+[[gnu::always_inline]] inline void CopyPadded(std::uint8_t* to, const std::uint8_t* rowsInside,
+                                              int q0, int n, int top, int inside, std::uint8_t pad)
 {
     const int begin = std::clamp(top - q0, 0, n), end = std::clamp(top + inside - q0, begin, n);
+    const std::uint8_t* from = rowsInside + (q0 + begin - top);
+    if (end - begin >= kVector && begin <= 8 && n - end <= 8) {
+        std::memset(to, pad, 8);
+        std::memset(to + n - 8, pad, 8);
+        std::memcpy(to + begin, from, kVector);
+        std::memcpy(to + end - kVector, from + (end - begin - kVector), kVector);
+        return;
+    }
     std::fill_n(to, begin, pad);
-    std::memcpy(to + begin, rowsInside + (q0 + begin - top), static_cast<std::size_t>(end - begin));
+    std::memcpy(to + begin, from, static_cast<std::size_t>(end - begin));
     std::fill_n(to + end, n - end, pad);
 }
 
@@ -469,10 +482,13 @@ template <Extreme E>
     // Stage 0 reads runs of one cell straight from the source, which has no pad
     // rows: output rows lo .. hi - 1 have every input row inside, and those
     // whose window crosses the source's top or bottom (at most s at each end)
-    // are done from copies of the column's edges, or one by one in a strip
-    // shorter than a vector.
+    // are done from copies of the column's edges, or one by one where that is
+    // cheaper: in a strip shorter than a vector, and where those rows take few
+    // picks (any 3 x 3 element: at most 2 rows of 9), fewer than the copies and
+    // the two extra vector passes cost.
     const bool direct = k == 0 && plan.used[1];
-    const bool edges = direct && st.rows >= kVector && st.top + st.bottom > 0;
+    const bool edges = direct && st.rows >= kVector && st.top + st.bottom > 0 &&
+                       2 * s * plan.count > kFewEdgePicks;
     auto copyEdges = [&](int ci, std::size_t at) {
         if (!edges || ci <= tile.edgesUpTo)
             return;  // a column taken second in a pair is taken first in the next step
