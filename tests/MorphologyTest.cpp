@@ -462,6 +462,25 @@ TEST(Morphology, EveryMixOfRunLengthsMatchesTheLiteralVersion)
     }
 }
 
+TEST(Morphology, OutputStepsOfAnyNumberOfColumnsMatchTheLiteralVersion)
+{
+    // Cells of a 7 x 7 checkerboard have no neighbour in their row, so each is
+    // a column of its own for the output step: one pass takes up to 18 of
+    // them, more go eight at a time on top. Tall columns take the vector path,
+    // the rectangle its edge rows.
+    std::mt19937 rng(112);
+    const GrayImage src = RandomImage(rng, 23, 75);
+    for (int cells : {1, 10, 11, 17, 18, 19, 25}) {
+        StructuringElement element = EmptyElement();
+        for (std::size_t i = 0; i < 2 * static_cast<std::size_t>(cells); i += 2)
+            element[i % 7][i / 7] = 1;  // i even and 7 odd: i % 7 + i / 7 is even
+        for (const auto& [fast, reference] : kOperators)
+            for (const Rect& r : {Rect{0, 0, 23, 75}, Rect{2, 1, 21, 73}})
+                ASSERT_EQ(Compare(fast, reference, src, element, 7, r, 23, 75), "")
+                    << cells << " cells, from row " << r.y0;
+    }
+}
+
 TEST(ProperOpen, NeverBrightensAndProperCloseNeverDarkens)
 {
     std::mt19937 rng(12345);

@@ -31,6 +31,7 @@ enum class Extreme { Max, Min };  // dilation, erosion
 constexpr int kSlots = 8;         // ring of columns; a window spans at most 7
 constexpr int kMaxRuns = 7 * 7;   // runs, or the pieces covering them: at most a cell each
 constexpr int kMaxStages = 12;    // AutoMedian
+constexpr int kOnePass = 18;      // columns the output step picks in one pass
 constexpr int kMaxTiles = 16;     // column tiles shared among the threads
 constexpr int kMinTileColumns = 256;
 
@@ -74,14 +75,17 @@ int PieceOf(int set, int length)
 // from the other. A run whose length is not built is covered by pieces of a
 // shorter one: with many different lengths (a random element) fewer rings
 // cost less than the loads they save, and fewer rings stay in a nearer
-// cache. The output step picks up to ten columns in one
-// pass, then eight at a time; each further pass costs a reload and a store of
-// the output, and more. At most 2^6 subsets of the lengths 2 .. 7:
-// cheap.
+// cache. The output step picks up to kOnePass columns in one pass; past ten
+// their pointers no longer fit the registers, and each group of eight more
+// is weighed as a further pass once cost (a reload and a store, and more).
+// Weighed as free up to 18, the 5 x 5 random element drops its one ring for
+// 15 loads from the source and gets 20 % slower. At most 2^6 subsets of the
+// lengths 2 .. 7: cheap.
 void ChooseParts(Plan& plan)
 {
     constexpr int kStoreCost = 2;
     constexpr int kPassCost = 6;  // measured: a reload and a store are not all of it
+    constexpr int kFreeColumns = 10;
     int wanted = 0;  // bit L for every used length L >= 2
     for (int i = 0; i < plan.count; ++i)
         if (plan.runs[static_cast<std::size_t>(i)].length >= 2)
@@ -113,7 +117,7 @@ void ChooseParts(Plan& plan)
             const int piece = PieceOf(set, length);
             pieces += (length + piece - 1) / piece;
         }
-        cost += pieces + kPassCost * (pieces <= 10 ? 0 : (pieces - 1) / 8);
+        cost += pieces + kPassCost * (pieces <= kFreeColumns ? 0 : (pieces - 1) / 8);
         if (cost < bestCost) {
             bestCost = cost;
             bestSet = set;
@@ -248,12 +252,20 @@ template <Extreme E>
                                            int count, int n)
 {
     // Nine or ten columns still fit the registers in one pass.
-    for (int k = 0, m = count <= 10 ? count : 8; k < count; k += m, m = std::min(8, count - k)) {
+    for (int k = 0, m = count <= kOnePass ? count : 8; k < count; k += m, m = std::min(8, count - k)) {
         const std::uint8_t* const* q = p + k;
         if (k == 0) {
             switch (m) {
             case 9: PickColumns<E, 9, false>(out, q, n); break;
             case 10: PickColumns<E, 10, false>(out, q, n); break;
+            case 11: PickColumns<E, 11, false>(out, q, n); break;
+            case 12: PickColumns<E, 12, false>(out, q, n); break;
+            case 13: PickColumns<E, 13, false>(out, q, n); break;
+            case 14: PickColumns<E, 14, false>(out, q, n); break;
+            case 15: PickColumns<E, 15, false>(out, q, n); break;
+            case 16: PickColumns<E, 16, false>(out, q, n); break;
+            case 17: PickColumns<E, 17, false>(out, q, n); break;
+            case 18: PickColumns<E, 18, false>(out, q, n); break;
             case 1: PickColumns<E, 1, false>(out, q, n); break;
             case 2: PickColumns<E, 2, false>(out, q, n); break;
             case 3: PickColumns<E, 3, false>(out, q, n); break;
