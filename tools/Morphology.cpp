@@ -44,6 +44,7 @@ struct Plan {
     int s = 0;
     int count = 0;
     std::array<Run, kMaxRuns> runs{};
+    int singles = 0;  // runs[0 .. singles - 1] are the pieces of one cell
     std::array<bool, 8> used{};   // lengths of the runs
     std::array<bool, 8> built{};  // lengths built in rings: those of the runs, and parts
     // H_L is the extreme of H_P at c, c + P, ... and c + L - P (the last one
@@ -142,6 +143,13 @@ void ChooseParts(Plan& plan)
         }
         plan.used[static_cast<std::size_t>(piece)] = true;
     }
+    // Single cells first: the output step reads them from the source in place
+    // and the rest from rings, in two plain loops. An extreme does not mind the
+    // order.
+    const auto end = plan.runs.begin() + plan.count;
+    plan.singles = static_cast<int>(
+        std::stable_partition(plan.runs.begin(), end, [](const Run& r) { return r.length == 1; }) -
+        plan.runs.begin());
 }
 
 Plan MakePlan(const StructuringElement& element, int a)
@@ -593,13 +601,17 @@ template <Extreme E>
     auto pickRows = [&](int r0, int rows, auto single) __attribute__((always_inline)) {
         std::array<const std::uint8_t*, kMaxRuns + 2> p;  // runs, or the pad column; the extra
         int n = 0;
-        for (int i = 0; i < plan.count; ++i) {
-            const Run& run = plan.runs[static_cast<std::size_t>(i)];
+        const int firstInRing = direct ? plan.singles : 0;
+        for (; n < firstInRing; ++n) {
+            const Run& run = plan.runs[static_cast<std::size_t>(n)];
+            p[static_cast<std::size_t>(n)] =
+                single(static_cast<std::size_t>((x + run.dx) & (kSlots - 1))) + (run.dy + s);
+        }
+        for (; n < plan.count; ++n) {
+            const Run& run = plan.runs[static_cast<std::size_t>(n)];
             const auto slot = static_cast<std::size_t>((x + run.dx) & (kSlots - 1));
-            p[static_cast<std::size_t>(n++)] =
-                direct && run.length == 1
-                    ? single(slot) + (run.dy + s)
-                    : st.column[static_cast<std::size_t>(run.length)][slot] + (run.dy + s + r0);
+            p[static_cast<std::size_t>(n)] =
+                st.column[static_cast<std::size_t>(run.length)][slot] + (run.dy + s + r0);
         }
         if (n == 0)
             p[static_cast<std::size_t>(n++)] = pad;  // no cell: the pad value everywhere
