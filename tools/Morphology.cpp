@@ -332,6 +332,40 @@ template <Extreme E, int L>
         step(n - kVector);  // overlaps the vector before: harmless, as in PickColumns
 }
 
+// H_2 at c and c + 1 and H_3 at c - 1 and c, from the columns before = c - 1
+// and p[0 .. 2] = c .. c + 2, each loaded once.
+template <Extreme E>
+[[gnu::always_inline]] inline void PickLadder(std::uint8_t* two0, std::uint8_t* two1,
+                                              std::uint8_t* three0, std::uint8_t* three1,
+                                              const std::uint8_t* before,
+                                              const std::uint8_t* const* p, int n)
+{
+    const std::uint8_t *q0 = p[0], *q1 = p[1], *q2 = p[2];
+    if (n < kVector) {
+        for (int i = 0; i < n; ++i) {
+            const std::uint8_t v = PickByte<E>(q0[i], q1[i]), last = q2[i];
+            two0[i] = v;
+            two1[i] = PickByte<E>(q1[i], last);
+            three0[i] = PickByte<E>(v, before[i]);
+            three1[i] = PickByte<E>(v, last);
+        }
+        return;
+    }
+    auto step = [&](int i) __attribute__((always_inline)) {
+        const Bytes middle = Load(q1 + i), last = Load(q2 + i);
+        const Bytes v = Pick<E>(middle, Load(q0 + i));
+        Store(two0 + i, v);
+        Store(two1 + i, Pick<E>(middle, last));
+        Store(three0 + i, Pick<E>(v, Load(before + i)));
+        Store(three1 + i, Pick<E>(v, last));
+    };
+    int i = 0;
+    for (; i + kVector <= n; i += kVector)
+        step(i);
+    if (i < n)
+        step(n - kVector);  // overlaps the vector before: harmless, as in PickColumns
+}
+
 template <Extreme E>
 [[gnu::always_inline]] inline void PickPairOf(std::uint8_t* out0, std::uint8_t* out1,
                                               const std::uint8_t* const* p, int length, int n)
@@ -551,9 +585,14 @@ template <Extreme E>
                 __builtin_prefetch((*job.src)[column + kAhead] + row + r);
     }
 
+    // Where H_3 is built from H_2 and H_2 in pairs, the pair's pass also makes
+    // H_3 at cl - 1 and cl from the H_2 column in hand: 4 source loads for the
+    // four columns instead of 3 and then 2 + 2 ring loads.
+    const bool ladder = pairs && plan.built[3] && plan.part[3] == 2;
     for (int length = 2; length <= 2 * s + 1; ++length) {
         const int cl = x + s + 1 - length;
-        if (!plan.built[static_cast<std::size_t>(length)] || cl < st.lo - s)
+        if (!plan.built[static_cast<std::size_t>(length)] || cl < st.lo - s ||
+            (length == 3 && ladder))
             continue;
         const int part = plan.part[static_cast<std::size_t>(length)];
         if (part == 1 && pairs) {
@@ -564,6 +603,19 @@ template <Extreme E>
             for (int j = 0; j <= length; ++j)
                 inputs[static_cast<std::size_t>(j)] =
                     st.rowsInside[static_cast<std::size_t>((cl + j) & (kSlots - 1))];
+            if (length == 2 && ladder) {
+                // H_3 at the tile's first column - 1 is never read, and its input
+                // column was never taken: any column stands in for it.
+                const std::uint8_t* before =
+                    cl > st.lo - s ? st.rowsInside[static_cast<std::size_t>((cl - 1) & (kSlots - 1))]
+                                   : inputs[0];
+                PickLadder<E>(RingColumn(job, st, 2, cl) + st.top,
+                              RingColumn(job, st, 2, cl + 1) + st.top,
+                              RingColumn(job, st, 3, cl - 1) + st.top,
+                              RingColumn(job, st, 3, cl) + st.top, before, inputs.data(),
+                              st.inside);
+                continue;
+            }
             PickPairOf<E>(RingColumn(job, st, length, cl) + st.top,
                           RingColumn(job, st, length, cl + 1) + st.top, inputs.data(), length,
                           st.inside);
