@@ -462,6 +462,25 @@ TEST(Morphology, EveryMixOfRunLengthsMatchesTheLiteralVersion)
     }
 }
 
+TEST(Morphology, OutputStepsOfAnyNumberOfColumnsMatchTheLiteralVersion)
+{
+    // Cells of a 7 x 7 checkerboard have no neighbour in their row, so each is
+    // a column of its own for the output step: one pass takes up to 18 of
+    // them, more go eight at a time on top. Tall columns take the vector path,
+    // the rectangle its edge rows.
+    std::mt19937 rng(112);
+    const GrayImage src = RandomImage(rng, 23, 75);
+    for (int cells : {1, 10, 11, 17, 18, 19, 25}) {
+        StructuringElement element = EmptyElement();
+        for (std::size_t i = 0; i < 2 * static_cast<std::size_t>(cells); i += 2)
+            element[i % 7][i / 7] = 1;  // i even and 7 odd: i % 7 + i / 7 is even
+        for (const auto& [fast, reference] : kOperators)
+            for (const Rect& r : {Rect{0, 0, 23, 75}, Rect{2, 1, 21, 73}})
+                ASSERT_EQ(Compare(fast, reference, src, element, 7, r, 23, 75), "")
+                    << cells << " cells, from row " << r.y0;
+    }
+}
+
 TEST(ProperOpen, NeverBrightensAndProperCloseNeverDarkens)
 {
     std::mt19937 rng(12345);
@@ -543,7 +562,12 @@ TEST(Morphology, RowsAtTheTopAndBottomOfTallColumnsMatchTheLiteralVersion)
     // copies of the column's edges, which overlap the rows between: the
     // rectangle starts at the top or up to s rows below it, ends at the bottom
     // or above it, and is exactly 32 rows, one more, or many. The elements mix
-    // single cells with runs covered by shorter pieces.
+    // single cells with runs covered by shorter pieces; the sparse ones take so
+    // few picks in those rows that they are done one by one instead (three
+    // cells at a = 7, none left at a = 5; four at a = 5, five at a = 7).
+    StructuringElement corners = EmptyElement(), few = EmptyElement();
+    corners[0][0] = corners[6][3] = corners[2][6] = 1;
+    few[1][1] = few[5][2] = few[3][5] = few[4][4] = few[0][6] = 1;
     StructuringElement mixed = EmptyElement();  // rows as on screen: ##.#### / #.#.#.# / ...
     const char* const rows[] = {"##.####", "#.#.#.#", ".#####.", "###.##.",
                                 "#......", "..##.##", "#.#####"};
@@ -560,7 +584,8 @@ TEST(Morphology, RowsAtTheTopAndBottomOfTallColumnsMatchTheLiteralVersion)
         const Rect r{1, c.y0, 8, c.y1};
         for (const auto& [fast, reference] : kOperators)
             for (int a : {3, 5, 7})
-                for (const StructuringElement& element : {mixed, RandomElement(rng)})
+                for (const StructuringElement& element :
+                     {mixed, RandomElement(rng), corners, few})
                     ASSERT_EQ(Compare(fast, reference, src, element, a, r, 9, c.height), "")
                         << "height " << c.height << ", rows " << c.y0 << " to " << c.y1
                         << ", a " << a;

@@ -31,6 +31,7 @@ enum class Extreme { Max, Min };  // dilation, erosion
 constexpr int kSlots = 8;         // ring of columns; a window spans at most 7
 constexpr int kMaxRuns = 7 * 7;   // runs, or the pieces covering them: at most a cell each
 constexpr int kMaxStages = 12;    // AutoMedian
+constexpr int kOnePass = 18;      // columns the output step picks in one pass
 constexpr int kMaxTiles = 16;     // column tiles shared among the threads
 constexpr int kMinTileColumns = 256;
 
@@ -43,6 +44,7 @@ struct Plan {
     int s = 0;
     int count = 0;
     std::array<Run, kMaxRuns> runs{};
+    int singles = 0;  // runs[0 .. singles - 1] are the pieces of one cell
     std::array<bool, 8> used{};   // lengths of the runs
     std::array<bool, 8> built{};  // lengths built in rings: those of the runs, and parts
     // H_L is the extreme of H_P at c, c + P, ... and c + L - P (the last one
@@ -74,14 +76,17 @@ int PieceOf(int set, int length)
 // from the other. A run whose length is not built is covered by pieces of a
 // shorter one: with many different lengths (a random element) fewer rings
 // cost less than the loads they save, and fewer rings stay in a nearer
-// cache. The output step picks up to ten columns in one
-// pass, then eight at a time; each further pass costs a reload and a store of
-// the output, and more. At most 2^6 subsets of the lengths 2 .. 7:
-// cheap.
+// cache. The output step picks up to kOnePass columns in one pass; past ten
+// their pointers no longer fit the registers, and each group of eight more
+// is weighed as a further pass once cost (a reload and a store, and more).
+// Weighed as free up to 18, the 5 x 5 random element drops its one ring for
+// 15 loads from the source and gets 20 % slower. At most 2^6 subsets of the
+// lengths 2 .. 7: cheap.
 void ChooseParts(Plan& plan)
 {
     constexpr int kStoreCost = 2;
     constexpr int kPassCost = 6;  // measured: a reload and a store are not all of it
+    constexpr int kFreeColumns = 10;
     int wanted = 0;  // bit L for every used length L >= 2
     for (int i = 0; i < plan.count; ++i)
         if (plan.runs[static_cast<std::size_t>(i)].length >= 2)
@@ -113,7 +118,7 @@ void ChooseParts(Plan& plan)
             const int piece = PieceOf(set, length);
             pieces += (length + piece - 1) / piece;
         }
-        cost += pieces + kPassCost * (pieces <= 10 ? 0 : (pieces - 1) / 8);
+        cost += pieces + kPassCost * (pieces <= kFreeColumns ? 0 : (pieces - 1) / 8);
         if (cost < bestCost) {
             bestCost = cost;
             bestSet = set;
@@ -138,6 +143,13 @@ void ChooseParts(Plan& plan)
         }
         plan.used[static_cast<std::size_t>(piece)] = true;
     }
+    // Single cells first: the output step reads them from the source in place
+    // and the rest from rings, in two plain loops. An extreme does not mind the
+    // order.
+    const auto end = plan.runs.begin() + plan.count;
+    plan.singles = static_cast<int>(
+        std::stable_partition(plan.runs.begin(), end, [](const Run& r) { return r.length == 1; }) -
+        plan.runs.begin());
 }
 
 Plan MakePlan(const StructuringElement& element, int a)
@@ -248,12 +260,20 @@ template <Extreme E>
                                            int count, int n)
 {
     // Nine or ten columns still fit the registers in one pass.
-    for (int k = 0, m = count <= 10 ? count : 8; k < count; k += m, m = std::min(8, count - k)) {
+    for (int k = 0, m = count <= kOnePass ? count : 8; k < count; k += m, m = std::min(8, count - k)) {
         const std::uint8_t* const* q = p + k;
         if (k == 0) {
             switch (m) {
             case 9: PickColumns<E, 9, false>(out, q, n); break;
             case 10: PickColumns<E, 10, false>(out, q, n); break;
+            case 11: PickColumns<E, 11, false>(out, q, n); break;
+            case 12: PickColumns<E, 12, false>(out, q, n); break;
+            case 13: PickColumns<E, 13, false>(out, q, n); break;
+            case 14: PickColumns<E, 14, false>(out, q, n); break;
+            case 15: PickColumns<E, 15, false>(out, q, n); break;
+            case 16: PickColumns<E, 16, false>(out, q, n); break;
+            case 17: PickColumns<E, 17, false>(out, q, n); break;
+            case 18: PickColumns<E, 18, false>(out, q, n); break;
             case 1: PickColumns<E, 1, false>(out, q, n); break;
             case 2: PickColumns<E, 2, false>(out, q, n); break;
             case 3: PickColumns<E, 3, false>(out, q, n); break;
@@ -304,6 +324,40 @@ template <Extreme E, int L>
             v = Pick<E>(v, Load(q[static_cast<std::size_t>(k)] + i));
         Store(out0 + i, Pick<E>(v, Load(q[0] + i)));
         Store(out1 + i, Pick<E>(v, Load(q[static_cast<std::size_t>(L)] + i)));
+    };
+    int i = 0;
+    for (; i + kVector <= n; i += kVector)
+        step(i);
+    if (i < n)
+        step(n - kVector);  // overlaps the vector before: harmless, as in PickColumns
+}
+
+// H_2 at c and c + 1 and H_3 at c - 1 and c, from the columns before = c - 1
+// and p[0 .. 2] = c .. c + 2, each loaded once.
+template <Extreme E>
+[[gnu::always_inline]] inline void PickLadder(std::uint8_t* two0, std::uint8_t* two1,
+                                              std::uint8_t* three0, std::uint8_t* three1,
+                                              const std::uint8_t* before,
+                                              const std::uint8_t* const* p, int n)
+{
+    const std::uint8_t *q0 = p[0], *q1 = p[1], *q2 = p[2];
+    if (n < kVector) {
+        for (int i = 0; i < n; ++i) {
+            const std::uint8_t v = PickByte<E>(q0[i], q1[i]), last = q2[i];
+            two0[i] = v;
+            two1[i] = PickByte<E>(q1[i], last);
+            three0[i] = PickByte<E>(v, before[i]);
+            three1[i] = PickByte<E>(v, last);
+        }
+        return;
+    }
+    auto step = [&](int i) __attribute__((always_inline)) {
+        const Bytes middle = Load(q1 + i), last = Load(q2 + i);
+        const Bytes v = Pick<E>(middle, Load(q0 + i));
+        Store(two0 + i, v);
+        Store(two1 + i, Pick<E>(middle, last));
+        Store(three0 + i, Pick<E>(v, Load(before + i)));
+        Store(three1 + i, Pick<E>(v, last));
     };
     int i = 0;
     for (; i + kVector <= n; i += kVector)
@@ -421,6 +475,7 @@ struct StageState {
 // included, copied so that the output rows whose window crosses the source's
 // top or bottom are done a vector at a time, like the rows between.
 constexpr int kEdgeBytes = kVector + 2 * 3;
+constexpr int kFewEdgePicks = 18;
 
 struct TileState {
     std::array<StageState, kMaxStages> stages{};
@@ -431,12 +486,24 @@ struct TileState {
 
 // Rows q0 .. q0 + n - 1 of an input column counted with its `top` pad rows,
 // of which `inside` rows from `rowsInside` on lie inside the image.
-void CopyPadded(std::uint8_t* to, const std::uint8_t* rowsInside, int q0, int n, int top,
-                int inside, std::uint8_t pad)
+// It runs for every column of a pass, so the usual case (at most 8 pad rows at
+// either end, 32 inside rows or more) takes fixed-size moves, not library calls:
+// both pad ends are written 8 bytes wide, then the inside rows as two 32-byte
+// copies that overlap where they meet and overwrite the pad bytes they cover.
+[[gnu::always_inline]] inline void CopyPadded(std::uint8_t* to, const std::uint8_t* rowsInside,
+                                              int q0, int n, int top, int inside, std::uint8_t pad)
 {
     const int begin = std::clamp(top - q0, 0, n), end = std::clamp(top + inside - q0, begin, n);
+    const std::uint8_t* from = rowsInside + (q0 + begin - top);
+    if (end - begin >= kVector && begin <= 8 && n - end <= 8) {
+        std::memset(to, pad, 8);
+        std::memset(to + n - 8, pad, 8);
+        std::memcpy(to + begin, from, kVector);
+        std::memcpy(to + end - kVector, from + (end - begin - kVector), kVector);
+        return;
+    }
     std::fill_n(to, begin, pad);
-    std::memcpy(to + begin, rowsInside + (q0 + begin - top), static_cast<std::size_t>(end - begin));
+    std::memcpy(to + begin, from, static_cast<std::size_t>(end - begin));
     std::fill_n(to + end, n - end, pad);
 }
 
@@ -469,10 +536,13 @@ template <Extreme E>
     // Stage 0 reads runs of one cell straight from the source, which has no pad
     // rows: output rows lo .. hi - 1 have every input row inside, and those
     // whose window crosses the source's top or bottom (at most s at each end)
-    // are done from copies of the column's edges, or one by one in a strip
-    // shorter than a vector.
+    // are done from copies of the column's edges, or one by one where that is
+    // cheaper: in a strip shorter than a vector, and where those rows take few
+    // picks (any 3 x 3 element: at most 2 rows of 9), fewer than the copies and
+    // the two extra vector passes cost.
     const bool direct = k == 0 && plan.used[1];
-    const bool edges = direct && st.rows >= kVector && st.top + st.bottom > 0;
+    const bool edges = direct && st.rows >= kVector && st.top + st.bottom > 0 &&
+                       2 * s * plan.count > kFewEdgePicks;
     auto copyEdges = [&](int ci, std::size_t at) {
         if (!edges || ci <= tile.edgesUpTo)
             return;  // a column taken second in a pair is taken first in the next step
@@ -515,9 +585,14 @@ template <Extreme E>
                 __builtin_prefetch((*job.src)[column + kAhead] + row + r);
     }
 
+    // Where H_3 is built from H_2 and H_2 in pairs, the pair's pass also makes
+    // H_3 at cl - 1 and cl from the H_2 column in hand: 4 source loads for the
+    // four columns instead of 3 and then 2 + 2 ring loads.
+    const bool ladder = pairs && plan.built[3] && plan.part[3] == 2;
     for (int length = 2; length <= 2 * s + 1; ++length) {
         const int cl = x + s + 1 - length;
-        if (!plan.built[static_cast<std::size_t>(length)] || cl < st.lo - s)
+        if (!plan.built[static_cast<std::size_t>(length)] || cl < st.lo - s ||
+            (length == 3 && ladder))
             continue;
         const int part = plan.part[static_cast<std::size_t>(length)];
         if (part == 1 && pairs) {
@@ -528,6 +603,19 @@ template <Extreme E>
             for (int j = 0; j <= length; ++j)
                 inputs[static_cast<std::size_t>(j)] =
                     st.rowsInside[static_cast<std::size_t>((cl + j) & (kSlots - 1))];
+            if (length == 2 && ladder) {
+                // H_3 at the tile's first column - 1 is never read, and its input
+                // column was never taken: any column stands in for it.
+                const std::uint8_t* before =
+                    cl > st.lo - s ? st.rowsInside[static_cast<std::size_t>((cl - 1) & (kSlots - 1))]
+                                   : inputs[0];
+                PickLadder<E>(RingColumn(job, st, 2, cl) + st.top,
+                              RingColumn(job, st, 2, cl + 1) + st.top,
+                              RingColumn(job, st, 3, cl - 1) + st.top,
+                              RingColumn(job, st, 3, cl) + st.top, before, inputs.data(),
+                              st.inside);
+                continue;
+            }
             PickPairOf<E>(RingColumn(job, st, length, cl) + st.top,
                           RingColumn(job, st, length, cl + 1) + st.top, inputs.data(), length,
                           st.inside);
@@ -565,13 +653,17 @@ template <Extreme E>
     auto pickRows = [&](int r0, int rows, auto single) __attribute__((always_inline)) {
         std::array<const std::uint8_t*, kMaxRuns + 2> p;  // runs, or the pad column; the extra
         int n = 0;
-        for (int i = 0; i < plan.count; ++i) {
-            const Run& run = plan.runs[static_cast<std::size_t>(i)];
+        const int firstInRing = direct ? plan.singles : 0;
+        for (; n < firstInRing; ++n) {
+            const Run& run = plan.runs[static_cast<std::size_t>(n)];
+            p[static_cast<std::size_t>(n)] =
+                single(static_cast<std::size_t>((x + run.dx) & (kSlots - 1))) + (run.dy + s);
+        }
+        for (; n < plan.count; ++n) {
+            const Run& run = plan.runs[static_cast<std::size_t>(n)];
             const auto slot = static_cast<std::size_t>((x + run.dx) & (kSlots - 1));
-            p[static_cast<std::size_t>(n++)] =
-                direct && run.length == 1
-                    ? single(slot) + (run.dy + s)
-                    : st.column[static_cast<std::size_t>(run.length)][slot] + (run.dy + s + r0);
+            p[static_cast<std::size_t>(n)] =
+                st.column[static_cast<std::size_t>(run.length)][slot] + (run.dy + s + r0);
         }
         if (n == 0)
             p[static_cast<std::size_t>(n++)] = pad;  // no cell: the pad value everywhere
