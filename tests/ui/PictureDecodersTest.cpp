@@ -119,14 +119,14 @@ QImage RandomPicture(std::mt19937& rng, QImage::Format format)
     return picture.convertToFormat(format);
 }
 
-// A TIFF by libtiff: strips of 5 rows or 16 x 16 tiles, any compression.
+// A TIFF by libtiff: strips (of 5 rows unless told) or 16 x 16 tiles, any compression.
 QByteArray TiffFile(std::mt19937& rng, const QString& path, bool gray, bool tiled, int compression,
-                    int orientation = 1)
+                    int orientation = 1, int rows = kHeight, int rowsPerStrip = 5)
 {
     TIFF* t = TIFFOpen(QFile::encodeName(path).constData(), "w");
     const int samples = gray ? 1 : 3;
     TIFFSetField(t, TIFFTAG_IMAGEWIDTH, kWidth);
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, kHeight);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, rows);
     TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
     TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, samples);
     TIFFSetField(t, TIFFTAG_PHOTOMETRIC, gray ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
@@ -141,14 +141,14 @@ QByteArray TiffFile(std::mt19937& rng, const QString& path, bool gray, bool tile
     if (tiled) {
         TIFFSetField(t, TIFFTAG_TILEWIDTH, 16);
         TIFFSetField(t, TIFFTAG_TILELENGTH, 16);
-        for (int y = 0; y < kHeight; y += 16)
+        for (int y = 0; y < rows; y += 16)
             for (int x = 0; x < kWidth; x += 16) {
                 std::vector<uchar> tile = RandomBytes(rng, 16 * 16 * samples);
                 TIFFWriteTile(t, tile.data(), x, y, 0, 0);
             }
     } else {
-        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 5);
-        for (int y = 0; y < kHeight; ++y) {
+        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+        for (int y = 0; y < rows; ++y) {
             std::vector<uchar> row = RandomBytes(rng, std::size_t{kWidth} * samples);
             TIFFWriteScanline(t, row.data(), y, 0);
         }
@@ -350,27 +350,6 @@ TEST(DecodePictureDirectly, GivesTheSameRowsOnAnyNumberOfThreads)
 
 namespace {
 
-// Tall uncompressed TIFF strips of rowsPerStrip rows, which bands of rows cross.
-QByteArray TallTiff(std::mt19937& rng, const QString& path, bool gray, int rowsPerStrip, int rows)
-{
-    TIFF* t = TIFFOpen(QFile::encodeName(path).constData(), "w");
-    const int samples = gray ? 1 : 3;
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, kWidth);
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, rows);
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, samples);
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, gray ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
-    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
-    for (int y = 0; y < rows; ++y) {
-        std::vector<uchar> row = RandomBytes(rng, std::size_t{kWidth} * samples);
-        TIFFWriteScanline(t, row.data(), y, 0);
-    }
-    TIFFClose(t);
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // Decodes bytes, reading the rows from the file at path when it is given.
 QImage DecodeWithFile(const QByteArray& bytes, const QString& path, GrayImage& gray)
 {
@@ -393,9 +372,12 @@ TEST(DecodePictureDirectly, ReadsUncompressedRowsFromTheOpenFileAsFromItsBytes)
     QTemporaryDir dir;
     std::mt19937 rng(5);
     const QString scratch = dir.filePath(QStringLiteral("scratch.tif"));
-    const Kind tall[] = {{"tiff rgb strips of 7", TallTiff(rng, scratch, false, 7, 301)},
-                         {"tiff gray strips of 45", TallTiff(rng, scratch, true, 45, 301)},
-                         {"tiff rgb one strip", TallTiff(rng, scratch, false, 301, 301)},
+    const auto tiff = [&](bool gray, int rowsPerStrip) {
+        return TiffFile(rng, scratch, gray, false, COMPRESSION_NONE, 1, 301, rowsPerStrip);
+    };
+    const Kind tall[] = {{"tiff rgb strips of 7", tiff(false, 7)},
+                         {"tiff gray strips of 45", tiff(true, 45)},
+                         {"tiff rgb one strip", tiff(false, 301)},
                          {"bmp 24 bottom-up", BmpFile(rng, 24, false, 0, 40, 2835, 301)},
                          {"bmp 32 top-down", BmpFile(rng, 32, true, 0, 40, 2835, 301)},
                          {"bmp 8 bottom-up", BmpFile(rng, 8, false, 0, 40, 2835, 301)},
