@@ -31,7 +31,7 @@ enum class Extreme { Max, Min };  // dilation, erosion
 constexpr int kSlots = 8;         // ring of columns; a window spans at most 7
 constexpr int kMaxRuns = 7 * 7;   // runs, or the pieces covering them: at most a cell each
 constexpr int kMaxStages = 12;    // AutoMedian
-constexpr int kOnePass = 18;      // columns the output step picks in one pass
+constexpr int kOnePass = 10;      // columns the output step picks in one pass
 constexpr int kMaxTiles = 16;     // column tiles shared among the threads
 constexpr int kMinTileColumns = 256;
 
@@ -76,12 +76,14 @@ int PieceOf(int set, int length)
 // from the other. A run whose length is not built is covered by pieces of a
 // shorter one: with many different lengths (a random element) fewer rings
 // cost less than the loads they save, and fewer rings stay in a nearer
-// cache. The output step picks up to kOnePass columns in one pass; past ten
-// their pointers no longer fit the registers, and each group of eight more
-// is weighed as a further pass once cost (a reload and a store, and more).
-// Weighed as free up to 18, the 5 x 5 random element drops its one ring for
-// 15 loads from the source and gets 20 % slower. At most 2^6 subsets of the
-// lengths 2 .. 7: cheap.
+// cache. The output step picks up to kOnePass columns in one pass, then eight
+// at a time; past ten their pointers no longer fit the registers, and each
+// group of eight more is weighed as a further pass once cost (a reload and a
+// store, and more). Weighed as free up to 18, the 5 x 5 random element drops
+// its one ring for 15 loads from the source and gets 20 % slower. (Picking up
+// to 18 in one pass gained 2 % on the 7 x 7 random element, but its eight more
+// kernels made this file take over three times as long to build with the
+// sanitizers.) At most 2^6 subsets of the lengths 2 .. 7: cheap.
 void ChooseParts(Plan& plan)
 {
     constexpr int kStoreCost = 2;
@@ -266,14 +268,6 @@ template <Extreme E>
             switch (m) {
             case 9: PickColumns<E, 9, false>(out, q, n); break;
             case 10: PickColumns<E, 10, false>(out, q, n); break;
-            case 11: PickColumns<E, 11, false>(out, q, n); break;
-            case 12: PickColumns<E, 12, false>(out, q, n); break;
-            case 13: PickColumns<E, 13, false>(out, q, n); break;
-            case 14: PickColumns<E, 14, false>(out, q, n); break;
-            case 15: PickColumns<E, 15, false>(out, q, n); break;
-            case 16: PickColumns<E, 16, false>(out, q, n); break;
-            case 17: PickColumns<E, 17, false>(out, q, n); break;
-            case 18: PickColumns<E, 18, false>(out, q, n); break;
             case 1: PickColumns<E, 1, false>(out, q, n); break;
             case 2: PickColumns<E, 2, false>(out, q, n); break;
             case 3: PickColumns<E, 3, false>(out, q, n); break;
