@@ -157,6 +157,46 @@ GrayImage* GrayBeside(GrayImage* gray, const QImage& picture)
     return *gray ? gray : nullptr;
 }
 
+// Fills a picture from rows stored uncompressed, on both cores, a band of
+// kBandRows rows at a time, and makes each band's gray values while its rows
+// are in the cache. placeBand(y0, y1, rows, strip) reads the rows [y0, y1)
+// (into rows when they come from the open file) and writes them into the
+// picture; it returns false when the file no longer holds them. The gray
+// values come from strip where the rows left them there (stripHoldsGray),
+// else from the picture's rows. False when the file was cut meanwhile.
+template <class PlaceBand>
+bool PlaceBands(const QImage& picture, GrayImage* grayOut, bool stripHoldsGray, PlaceBand&& placeBand)
+{
+    const int width = picture.width(), height = picture.height();
+    std::atomic<bool> fileCut{false};
+    ParallelFor(0, height, kRowGrain, [&](int lo, int hi) {
+        std::vector<std::uint8_t> strip(grayOut != nullptr ? static_cast<std::size_t>(width) * kBandRows
+                                                           : 0);
+        std::vector<uchar> rows;
+        for (int y0 = lo; y0 < hi && !fileCut.load(std::memory_order_relaxed); y0 += kBandRows) {
+            const int y1 = std::min(hi, y0 + kBandRows);
+            if (!placeBand(y0, y1, rows, strip)) {
+                fileCut.store(true);
+                return;
+            }
+            FinishGrayBand(picture, y0, y1 - y0, stripHoldsGray, grayOut, strip);
+        }
+    });
+    return !fileCut.load();
+}
+
+// One stored row into a picture's line: 8-bit rows as they are, 24-bit ones
+// (blue first when bgr) as pixels, their gray values into row r of the strip.
+void PlaceRow(const uchar* in, uchar* line, int width, bool eightBit, bool bgr,
+              std::vector<std::uint8_t>& strip, int r)
+{
+    if (eightBit)
+        std::memcpy(line, in, static_cast<std::size_t>(width));
+    else
+        PackedRowToPixels(in, bgr, reinterpret_cast<std::uint32_t*>(line), GrayRow(strip, r, width),
+                          width);
+}
+
 // The file as libpng reads it, and whether libpng complained. libpng reports
 // an error by a long jump, which skips destructors: the functions that call
 // into it after setjmp hold nothing that needs one.
@@ -568,39 +608,23 @@ bool PlaceUncompressedStrips(TIFF* t, const StoredRows& stored, qint64 n, QImage
     uchar* const bits0 = picture.bits();  // scanLine() may detach: not on two threads
     const qsizetype lineBytes = picture.bytesPerLine();
     GrayImage* const grayOut = GrayBeside(gray, picture);
-    std::atomic<bool> fileCut{false};
-    ParallelFor(0, height, kRowGrain, [&](int lo, int hi) {
-        std::vector<std::uint8_t> strip(grayOut != nullptr ? static_cast<std::size_t>(width) * kBandRows
-                                                           : 0);
-        std::vector<uchar> rows;
-        for (int y0 = lo; y0 < hi && !fileCut.load(std::memory_order_relaxed); y0 += kBandRows) {
-            const int y1 = std::min(hi, y0 + kBandRows);
-            // The band's rows, one read for each strip they lie in.
-            for (int ya = y0; ya < y1;) {
-                const std::uint32_t s = static_cast<std::uint32_t>(ya) / rowsPerStrip;
-                const int yb = static_cast<int>(std::min<qint64>(y1, qint64{s + 1} * rowsPerStrip));
-                const uchar* in = stored.Read(
-                    static_cast<qint64>(offsets[s]) +
-                        (static_cast<std::uint32_t>(ya) % rowsPerStrip) * rowBytes,
-                    static_cast<std::size_t>((yb - ya) * rowBytes), rows);
-                if (in == nullptr) {
-                    fileCut.store(true);
-                    return;
-                }
-                for (int y = ya; y < yb; ++y, in += rowBytes) {
-                    uchar* line = bits0 + y * lineBytes;
-                    if (samples == 1)
-                        std::memcpy(line, in, static_cast<std::size_t>(width));
-                    else
-                        PackedRowToPixels(in, false, reinterpret_cast<std::uint32_t*>(line),
-                                          GrayRow(strip, y - y0, width), width);
-                }
-                ya = yb;
-            }
-            FinishGrayBand(picture, y0, y1 - y0, samples == 3, grayOut, strip);
+    cut = !PlaceBands(picture, grayOut, samples == 3, [&](int y0, int y1, std::vector<uchar>& rows,
+                                                          std::vector<std::uint8_t>& strip) {
+        // The band's rows, one read for each strip they lie in.
+        for (int ya = y0; ya < y1;) {
+            const std::uint32_t s = static_cast<std::uint32_t>(ya) / rowsPerStrip;
+            const int yb = static_cast<int>(std::min<qint64>(y1, qint64{s + 1} * rowsPerStrip));
+            const uchar* in = stored.Read(static_cast<qint64>(offsets[s]) +
+                                              (static_cast<std::uint32_t>(ya) % rowsPerStrip) * rowBytes,
+                                          static_cast<std::size_t>((yb - ya) * rowBytes), rows);
+            if (in == nullptr)
+                return false;
+            for (int y = ya; y < yb; ++y, in += rowBytes)
+                PlaceRow(in, bits0 + y * lineBytes, width, samples == 1, false, strip, y - y0);
+            ya = yb;
         }
+        return true;
     });
-    cut = fileCut.load();
     return true;
 }
 
@@ -761,44 +785,35 @@ QImage DecodeBmp(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* gray, int
     uchar* const bits0 = picture.bits();
     const qsizetype lineBytes = picture.bytesPerLine();
     GrayImage* const grayOut = GrayBeside(gray, picture);
-    std::atomic<bool> pastTable{false}, fileCut{false};
+    std::atomic<bool> pastTable{false};
     const StoredRows stored{d, file};
     const bool topDown = signedHeight < 0;
-    ParallelFor(0, static_cast<int>(height), kRowGrain, [&](int lo, int hi) {
-        std::vector<std::uint8_t> strip(grayOut != nullptr ? static_cast<std::size_t>(width) * kBandRows
-                                                           : 0);
-        std::vector<uchar> rows;
-        for (int y0 = lo; y0 < hi && !fileCut.load(std::memory_order_relaxed); y0 += kBandRows) {
-            const int y1 = std::min(hi, y0 + kBandRows);
-            // The band's rows lie together in the file, either way up.
-            const qint64 first = topDown ? y0 : height - y1;
-            const uchar* band = stored.Read(pixelsAt + first * rowBytes,
-                                            static_cast<std::size_t>((y1 - y0) * rowBytes), rows);
-            if (band == nullptr) {
-                fileCut.store(true);
-                return;
+    const bool placed = PlaceBands(picture, grayOut, bits == 24, [&](int y0, int y1,
+                                                                     std::vector<uchar>& rows,
+                                                                     std::vector<std::uint8_t>& strip) {
+        // The band's rows lie together in the file, either way up.
+        const qint64 first = topDown ? y0 : height - y1;
+        const uchar* band = stored.Read(pixelsAt + first * rowBytes,
+                                        static_cast<std::size_t>((y1 - y0) * rowBytes), rows);
+        if (band == nullptr)
+            return false;
+        for (int y = y0; y < y1; ++y) {
+            const qint64 at = topDown ? y : height - 1 - y;
+            const uchar* in = band + (at - first) * rowBytes;
+            uchar* line = bits0 + y * lineBytes;
+            if (bits == 8 && *std::max_element(in, in + width) >= colours)
+                pastTable.store(true);
+            if (bits != 32) {
+                PlaceRow(in, line, width, bits == 8, true, strip, y - y0);
+                continue;
             }
-            for (int y = y0; y < y1; ++y) {
-                const qint64 at = topDown ? y : height - 1 - y;
-                const uchar* in = band + (at - first) * rowBytes;
-                uchar* line = bits0 + y * lineBytes;
-                auto* out = reinterpret_cast<std::uint32_t*>(line);
-                if (bits == 8) {
-                    if (*std::max_element(in, in + width) >= colours)
-                        pastTable.store(true);
-                    std::memcpy(line, in, static_cast<std::size_t>(width));
-                } else if (bits == 24) {
-                    PackedRowToPixels(in, true, out, GrayRow(strip, y - y0, width), width);
-                } else {
-                    for (int x = 0; x < width; ++x, in += 4)
-                        out[x] = 0xFF000000u | std::uint32_t{in[2]} << 16 |
-                                 std::uint32_t{in[1]} << 8 | in[0];
-                }
-            }
-            FinishGrayBand(picture, y0, y1 - y0, bits == 24, grayOut, strip);
+            auto* out = reinterpret_cast<std::uint32_t*>(line);
+            for (int x = 0; x < width; ++x, in += 4)
+                out[x] = 0xFF000000u | std::uint32_t{in[2]} << 16 | std::uint32_t{in[1]} << 8 | in[0];
         }
+        return true;
     });
-    if (pastTable.load() || fileCut.load())
+    if (pastTable.load() || !placed)
         return {};  // an index past the table, or a file cut meanwhile: Qt's to judge
     if (dpmX > 0 && dpmY > 0) {
         picture.setDotsPerMeterX(dpmX);
@@ -851,32 +866,17 @@ QImage DecodePnm(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* grayImage
     const qsizetype lineBytes = picture.bytesPerLine();
     GrayImage* const grayOut = GrayBeside(grayImage, picture);
     const StoredRows stored{d, file};
-    std::atomic<bool> fileCut{false};
-    ParallelFor(0, static_cast<int>(height), kRowGrain, [&](int lo, int hi) {
-        std::vector<std::uint8_t> strip(grayOut != nullptr ? static_cast<std::size_t>(width) * kBandRows
-                                                           : 0);
-        std::vector<uchar> rows;
-        for (int y0 = lo; y0 < hi && !fileCut.load(std::memory_order_relaxed); y0 += kBandRows) {
-            const int y1 = std::min(hi, y0 + kBandRows);
-            const uchar* in = stored.Read(i + y0 * rowBytes,
-                                          static_cast<std::size_t>((y1 - y0) * rowBytes), rows);
-            if (in == nullptr) {
-                fileCut.store(true);
-                return;
-            }
-            for (int y = y0; y < y1; ++y, in += rowBytes) {
-                uchar* line = bits0 + y * lineBytes;
-                if (gray)
-                    std::memcpy(line, in, static_cast<std::size_t>(width));
-                else
-                    PackedRowToPixels(in, false, reinterpret_cast<std::uint32_t*>(line),
-                                      GrayRow(strip, y - y0, static_cast<int>(width)),
-                                      static_cast<int>(width));
-            }
-            FinishGrayBand(picture, y0, y1 - y0, !gray, grayOut, strip);
-        }
+    const bool placed = PlaceBands(picture, grayOut, !gray, [&](int y0, int y1, std::vector<uchar>& rows,
+                                                                std::vector<std::uint8_t>& strip) {
+        const uchar* in =
+            stored.Read(i + y0 * rowBytes, static_cast<std::size_t>((y1 - y0) * rowBytes), rows);
+        if (in == nullptr)
+            return false;
+        for (int y = y0; y < y1; ++y, in += rowBytes)
+            PlaceRow(in, bits0 + y * lineBytes, static_cast<int>(width), gray, false, strip, y - y0);
+        return true;
     });
-    if (fileCut.load())
+    if (!placed)
         return {};
     return picture;
 }
