@@ -420,6 +420,10 @@ public:
         std::shared_ptr<const Recipe> recipe;  // Recipe entries
         QImage picture;     // Load and Grab: the picture the views showed
         GrayImage before;   // Load, Grab, CopyAfterToBefore, Recipe: the Before image it left
+        // That image is the workspace's BeforeImage itself, not a copy, until
+        // Before changes: at most one entry at a time, the one Before was last
+        // set from. ReturnLentBefore gives it its own.
+        bool beforeInWorkspace = false;
         int width = 0, height = 0;
         Corners region;     // the region of interest when the entry was made
         QString title;      // the window's title after it
@@ -433,6 +437,8 @@ public:
     std::size_t HistoryLimitBytes = std::size_t{1} << 30;
     std::size_t HistoryBytes() const;  // results shared by entries count once
     void TrimHistory();
+    // Before BeforeImage is replaced: the entry whose Before image it is takes it.
+    void ReturnLentBefore();
     void KeepShownResults();  // the latest entry keeps what the pane lists now
     // Load and the camera grab: the new Before image (After starts as its copy),
     // the picture the views show, the title. Recorded for undo.

@@ -72,11 +72,11 @@ void TForm1::LoadPicture(const QString& path)
     ReplaceWorkspace(WorkspaceChange::Load, std::move(picture), std::move(before), width, height,
                      QFileInfo(path).fileName());
     // The next Load of this size takes the blocks this picture's workspace
-    // gives back: the picture, Before, After and the history's copy.
+    // gives back: the picture, Before and After.
     if (findChild<QObject*>(QStringLiteral("LargeBlockKeeper"), Qt::FindDirectChildrenOnly) ==
         nullptr)
         new LargeBlockKeeper(this);
-    KeepFreedLargeBlocks(pictureBytes + 3 * GrayImage::BlockBytes(width, height));
+    KeepFreedLargeBlocks(pictureBytes + 2 * GrayImage::BlockBytes(width, height));
 }
 
 void TForm1::Save1Click()
@@ -101,6 +101,7 @@ void TForm1::Save1Click()
 void TForm1::Exit2Click()
 {
     if (BeforeImage) {
+        ReturnLentBefore();  // undo still has it; the images themselves go
         FreeGrayImage(BeforeImage, ImageWidth());
         FreeGrayImage(AfterImage, ImageWidth());
     }

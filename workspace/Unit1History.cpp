@@ -6,7 +6,9 @@
 // command keeps only its settings: it always starts from Before, so its After
 // image is made again by running it once more. The state at any point of the
 // history is rebuilt from the last entry that changed Before and the last
-// command after it.
+// command after it. The entry Before was last set from shares the workspace's
+// own image rather than a copy of it (64 MB less for a large picture, and one
+// copy less for each Load), and takes the image when Before is replaced.
 #include "Unit1.h"
 #include "Conversions.h"
 #include "Dialogs.h"
@@ -49,7 +51,7 @@ GrayImage CopyOf(const GrayImage& image, int width, int height)
 std::size_t TForm1::HistoryEntry::Bytes() const
 {
     std::size_t bytes = sizeof(HistoryEntry) + PictureBytes(picture);
-    if (before)
+    if (before || beforeInWorkspace)  // shared, it is still what undo needs kept
         bytes += static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     const auto templateBytes = [](const CommandSettings& settings) -> std::size_t {
         const auto* step = std::get_if<PatternStep>(&settings);
@@ -85,26 +87,26 @@ void TForm1::ReplaceWorkspace(WorkspaceChange change, QImage picture, GrayImage 
     // Everything is made before anything changes: running out of memory leaves
     // the workspace as it was.
     GrayImage after = NewGrayImage(width, height);
-    GrayImage kept = NewGrayImage(width, height);
-    if (before && after && kept)  // the two copies on two cores: a large picture's are 64 MB each
-        ParallelFor(0, 2, 1, [&](int lo, int hi) {
-            for (int k = lo; k < hi; ++k)
-                CopyGrayImage(before, k == 0 ? after : kept, width, height);
-        });
-    if (!before || !after || !kept)
+    if (!before || !after)
         throw PictureError(QStringLiteral("Not enough memory for the %1 x %2 picture")
                                .arg(width)
                                .arg(height)
                                .toStdString());
+    // The copy on two cores: a large picture's is 64 MB.
+    ParallelFor(0, width, 512, [&](int lo, int hi) {
+        for (int x = lo; x < hi; ++x)
+            std::memcpy(after[x], before[x], static_cast<std::size_t>(height));
+    });
     HistoryEntry entry;
     entry.kind = change;
     // Only a loaded file gives the tool window a picture to show.
     entry.label = change == WorkspaceChange::Load ? QStringLiteral("Load") : QStringLiteral("Grab");
     entry.picture = picture;
-    entry.before = std::move(kept);
+    entry.beforeInWorkspace = true;
     entry.width = width;
     entry.height = height;
     entry.title = title;
+    ReturnLentBefore();
     BeforeImage = std::move(before);
     AfterImage = std::move(after);
     setWindowTitle(title);
@@ -133,15 +135,17 @@ void TForm1::CopyAfterToBefore()
         return;
     }
     const int width = ImageWidth(), height = ImageHeight();
-    GrayImage kept = CopyOf(AfterImage, width, height);
-    if (!kept)
+    // A new Before: the former one may be what the history keeps.
+    GrayImage copy = CopyOf(AfterImage, width, height);
+    if (!copy)
         throw PictureError("Not enough memory to copy After to Before");
-    CopyGrayImage(AfterImage, BeforeImage, width, height);
+    ReturnLentBefore();
+    BeforeImage = std::move(copy);
     ShowBefore();
     HistoryEntry entry;
     entry.kind = WorkspaceChange::CopyAfterToBefore;
     entry.label = QStringLiteral("Copy After to Before");
-    entry.before = std::move(kept);
+    entry.beforeInWorkspace = true;
     entry.width = width;
     entry.height = height;
     entry.title = windowTitle();
@@ -211,6 +215,16 @@ void TForm1::TrimHistory()
         HistoryPosition -= static_cast<int>(next - History.begin());
         History.erase(History.begin(), next);
     }
+}
+
+void TForm1::ReturnLentBefore()
+{
+    for (HistoryEntry& entry : History)
+        if (entry.beforeInWorkspace) {
+            entry.before = std::move(BeforeImage);
+            entry.beforeInWorkspace = false;
+        }
+    BeforeImage = {};
 }
 
 void TForm1::RecordCommand(const CommandSettings& settings)
@@ -288,18 +302,19 @@ void TForm1::RestoreHistory(int position, const Corners& region)
     while (keyframe >= 0 && !KeepsBefore(History[static_cast<std::size_t>(keyframe)].kind))
         --keyframe;
     if (keyframe < 0) {  // back before the first picture
-        BeforeImage = {};
+        ReturnLentBefore();
         AfterImage = {};
         BeforePicture = QImage();
         Image1->SetPicture(QImage());
         Image2->SetPicture(QImage());
         setWindowTitle(QStringLiteral("Form1"));
     } else {
-        const HistoryEntry& key = History[static_cast<std::size_t>(keyframe)];
+        HistoryEntry& key = History[static_cast<std::size_t>(keyframe)];
         const int width = key.width, height = key.height;
-        GrayImage before = CopyOf(key.before, width, height);
-        GrayImage after = CopyOf(key.before, width, height);
-        if (!before || !after)
+        // The keyframe's Before image becomes the workspace's, shared, not copied.
+        const GrayImage& kept = key.beforeInWorkspace ? BeforeImage : key.before;
+        GrayImage after = CopyOf(kept, width, height);
+        if (!after)
             throw PictureError("Not enough memory to undo");
         // The last command since the keyframe made the After image; a recipe
         // keeps its own last command.
@@ -312,8 +327,13 @@ void TForm1::RestoreHistory(int position, const Corners& region)
             cleared = cleared || e.kind == WorkspaceChange::ClearBefore;
         }
         if (made != nullptr)
-            RunCommand(before, after, width, height, *made->command);
-        BeforeImage = std::move(before);
+            RunCommand(kept, after, width, height, *made->command);
+        if (!key.beforeInWorkspace) {
+            GrayImage before = std::move(key.before);
+            ReturnLentBefore();
+            BeforeImage = std::move(before);
+            key.beforeInWorkspace = true;
+        }
         AfterImage = std::move(after);
         setWindowTitle(key.title);
         BeforePicture = key.kind == WorkspaceChange::Load && !cleared ? key.picture : QImage();
@@ -404,9 +424,7 @@ void TForm1::RunRecipeFile(const QString& path)
     HistoryEntry entry;
     entry.kind = WorkspaceChange::Recipe;
     entry.label = QStringLiteral("Run Recipe");
-    entry.before = CopyOf(run.before, ImageWidth(), ImageHeight());
-    if (!entry.before)
-        throw PictureError("Not enough memory to run the recipe");
+    entry.beforeInWorkspace = true;
     if (!recipe.steps.back().copyAfterToBefore)
         entry.command = recipe.steps.back().command;  // makes the After image again
     entry.recipe = std::make_shared<const Recipe>(std::move(recipe));
@@ -415,6 +433,7 @@ void TForm1::RunRecipeFile(const QString& path)
     entry.title = windowTitle();
     entry.region = CornersAsShown();
     const RecipeStep last = entry.recipe->steps.back();
+    ReturnLentBefore();
     BeforeImage = std::move(run.before);
     AfterImage = std::move(run.after);
     ShowBefore();

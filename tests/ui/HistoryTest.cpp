@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <random>
 
 namespace {
 
@@ -166,4 +167,54 @@ TEST(History, ARecordedRecipeReplaysToTheSamePicturesAndARefusedOneChangesNothin
     EXPECT_TRUE(b.dialogs.Errors.front().contains(QStringLiteral("bad.recipe.json")));
     EXPECT_TRUE(b.dialogs.Errors.front().contains(QStringLiteral("step 4")));
     EXPECT_TRUE(StateOf(b.form) == untouched);
+}
+
+// Undo, redo and new changes in a seeded random order, with the history at its
+// usual limit and at one that drops the oldest pictures: every position comes
+// back as it was. The Before image moves between the workspace and the entry
+// it came from at each of these, so any order must keep both intact.
+TEST(History, RandomWalksOfUndoRedoAndNewChangesRestoreEveryState)
+{
+    for (const bool tight : {false, true}) {
+        Bench b;
+        std::mt19937 rng(tight ? 29 : 17);
+        const auto session = MixedSession();
+        std::vector<State> states{StateOf(b.form)};  // states[p]: the state at position p
+        int at = 0, droppedAll = 0;
+        b.form.LoadPicture(kParts);
+        states.push_back(StateOf(b.form));
+        at = 1;
+        if (tight)  // two pictures and a little more
+            b.form.HistoryLimitBytes = b.form.HistoryBytes() * 5 / 2;
+        for (int step = 0; step < 60; ++step) {
+            const std::string where = (tight ? "tight, step " : "step ") + std::to_string(step);
+            const unsigned pick = rng() % 10;
+            if (pick < 3 && b.form.Undo1->isEnabled()) {
+                b.form.Undo1->trigger();
+                --at;
+            } else if (pick < 5 && b.form.Redo1->isEnabled()) {
+                b.form.Redo1->trigger();
+                ++at;
+            } else {
+                // Any change of the session but its first Load; with no
+                // picture, a Load.
+                const std::size_t k = b.form.BeforeImage ? 1 + rng() % (session.size() - 1) : 6;
+                session[k](b);
+                EXPECT_FALSE(b.form.Redo1->isEnabled()) << where;
+                states.resize(static_cast<std::size_t>(at) + 1);
+                states.push_back(StateOf(b.form));
+                // Entries the limit let go of leave the front.
+                const int dropped = at + 1 - b.form.HistoryPosition;
+                ASSERT_GE(dropped, 0) << where;
+                ASSERT_TRUE(tight || dropped == 0) << where;
+                states.erase(states.begin(), states.begin() + dropped);
+                droppedAll += dropped;
+                at = b.form.HistoryPosition;
+                continue;
+            }
+            ASSERT_EQ(b.form.HistoryPosition, at) << where;
+            ASSERT_TRUE(StateOf(b.form) == states[static_cast<std::size_t>(at)]) << where;
+        }
+        EXPECT_EQ(droppedAll > 0, tight);
+    }
 }
