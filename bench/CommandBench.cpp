@@ -185,6 +185,35 @@ void BM_UndoHistory100Commands8000(benchmark::State& state)
     SetDefaultTraceSink(TraceSink::ToStandardOutput());
 }
 
+// A long session over the history's limit: Detect Object clicked again and
+// again on a picture of many small objects, each click's listed objects kept
+// until the limit lets the oldest go. Times the clicks after the first
+// (argument) ones: after 2,000, every click drops one entry's results.
+void BM_UndoHistoryLongSession(benchmark::State& state)
+{
+    SetDefaultTraceSink(TraceSink());
+    constexpr int kSide = 256;
+    TForm1 form;
+    QImage picture(kSide, kSide, QImage::Format_RGB32);
+    picture.fill(qRgb(40, 40, 40));
+    for (int y = 2; y < kSide; y += 6)
+        for (int x = 2; x < kSide; x += 6)
+            picture.setPixel(x, y, qRgb(220, 220, 220));
+    GrayImage gray = GrayFromPicture(picture);
+    form.ReplaceWorkspace(TForm1::WorkspaceChange::Load, picture, std::move(gray), kSide, kSide,
+                          QStringLiteral("dots"));
+    form.SetCorners({0, 0, kSide - 1, kSide - 1});
+    form.Button8Click();
+    form.HistoryLimitBytes = form.HistoryBytes() * 40;  // some 40 clicks' lists
+    for (int i = 0; i < state.range(0); ++i)
+        form.Button8Click();
+    for (auto _ : state)
+        form.Button8Click();
+    state.counters["entries"] = static_cast<double>(form.History.size());
+    SetDefaultTraceSink(TraceSink::ToStandardOutput());
+}
+BENCHMARK(BM_UndoHistoryLongSession)->Arg(0)->Arg(2000)->Unit(benchmark::kMillisecond)->Iterations(200);
+
 }  // namespace
 
 BENCHMARK(BM_UndoHistory100Commands8000)->Iterations(1)->Unit(benchmark::kSecond);

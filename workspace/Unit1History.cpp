@@ -20,7 +20,6 @@
 
 #include <QFile>
 #include <algorithm>
-#include <unordered_set>
 #include <QFileInfo>
 #include <QMenuBar>
 
@@ -70,12 +69,16 @@ std::size_t TForm1::HistoryEntry::Bytes() const
 std::size_t TForm1::HistoryBytes() const
 {
     std::size_t bytes = 0;
-    std::unordered_set<const ShownResults*> counted;
+    std::vector<const ShownResults*> lists;
     for (const HistoryEntry& entry : History) {
         bytes += entry.Bytes();
-        if (entry.results && counted.insert(entry.results.get()).second)
-            bytes += ShownResultsBytes(*entry.results);
+        if (entry.results)
+            lists.push_back(entry.results.get());
     }
+    std::sort(lists.begin(), lists.end());
+    lists.erase(std::unique(lists.begin(), lists.end()), lists.end());
+    for (const ShownResults* list : lists)
+        bytes += ShownResultsBytes(*list);
     return bytes;
 }
 
@@ -196,14 +199,21 @@ void TForm1::TrimHistory()
     // large picture lists millions of objects): a step's numbers come back by
     // running it again, its pictures would not. Undo still brings back those
     // steps; the pane says their numbers were not kept. What it lists now stays.
+    // The total is counted once and lowered as lists go: counting it again
+    // for each entry would cost a long session's every command the square of
+    // its length.
     const ShownResults* shown = ResultsPane1->Current().get();
-    for (HistoryEntry& entry : History) {
-        if (HistoryBytes() <= HistoryLimitBytes)
-            break;
-        if (entry.results && entry.results.get() != shown) {
-            entry.results.reset();
-            entry.resultsLetGo = true;
-        }
+    std::size_t bytes = HistoryBytes();
+    for (auto it = History.begin(); it != History.end() && bytes > HistoryLimitBytes; ++it) {
+        if (!it->results || it->results.get() == shown)
+            continue;
+        const std::shared_ptr<const ShownResults> list = std::move(it->results);
+        it->results.reset();
+        it->resultsLetGo = true;
+        // Entries in a row may share one list: it counts until the last goes.
+        if (std::none_of(History.begin(), History.end(),
+                         [&](const HistoryEntry& e) { return e.results == list; }))
+            bytes -= ShownResultsBytes(*list);
     }
     // Still over, the oldest entries go, down to an entry that changed
     // Before: the states after it can still be made again.
