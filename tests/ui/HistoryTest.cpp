@@ -2,6 +2,7 @@
 // recorded recipe replays to the same pictures.
 #include "ExchangeFiles.h"
 #include "FakeDialogs.h"
+#include "ResultsPane.h"
 #include "TestImages.h"
 #include "TextFiles.h"
 #include "Unit1.h"
@@ -209,6 +210,18 @@ TEST(History, RandomWalksOfUndoRedoAndNewChangesRestoreEveryState)
                 ASSERT_TRUE(tight || dropped == 0) << where;
                 states.erase(states.begin(), states.begin() + dropped);
                 droppedAll += dropped;
+                // Within the limit, or nothing left to let go but pictures; and
+                // the lists went oldest first.
+                const auto& history = b.form.History;
+                const auto* shown = b.form.ResultsPane1->Current().get();
+                const bool listsLeft = std::any_of(history.begin(), history.end(), [&](const auto& e) {
+                    return e.results && e.results.get() != shown;
+                });
+                EXPECT_TRUE(b.form.HistoryBytes() <= b.form.HistoryLimitBytes || !listsLeft) << where;
+                for (std::size_t i = 1; i < history.size(); ++i)
+                    EXPECT_FALSE(history[i].resultsLetGo && history[i - 1].results &&
+                                 history[i - 1].results.get() != shown)
+                        << where << ", entry " << i;
                 at = b.form.HistoryPosition;
                 continue;
             }

@@ -395,3 +395,32 @@ TEST(ResultsPane, TheHistorysListsCountAgainstItsLimitAndTheOldestGoFirst)
     b.form.Redo1->trigger();
     EXPECT_EQ(b.form.ResultsPane1->Current(), latest);
 }
+
+// A Clear Before keeps the list shown before it: two entries share one list,
+// which counts once and frees its memory only when both let it go.
+TEST(ResultsPane, AListTwoStepsShareCountsOnceAndGoesWithBoth)
+{
+    Bench b("parts.png");
+    emit b.form.DetectObject1->aboutToShow();
+    b.form.DetectObjectSetup1->trigger();
+    b.form.ScrollBar4->setValue(60);
+    b.form.SetCorners({10, 10, 500, 470});
+    const std::size_t loaded = b.form.HistoryBytes();
+    b.form.Button8->click();
+    const std::size_t list = ShownResultsBytes(*b.form.ResultsPane1->Current());
+    const std::size_t detectEntry = b.form.HistoryBytes() - loaded - list;
+    b.form.Button15->click();  // Clear Before
+    ASSERT_EQ(b.form.History.size(), 3u);
+    ASSERT_EQ(b.form.History[1].results, b.form.History[2].results);
+    const std::size_t shared = b.form.HistoryBytes();
+    EXPECT_EQ(shared, loaded + 2 * detectEntry + list);  // the list once
+
+    // Room for one more entry and half a list: the shared one must go whole.
+    b.form.HistoryLimitBytes = shared + detectEntry + list / 2;
+    b.form.Button8->click();
+    ASSERT_EQ(b.form.History.size(), 4u);
+    EXPECT_FALSE(b.form.History[1].results);
+    EXPECT_FALSE(b.form.History[2].results);
+    EXPECT_EQ(b.form.History[3].results, b.form.ResultsPane1->Current());
+    EXPECT_LE(b.form.HistoryBytes(), b.form.HistoryLimitBytes);
+}
