@@ -243,10 +243,7 @@ template <Extreme E, int K, bool Accumulate>
             v = Pick<E>(v, Load(q[static_cast<std::size_t>(k)] + i));
         Store(out + i, v);
     };
-    // Stores that straddle two cache lines cost twice: after a first vector at
-    // 0, the rest start where out is aligned (the overlap is harmless).
-    step(0);
-    int i = kVector - static_cast<int>(reinterpret_cast<std::uintptr_t>(out) & (kVector - 1));
+    int i = 0;
     for (; i + 2 * kVector <= n; i += 2 * kVector) {  // two at a time: half the loop overhead
         step(i);
         step(i + kVector);
