@@ -3,6 +3,7 @@
 #include "MorphologyReference.h"
 #include "Parallel.h"
 #include "TestImages.h"
+#include "VectorLevel.h"
 
 #include <gtest/gtest.h>
 
@@ -600,7 +601,8 @@ TEST(Morphology, SingleCellElementsMatchTheLiteralVersionAtEveryRowOffset)
     // rectangle starts at the top or up to 3 rows below it, columns are shorter
     // than a vector, exactly one or a few, and the checkerboard at a = 5 and 7
     // takes more columns (13, 25) than one step picks. A cell alone outside the
-    // image gives the pad value in the image's first or last column.
+    // image gives the pad value in the image's first or last column. Every
+    // vector level has its own copy of this pass.
     StructuringElement checker = EmptyElement(), sparse = EmptyElement(), edge = EmptyElement();
     for (std::size_t x = 0; x < 7; ++x)
         for (std::size_t y = 0; y < 7; ++y)
@@ -618,13 +620,16 @@ TEST(Morphology, SingleCellElementsMatchTheLiteralVersionAtEveryRowOffset)
         for (Operator fast : {Dilate, Erode})
             for (int a : {3, 5, 7})
                 for (const StructuringElement& element : {checker, sparse, edge})
-                    for (int workers : {1, 2}) {
+                    for (VectorLevel level : kVectorLevels) {  // each clone has this pass
+                        const int workers = level == VectorLevel::Plain ? 2 : 1;
                         SetWorkerCount(workers);
+                        const ScopedVectorLimit limit(level);
                         const Operator reference = fast == Dilate ? ReferenceDilate : ReferenceErode;
                         ASSERT_EQ(Compare(fast, reference, src, element, a, r, c.width, c.height),
                                   "")
                             << c.width << " x " << c.height << ", rows " << c.y0 << " to "
-                            << c.y1 << ", a " << a << ", " << workers << " workers";
+                            << c.y1 << ", a " << a << ", " << workers << " workers, "
+                            << VectorLevelName(level);
                     }
     }
     SetWorkerCount(0);
