@@ -3,6 +3,7 @@
 #include "MorphologyReference.h"
 #include "Parallel.h"
 #include "TestImages.h"
+#include "VectorLevel.h"
 
 #include <gtest/gtest.h>
 
@@ -590,4 +591,46 @@ TEST(Morphology, RowsAtTheTopAndBottomOfTallColumnsMatchTheLiteralVersion)
                         << "height " << c.height << ", rows " << c.y0 << " to " << c.y1
                         << ", a " << a;
     }
+}
+
+TEST(Morphology, SingleCellElementsMatchTheLiteralVersionAtEveryRowOffset)
+{
+    // An element of single cells only (no two side by side) in one pass is
+    // picked from the source columns in place, a vector at a time for the rows
+    // whose window lies inside the source and one by one for the rest: the
+    // rectangle starts at the top or up to 3 rows below it, columns are shorter
+    // than a vector, exactly one or a few, and the checkerboard at a = 5 and 7
+    // takes more columns (13, 25) than one step picks. A cell alone outside the
+    // image gives the pad value in the image's first or last column. Every
+    // vector level has its own copy of this pass.
+    StructuringElement checker = EmptyElement(), sparse = EmptyElement(), edge = EmptyElement();
+    for (std::size_t x = 0; x < 7; ++x)
+        for (std::size_t y = 0; y < 7; ++y)
+            checker[x][y] = (x + y) % 2 == 0 ? 1 : 0;
+    sparse[2][4] = sparse[4][2] = sparse[3][6] = 1;  // none at dy = -3 .. -2 for a = 3
+    edge[4][3] = 1;                                  // the right neighbour alone
+    std::mt19937 rng(112);
+    const struct {
+        int width, height, x0, y0, x1, y1;
+    } cases[] = {{9, 31, 0, 0, 9, 31}, {9, 32, 1, 1, 9, 32}, {9, 33, 0, 2, 8, 31},
+                 {9, 64, 2, 3, 9, 64}, {9, 97, 0, 1, 6, 95}, {1, 70, 0, 0, 1, 70}};
+    for (const auto& c : cases) {
+        const GrayImage src = RandomImage(rng, c.width, c.height);
+        const Rect r{c.x0, c.y0, c.x1, c.y1};
+        for (Operator fast : {Dilate, Erode})
+            for (int a : {3, 5, 7})
+                for (const StructuringElement& element : {checker, sparse, edge})
+                    for (VectorLevel level : kVectorLevels) {  // each clone has this pass
+                        const int workers = level == VectorLevel::Plain ? 2 : 1;
+                        SetWorkerCount(workers);
+                        const ScopedVectorLimit limit(level);
+                        const Operator reference = fast == Dilate ? ReferenceDilate : ReferenceErode;
+                        ASSERT_EQ(Compare(fast, reference, src, element, a, r, c.width, c.height),
+                                  "")
+                            << c.width << " x " << c.height << ", rows " << c.y0 << " to "
+                            << c.y1 << ", a " << a << ", " << workers << " workers, "
+                            << VectorLevelName(level);
+                    }
+    }
+    SetWorkerCount(0);
 }

@@ -781,29 +781,126 @@ void StartStrip(const Pipeline& job, TileState& tile, int ys, int ye)
     }
 }
 
+// A single pass whose element is single cells only (the plan built no run
+// length: every 3 x 3 element but the full one) needs no ring: each output
+// column is the extreme of source columns picked in place, as in the stage
+// step, but without its schedule. Output rows whose window lies inside the
+// source are picked a vector at a time; the s rows at either end of the
+// source one by one, a cell counted only where it lies inside.
+bool SinglesOnly(const Pipeline& job)
+{
+    return job.count == 1 && job.plan.singles == job.plan.count;
+}
+
+template <Extreme E>
+[[gnu::always_inline]] inline void PickSingles(const Pipeline& job, int xs, int xe)
+{
+    const Plan& plan = job.plan;
+    const int s = plan.s;
+    // Output rows lo .. hi - 1 see only rows inside the source.
+    const int lo = std::clamp(s - job.y0, 0, job.h);
+    const int hi = std::clamp(job.height - s - job.y0, lo, job.h);
+    for (int x = xs; x < xe; ++x) {
+        std::uint8_t* out = (*job.dst)[x];
+        std::array<const std::uint8_t*, kMaxRuns + 1> p;  // each cell's source column
+        std::array<int, kMaxRuns + 1> dy;
+        int n = 0;
+        for (int i = 0; i < plan.count; ++i) {
+            const Run& run = plan.runs[static_cast<std::size_t>(i)];
+            const int column = job.x0 + x + run.dx;
+            if (column < 0 || column >= job.width)
+                continue;  // the element is cut at the border
+            dy[static_cast<std::size_t>(n)] = run.dy;
+            p[static_cast<std::size_t>(n++)] = (*job.src)[column];
+        }
+        if (n == 0) {
+            std::fill_n(out, job.h, kPad<E>);
+            continue;
+        }
+        auto one = [&](int r) {
+            std::uint8_t v = kPad<E>;
+            for (int i = 0; i < n; ++i) {
+                const int row = job.y0 + r + dy[static_cast<std::size_t>(i)];
+                if (row >= 0 && row < job.height)
+                    v = PickByte<E>(v, p[static_cast<std::size_t>(i)][row]);
+            }
+            out[r] = v;
+        };
+        for (int r = 0; r < lo; ++r)
+            one(r);
+        if (hi > lo) {
+            // Three kernels only (PickAll's eighteen would double this file's
+            // build time with the sanitizers): five columns, or eight at a
+            // time. Short groups repeat their first column, which an extreme
+            // does not mind.
+            const int group = n <= 5 ? 5 : 8;
+            std::array<const std::uint8_t*, kMaxRuns + 8> q;
+            for (int i = 0; i < (n + group - 1) / group * group; ++i) {
+                const auto from = static_cast<std::size_t>(i < n ? i : i / group * group);
+                q[static_cast<std::size_t>(i)] = p[from] + (job.y0 + lo + dy[from]);
+            }
+            if (group == 5) {
+                PickColumns<E, 5, false>(out + lo, q.data(), hi - lo);
+            } else {
+                PickColumns<E, 8, false>(out + lo, q.data(), hi - lo);
+                for (int k = 8; k < n; k += 8)
+                    PickColumns<E, 8, true>(out + lo, q.data() + k, hi - lo);
+            }
+        }
+        for (int r = std::max(lo, hi); r < job.h; ++r)
+            one(r);
+    }
+}
+
+using SinglesPass = void (*)(const Pipeline& job, int xs, int xe);
+
+[[gnu::always_inline]] inline void PickSinglesOf(const Pipeline& job, int xs, int xe)
+{
+    if (job.stages[0].extreme == Extreme::Max)
+        PickSingles<Extreme::Max>(job, xs, xe);
+    else
+        PickSingles<Extreme::Min>(job, xs, xe);
+}
+
 [[gnu::always_inline]] inline void RunTilesOf(const Pipeline& job, GrayImage& buffers, int tiles,
-                                               int lo, int hi)
+                                               int lo, int hi, SinglesPass singles)
 {
     for (int i = lo; i < hi; ++i) {
         const int xs = static_cast<int>(static_cast<long long>(job.w) * i / tiles);
         const int xe = static_cast<int>(static_cast<long long>(job.w) * (i + 1) / tiles);
-        RunTile(job, buffers[i], xs, xe);
+        if (SinglesOnly(job))
+            singles(job, xs, xe);
+        else
+            RunTile(job, buffers[i], xs, xe);
     }
 }
 
 // The same code compiled twice: the tile loop and what it inlines use 32-byte
 // vectors natively with AVX2, and in halves (SSE2) or portable code otherwise.
 #if defined(__x86_64__)
+// Its own function, apart from the stage loop: inlined there, its pointers
+// no longer stay in registers and the pass runs at half the speed.
+__attribute__((target("avx2"), noinline)) void PickSinglesAvx2(const Pipeline& job, int xs,
+                                                              int xe)
+{
+    PickSinglesOf(job, xs, xe);
+}
+
 __attribute__((target("avx2"))) void RunTilesAvx2(const Pipeline& job, GrayImage& buffers,
                                                   int tiles, int lo, int hi)
 {
-    RunTilesOf(job, buffers, tiles, lo, hi);
+    RunTilesOf(job, buffers, tiles, lo, hi, PickSinglesAvx2);
 }
 #endif
 
+[[gnu::noinline]] void PickSinglesPortable(const Pipeline& job, int xs, int xe)
+{
+    PickSinglesOf(job, xs, xe);
+}
+
 void RunTilesPortable(const Pipeline& job, GrayImage& buffers, int tiles, int lo, int hi)
 {
-    RunTilesOf(job, buffers, tiles, lo, hi);
+    RunTilesOf(job, buffers, tiles, lo, hi, PickSinglesPortable);
 }
 
 void RunTiles(VectorLevel level, const Pipeline& job, GrayImage& buffers, int tiles, int lo,
