@@ -357,16 +357,26 @@ TEST(ResultsPane, UndoAndRedoListWhatEachStepListed)
     EXPECT_EQ(b.form.ResultsPane1->Shown().command, "detect");
 }
 
+namespace {
+
+// Detect Object's panel open, at a threshold and region that list many objects.
+void DetectManyParts(Bench& b)
+{
+    emit b.form.DetectObject1->aboutToShow();
+    b.form.DetectObjectSetup1->trigger();
+    b.form.ScrollBar4->setValue(60);
+    b.form.SetCorners({10, 10, 500, 470});
+}
+
+}  // namespace
+
 // The lists the history keeps count against its memory limit. Over it, the
 // oldest lists go before any picture: undo still brings back the step's
 // images and says its numbers were not kept; the latest list always stays.
 TEST(ResultsPane, TheHistorysListsCountAgainstItsLimitAndTheOldestGoFirst)
 {
     Bench b("parts.png");
-    emit b.form.DetectObject1->aboutToShow();
-    b.form.DetectObjectSetup1->trigger();
-    b.form.ScrollBar4->setValue(60);
-    b.form.SetCorners({10, 10, 500, 470});
+    DetectManyParts(b);
     const std::size_t loaded = b.form.HistoryBytes();
     b.form.Button8->click();
     const std::size_t detected = b.form.HistoryBytes();
@@ -401,10 +411,7 @@ TEST(ResultsPane, TheHistorysListsCountAgainstItsLimitAndTheOldestGoFirst)
 TEST(ResultsPane, AListTwoStepsShareCountsOnceAndGoesWithBoth)
 {
     Bench b("parts.png");
-    emit b.form.DetectObject1->aboutToShow();
-    b.form.DetectObjectSetup1->trigger();
-    b.form.ScrollBar4->setValue(60);
-    b.form.SetCorners({10, 10, 500, 470});
+    DetectManyParts(b);
     const std::size_t loaded = b.form.HistoryBytes();
     b.form.Button8->click();
     const std::size_t list = ShownResultsBytes(*b.form.ResultsPane1->Current());
