@@ -207,8 +207,7 @@ void TForm1::TrimHistory()
     for (auto it = History.begin(); it != History.end() && bytes > HistoryLimitBytes; ++it) {
         if (!it->results || it->results.get() == shown)
             continue;
-        const std::shared_ptr<const ShownResults> list = std::move(it->results);
-        it->results.reset();
+        const std::shared_ptr<const ShownResults> list = std::move(it->results);  // leaves it empty
         it->resultsLetGo = true;
         // Entries in a row may share one list: it counts until the last goes.
         if (std::none_of(History.begin(), History.end(),
