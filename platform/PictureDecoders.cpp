@@ -31,6 +31,9 @@ namespace {
 constexpr std::size_t kLargePage = 2 << 20;
 // Rows a thread converts at least: a 2048-pixel picture splits in two.
 constexpr int kRowGrain = 256;
+// Rows of a band of an uncompressed picture: 64 rows of the gray image's
+// columns are whole cache lines.
+constexpr int kPlaceRows = 64;
 
 bool Fits(qint64 width, qint64 height, qint64 maxBytes)
 {
@@ -158,7 +161,7 @@ GrayImage* GrayBeside(GrayImage* gray, const QImage& picture)
 }
 
 // Fills a picture from rows stored uncompressed, on both cores, a band of
-// kBandRows rows at a time, and makes each band's gray values while its rows
+// kPlaceRows rows at a time, and makes each band's gray values while its rows
 // are in the cache. placeBand(y0, y1, rows, strip) reads the rows [y0, y1)
 // (into rows when they come from the open file) and writes them into the
 // picture; it returns false when the file no longer holds them. The gray
@@ -169,18 +172,23 @@ bool PlaceBands(const QImage& picture, GrayImage* grayOut, bool stripHoldsGray, 
 {
     const int width = picture.width(), height = picture.height();
     std::atomic<bool> fileCut{false};
-    ParallelFor(0, height, kRowGrain, [&](int lo, int hi) {
-        std::vector<std::uint8_t> strip(grayOut != nullptr ? static_cast<std::size_t>(width) * kBandRows
+    // Bands start at multiples of kPlaceRows on every thread, so that each
+    // band fills whole cache lines of the gray image's columns. The picture's
+    // pixels may be streamed past the caches: each thread fences its own.
+    const int bands = (height + kPlaceRows - 1) / kPlaceRows;
+    ParallelFor(0, bands, kRowGrain / kPlaceRows, [&](int lo, int hi) {
+        std::vector<std::uint8_t> strip(grayOut != nullptr ? static_cast<std::size_t>(width) * kPlaceRows
                                                            : 0);
         std::vector<uchar> rows;
-        for (int y0 = lo; y0 < hi && !fileCut.load(std::memory_order_relaxed); y0 += kBandRows) {
-            const int y1 = std::min(hi, y0 + kBandRows);
+        for (int band = lo; band < hi && !fileCut.load(std::memory_order_relaxed); ++band) {
+            const int y0 = band * kPlaceRows, y1 = std::min(height, y0 + kPlaceRows);
             if (!placeBand(y0, y1, rows, strip)) {
                 fileCut.store(true);
-                return;
+                break;
             }
             FinishGrayBand(picture, y0, y1 - y0, stripHoldsGray, grayOut, strip);
         }
+        PixelRowsWritten();
     });
     return !fileCut.load();
 }

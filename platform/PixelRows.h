@@ -6,5 +6,9 @@
 // For width pixels of 3 bytes each, R first (bgr false) or B first (bgr
 // true): out[x] = 0xFF000000 | R << 16 | G << 8 | B and, when gray is not
 // null, gray[x] = (R + G + B) / 3, remainder dropped (the picture's gray rule).
+// The pixels may go straight to memory past the caches (out is written once and
+// read much later): a thread calls PixelRowsWritten() after its last row and
+// before another thread reads them.
 void PackedRowToPixels(const std::uint8_t* in, bool bgr, std::uint32_t* out, std::uint8_t* gray,
                        int width);
+void PixelRowsWritten();

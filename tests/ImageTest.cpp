@@ -366,6 +366,34 @@ TEST(OrderAndClampRegion, OrdersThenClampsEachSideOnce)
     EXPECT_EQ(OrderAndClampRegion(0, 0, 100, 100, 0, 0), (Region{0, 0, -1, -1}));
 }
 
+// Bands of rows into columns as a decoder writes them: whole 64-row lines of
+// columns that are 64-byte aligned take the streaming path, the rest the plain
+// one; every byte of the band lands where the literal rule puts it, and no
+// byte outside the band changes.
+TEST(RowsToColumns, WritesBandsAtAlignedAndUnalignedRowsLikeTheLiteralRule)
+{
+    std::mt19937 rng(64);
+    struct Case {
+        int width, height, firstRow, rowCount;
+    };
+    for (const Case c : {Case{48, 192, 64, 64}, {48, 192, 0, 128}, {33, 192, 32, 64},
+                         {50, 130, 64, 66}, {16, 128, 64, 64}, {17, 256, 128, 80}}) {
+        const std::ptrdiff_t stride = c.width + 3;
+        std::vector<std::uint8_t> rows(static_cast<std::size_t>(stride * c.rowCount));
+        for (std::uint8_t& b : rows)
+            b = static_cast<std::uint8_t>(rng());
+        GrayImage image = Filled(c.width, c.height, 7);
+        RowsToColumns(rows.data(), stride, c.width, c.rowCount, image, c.firstRow);
+        for (int x = 0; x < c.width; ++x)
+            for (int y = 0; y < c.height; ++y) {
+                const int r = y - c.firstRow;
+                const int expected = r >= 0 && r < c.rowCount ? rows[static_cast<std::size_t>(r * stride + x)] : 7;
+                ASSERT_EQ(image[x][y], expected) << c.width << " x " << c.height << " from row "
+                                                 << c.firstRow << " at " << x << "," << y;
+            }
+    }
+}
+
 TEST(ColumnsToRows, TurnsColumnsIntoRowsAndBackOnRaggedSizes)
 {
     std::mt19937 rng(31);

@@ -8,6 +8,7 @@
 #endif
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -111,7 +112,27 @@ void RowsToColumns(const std::uint8_t* rows, std::ptrdiff_t stride, int width, i
         bool backToBack = true;
         for (int i = 1; i < 16; ++i)
             backToBack = backToBack && image[x0 + i] == base + i * step;
-        for (int y0 = 0; y0 < fullY; y0 += 16) {
+        int y0 = 0;
+#if defined(__x86_64__)
+        // Whole cache lines of each column, 64 rows at a time, go straight to
+        // memory: the lines are written once and read much later, so fetching
+        // them first (as plain stores do) would only double the traffic.
+        if (backToBack && step % 64 == 0)
+            for (; y0 + 64 <= fullY; y0 += 64) {
+                std::uint8_t* out = base + firstRow + y0;
+                if (reinterpret_cast<std::uintptr_t>(out) % 64 != 0)
+                    break;
+                alignas(64) std::uint8_t block[16 * 64];
+                for (int q = 0; q < 4; ++q)
+                    Transpose16(rows + (y0 + 16 * q) * stride + x0, stride, block + 16 * q, 64);
+                for (int i = 0; i < 16; ++i)
+                    for (int q = 0; q < 4; ++q)
+                        _mm_stream_si128(reinterpret_cast<__m128i*>(out + i * step + 16 * q),
+                                         _mm_load_si128(reinterpret_cast<const __m128i*>(
+                                             block + 64 * i + 16 * q)));
+            }
+#endif
+        for (; y0 < fullY; y0 += 16) {
             const std::uint8_t* in = rows + y0 * stride + x0;
             if (backToBack) {
                 Transpose16(in, stride, base + firstRow + y0, step);
@@ -122,6 +143,9 @@ void RowsToColumns(const std::uint8_t* rows, std::ptrdiff_t stride, int width, i
             }
         }
     }
+#if defined(__x86_64__)
+    _mm_sfence();  // the streamed lines are in memory before anyone reads them
+#endif
     for (int x = 0; x < width; ++x) {
         std::uint8_t* column = image[x] + firstRow;
         for (int r = x < fullX ? fullY : 0; r < rowCount; ++r)
