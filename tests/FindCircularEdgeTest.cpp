@@ -756,6 +756,18 @@ TEST(RowKeys, EveryVectorLevelGivesTheExactCircleOfEachTriple)
                         const std::uint64_t key = keys[k - j - 1];
                         Circle want{};
                         const bool circle = TripleCircle(Centre{0, 0}, p, t, i, j, k, want);
+                        if (key == kExactOnly || (i + j + k) % 7 == 0) {
+                            // The triple's circle from its points alone, in 128 bits.
+                            CircularWork one;
+                            BeginCircleVote(one, 0, 0);
+                            CircleThroughThree(one, p[i].x, p[i].y, p[j].x, p[j].y, p[k].x, p[k].y);
+                            const std::vector<CircleVote> literal = one.Votes();
+                            ASSERT_EQ(literal.size(), circle ? 1u : 0u) << what;
+                            ASSERT_TRUE(!circle || (literal[0].centreX == want.x &&
+                                                    literal[0].centreY == want.y &&
+                                                    literal[0].radius == want.radius))
+                                << what;
+                        }
                         if (key < kNoCircle) {
                             ASSERT_TRUE(circle && UnpackKey(key) == want) << what << " " << k;
                         } else if (key == kNoCircle) {

@@ -356,6 +356,25 @@ private:
     std::uint32_t wait_ = 1, untilChoice_ = 1;  // rows with a weak lead between looks
 };
 
+// Asks for the first cache lines of a partition's elements in each range, and
+// for its lists' heads, ahead of counting it: its elements were written long
+// before, and otherwise each of those misses would wait for the one before.
+void PrefetchPartition(const std::vector<CircleCount::Lists>& lists, std::size_t ranges,
+                       std::size_t partition)
+{
+    for (std::size_t c = 0; c < ranges; ++c) {
+        const CircleCount::Lists& l = lists[c];
+        __builtin_prefetch(&l.count[partition]);
+        __builtin_prefetch(l.runs[partition].data());
+        __builtin_prefetch(&l.overflow[partition]);
+        if (l.capacity == 0)
+            continue;
+        const auto* column = reinterpret_cast<const char*>(l.block[static_cast<int>(partition)]);
+        for (int line = 0; line < 4; ++line)
+            __builtin_prefetch(column + 64 * line);
+    }
+}
+
 // Counts one partition over the ranges in order; returns the distinct circles.
 // visit gets each circle's mixed key, votes and first triple.
 template <class Visit>
@@ -453,33 +472,36 @@ void MakePairTerms(const std::vector<RelativePoint>& p, PairTerms& t)
     const bool near = std::all_of(p.begin(), p.end(), [](const RelativePoint& q) {
         return q.x > -kDoubleHit && q.x < kDoubleHit && q.y > -kDoubleHit && q.y < kDoubleHit;
     });
-    // The storage of the last search is kept: fresh, its megabytes of pages
-    // cost more than the terms. Whole rows are filled (b < a too), so the rows
-    // split evenly over the threads and no entry is left stale.
-    t.C.resize(m * m);
-    t.R.resize(m * m);
-    t.X.resize(m * m);
+    // Only the terms of a < b are ever read, and only one kind: the double
+    // ones where they are exact (TripleCircle then works its few integer terms
+    // out from the points). The storage of the last search is kept: fresh,
+    // its megabytes of pages cost more than the terms.
+    t.C.resize(near ? 0 : m * m);
+    t.R.resize(near ? 0 : m * m);
+    t.X.resize(near ? 0 : m * m);
     t.Cd.resize(near ? m * m : 0);
     t.Rd.resize(near ? m * m : 0);
     t.Xd.resize(near ? m * m : 0);
     t.r.resize(near ? m : 0);
-    ParallelFor(0, static_cast<int>(m), 16, [&](int lo, int hi) {
-        for (auto a = static_cast<std::size_t>(lo); a < static_cast<std::size_t>(hi); ++a) {
-            i64 *C = &t.C[a * m], *R = &t.R[a * m], *X = &t.X[a * m];
-            const i64 xa = p[a].x, ya = p[a].y, ra = p[a].r;
-            for (std::size_t b = 0; b < m; ++b) {
-                C[b] = xa * p[b].y - p[b].x * ya;
-                R[b] = ra * p[b].y - p[b].r * ya;
-                X[b] = xa * p[b].r - p[b].x * ra;
+    // One thread: waking a second one costs more than it would share.
+    for (std::size_t a = 0; a < m; ++a) {
+        const i64 xa = p[a].x, ya = p[a].y, ra = p[a].r;
+        const std::size_t row = a * m;
+        for (std::size_t b = a + 1; b < m; ++b) {
+            const i64 C = xa * p[b].y - p[b].x * ya;
+            const i64 R = ra * p[b].y - p[b].r * ya;
+            const i64 X = xa * p[b].r - p[b].x * ra;
+            if (near) {
+                t.Cd[row + b] = static_cast<double>(C);
+                t.Rd[row + b] = static_cast<double>(R);
+                t.Xd[row + b] = static_cast<double>(X);
+            } else {
+                t.C[row + b] = C;
+                t.R[row + b] = R;
+                t.X[row + b] = X;
             }
-            if (near)
-                for (std::size_t b = 0; b < m; ++b) {
-                    t.Cd[a * m + b] = static_cast<double>(C[b]);
-                    t.Rd[a * m + b] = static_cast<double>(R[b]);
-                    t.Xd[a * m + b] = static_cast<double>(X[b]);
-                }
         }
-    });
+    }
     for (std::size_t a = 0; a < t.r.size(); ++a)
         t.r[a] = static_cast<double>(p[a].r);
     t.level = near ? ActiveVectorLevel() : VectorLevel::Plain;
@@ -707,13 +729,18 @@ void CircleCount::Tally()
         PartitionTable table;
         for (int w = lo; w < hi; ++w) {
             Best& b = best[static_cast<std::size_t>(w)];
-            for (std::size_t part; (part = next.fetch_add(1)) < kPartitions;)
+            for (std::size_t part; (part = next.fetch_add(1)) < kPartitions;) {
+                // The partitions taken next, by this thread or the other: their
+                // first elements and lists are fetched while this one is counted.
+                for (std::size_t ahead = part + 1; ahead < std::min(part + 3, kPartitions); ++ahead)
+                    PrefetchPartition(lists_, ranges_, ahead);
                 distinct[static_cast<std::size_t>(w)] += CountPartition(
                     lists_, ranges_, part, table,
                     [&](u64 mixed, std::int32_t votes, std::uint32_t first) {
                         if (votes > b.votes || (votes == b.votes && first >= b.first))
                             b = {votes, first, Unpack(mixed)};
                     });
+            }
         }
     });
     Best winner;

@@ -46,7 +46,7 @@ constexpr i64 kDoubleHit = i64{1} << 12;
 //   E·det = X(i,j) + X(j,k) − X(i,k)    with X(a,b) = x_a·r_b − x_b·r_a
 //   F·det = r_i·C(j,k) − r_j·C(i,k) + r_k·C(i,j)
 struct PairTerms {
-    std::vector<i64> C, R, X;  // [a·m + b] for a < b
+    std::vector<i64> C, R, X;  // [a·m + b] for a < b; empty when the doubles below are kept
     std::size_t m = 0;
     // The same terms and r in double precision, when every point is nearer
     // than kDoubleHit; empty otherwise.

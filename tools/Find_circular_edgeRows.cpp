@@ -96,14 +96,26 @@ void RowKeys(const PairTerms& t, std::size_t i, std::size_t j, std::uint64_t* ke
 bool TripleCircle(const Centre& centre, const std::vector<RelativePoint>& p, const PairTerms& t,
                   std::size_t i, std::size_t j, std::size_t k, Circle& c)
 {
-    const std::size_t m = t.m, ij = i * m + j, ik = i * m + k, jk = j * m + k;
-    const i64 det = t.C[ij] + t.C[jk] - t.C[ik];
+    // The pair terms as MakePairTerms makes them; worked out here where only
+    // their double precision versions are kept.
+    const std::size_t m = t.m;
+    struct Terms {
+        i64 C, R, X;
+    };
+    const auto of = [&](std::size_t a, std::size_t b) -> Terms {
+        if (!t.C.empty())
+            return {t.C[a * m + b], t.R[a * m + b], t.X[a * m + b]};
+        return {p[a].x * p[b].y - p[b].x * p[a].y, p[a].r * p[b].y - p[b].r * p[a].y,
+                p[a].x * p[b].r - p[b].x * p[a].r};
+    };
+    const Terms ij = of(i, j), ik = of(i, k), jk = of(j, k);
+    const i64 det = ij.C + jk.C - ik.C;
     if (det == 0)
         return false;  // collinear or repeated points
     // Truncation toward zero.
-    const i64 D = (t.R[ij] + t.R[jk] - t.R[ik]) / det;
-    const i64 E = (t.X[ij] + t.X[jk] - t.X[ik]) / det;
-    const i64 F = (p[i].r * t.C[jk] - p[j].r * t.C[ik] + p[k].r * t.C[ij]) / det;
+    const i64 D = (ij.R + jk.R - ik.R) / det;
+    const i64 E = (ij.X + jk.X - ik.X) / det;
+    const i64 F = (p[i].r * jk.C - p[j].r * ik.C + p[k].r * ij.C) / det;
     return CircleOf(centre, D, E, F, c);
 }
 
