@@ -177,8 +177,8 @@ bool PlaceBands(const QImage& picture, GrayImage* grayOut, bool stripHoldsGray, 
     // pixels may be streamed past the caches: each thread fences its own.
     const int bands = (height + kPlaceRows - 1) / kPlaceRows;
     ParallelFor(0, bands, kRowGrain / kPlaceRows, [&](int lo, int hi) {
-        std::vector<std::uint8_t> strip(grayOut != nullptr ? static_cast<std::size_t>(width) * kPlaceRows
-                                                           : 0);
+        std::vector<std::uint8_t> strip(
+            grayOut != nullptr ? static_cast<std::size_t>(width) * kPlaceRows : 0);
         std::vector<uchar> rows;
         for (int band = lo; band < hi && !fileCut.load(std::memory_order_relaxed); ++band) {
             const int y0 = band * kPlaceRows, y1 = std::min(height, y0 + kPlaceRows);

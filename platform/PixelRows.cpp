@@ -94,7 +94,8 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) int PackedRowAvx512(
     int x = 0;
     for (; x + 16 <= width; x += 16) {
         const __m512i bytes = _mm512_maskz_loadu_epi8(k48, in + 3 * x);
-        const __m512i pixels = _mm512_or_si512(_mm512_maskz_permutexvar_epi8(all64, permute, bytes), alpha);
+        const __m512i pixels =
+            _mm512_or_si512(_mm512_maskz_permutexvar_epi8(all64, permute, bytes), alpha);
         if constexpr (Stream)
             _mm512_stream_si512(reinterpret_cast<__m512i*>(out + x), pixels);
         else
@@ -102,7 +103,8 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) int PackedRowAvx512(
         if (gray != nullptr) {
             const __m512i sums = _mm512_madd_epi16(_mm512_maddubs_epi16(pixels, ones), pairs);
             const __m512i g = _mm512_maskz_srli_epi32(all16, _mm512_mullo_epi32(sums, third), 17);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(gray + x), _mm512_maskz_cvtepi32_epi8(all16, g));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(gray + x),
+                             _mm512_maskz_cvtepi32_epi8(all16, g));
         }
     }
     return x;

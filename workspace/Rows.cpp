@@ -106,6 +106,8 @@ void RowsToColumns(const std::uint8_t* rows, std::ptrdiff_t stride, int width, i
     if (width <= 0 || rowCount <= 0)
         return;
     const int fullX = width & ~15, fullY = rowCount & ~15;
+    constexpr std::ptrdiff_t kLargeImage = 8 << 20;
+    [[maybe_unused]] const bool large = width > 1 && (image[1] - image[0]) * width >= kLargeImage;
     for (int x0 = 0; x0 < fullX; x0 += 16) {
         std::uint8_t* base = image[x0];
         const std::ptrdiff_t step = image[x0 + 1] - base;
@@ -114,10 +116,11 @@ void RowsToColumns(const std::uint8_t* rows, std::ptrdiff_t stride, int width, i
             backToBack = backToBack && image[x0 + i] == base + i * step;
         int y0 = 0;
 #if defined(__x86_64__)
-        // Whole cache lines of each column, 64 rows at a time, go straight to
-        // memory: the lines are written once and read much later, so fetching
-        // them first (as plain stores do) would only double the traffic.
-        if (backToBack && step % 64 == 0)
+        // In a large image whole cache lines of each column, 64 rows at a time,
+        // go straight to memory: the lines are written once and read much
+        // later, so fetching them first (as plain stores do) would only double
+        // the traffic. A small image is better left in the caches.
+        if (large && backToBack && step % 64 == 0)
             for (; y0 + 64 <= fullY; y0 += 64) {
                 std::uint8_t* out = base + firstRow + y0;
                 if (reinterpret_cast<std::uintptr_t>(out) % 64 != 0)

@@ -517,7 +517,8 @@ TEST(PackedRowToPixels, GivesThePixelsAndGrayOfTheLiteralRuleAtEveryVectorLevel)
             for (const bool bgr : {false, true}) {
                 // Pixels at a 64-byte boundary (streamed) or 4 bytes past one.
                 const std::size_t shift = bgr ? 1 : 0;
-                std::vector<std::uint32_t> storage(static_cast<std::size_t>(width) + 18, 0xDEADBEEF);
+                std::vector<std::uint32_t> storage(static_cast<std::size_t>(width) + 18,
+                                                   0xDEADBEEF);
                 auto* start = reinterpret_cast<std::uint32_t*>(
                     (reinterpret_cast<std::uintptr_t>(storage.data()) + 63) / 64 * 64);
                 std::span<std::uint32_t> out(start + shift, static_cast<std::size_t>(width) + 1);
