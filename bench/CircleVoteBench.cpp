@@ -101,7 +101,7 @@ std::vector<SpokeHit> DiscHits()
 // of all triples and drops them; 1 also packs them into partitions; 2 counts
 // the partitions and picks the winner; 3 is the sample that chooses between the
 // partitions and the hash accumulator; 4 packs as an edge does, its repeated
-// circles gathered first. Hits 0 are the noisy ones, 1 the disc's.
+// circles gathered first; 5 is the row kernel alone. Hits 0 are the noisy ones, 1 the disc's.
 void BM_CircleVoteSplit(benchmark::State& state)
 {
     using namespace circular_edge;
@@ -134,6 +134,11 @@ void BM_CircleVoteSplit(benchmark::State& state)
             count.Tally();
         } else if (phase == 4) {
             count.Partition(Centre{kCentre, kCentre}, p, terms, true);
+        } else if (phase == 5) {
+            for (std::size_t i = 0; i < m; ++i)
+                for (std::size_t j = i + 1; j + 1 < m; ++j)
+                    RowKeys(terms, i, j, keys.data());
+            benchmark::DoNotOptimize(keys.data());
         } else {
             benchmark::DoNotOptimize(ManyDistinctCircles(p, terms));
         }
@@ -148,6 +153,7 @@ BENCHMARK(BM_CircleVoteSplit)
     ->ArgsProduct({{0, 1, 2, 3}, {0, 1}, {1}})
     ->ArgsProduct({{1, 2}, {0, 1}, {2}})
     ->ArgsProduct({{4}, {1}, {1, 2}})
+    ->ArgsProduct({{5}, {1}, {1}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -725,6 +725,15 @@ std::vector<circular_edge::RelativePoint> Cloud(std::mt19937& rng, int kind, int
         } else if (kind == 3 && k % 3 != 0) {  // repeated and collinear points
             x = p.back().x + (k % 3 == 2 ? 5 : 0);
             y = p.back().y + (k % 3 == 2 ? 5 : 0);
+        } else if (kind == 4) {
+            // An arc of a circle whose centre lies at the packed fields' edges,
+            // (−2^16, 2^16): the rounding of the points moves the triples'
+            // centres by hundreds of pixels across both edges.
+            do {
+                const double t = -0.785398 + (static_cast<double>(rng() % 2001) - 1000) * 4e-5;
+                x = std::llround(-65536.0 + 92682.0 * std::cos(t));
+                y = std::llround(65536.0 + 92682.0 * std::sin(t));
+            } while (x <= -4096 || x >= 4096 || y <= -4096 || y >= 4096);
         }
         p.push_back({x, y, -(x * x + y * y)});
     }
@@ -737,23 +746,31 @@ TEST(RowKeys, EveryVectorLevelGivesTheExactCircleOfEachTriple)
 {
     using namespace circular_edge;
     std::mt19937 rng(4095);
-    for (VectorLevel level : kVectorLevels) {
-        if (level > ProcessorVectorLevel())
-            continue;
-        ScopedVectorLimit limit(level);
-        for (int kind = 0; kind < 4; ++kind) {
-            const std::vector<RelativePoint> p = Cloud(rng, kind, 41);
+    for (int kind = 0; kind < 5; ++kind) {
+        const std::vector<RelativePoint> p = Cloud(rng, kind, 41);
+        const std::size_t m = p.size();
+        std::vector<std::uint64_t> plain;  // every row's keys at the plain level, row after row
+        for (VectorLevel level : kVectorLevels) {
+            if (level > ProcessorVectorLevel())
+                continue;
+            ScopedVectorLimit limit(level);
             const PairTerms t = MakePairTerms(p);
             const std::string what = std::string(VectorLevelName(level)) + " kind " +
                                      std::to_string(kind);
             ASSERT_FALSE(t.Cd.empty()) << what;
-            int exactOnly = 0, none = 0;
-            std::vector<std::uint64_t> keys(p.size());
-            for (std::size_t i = 0; i < p.size(); ++i)
-                for (std::size_t j = i + 1; j + 1 < p.size(); ++j) {
+            int exactOnly = 0, none = 0, edges = 0;
+            std::size_t at = 0;
+            std::vector<std::uint64_t> keys(m);
+            for (std::size_t i = 0; i < m; ++i)
+                for (std::size_t j = i + 1; j + 1 < m; ++j) {
                     RowKeys(t, i, j, keys.data());
-                    for (std::size_t k = j + 1; k < p.size(); ++k) {
+                    for (std::size_t k = j + 1; k < m; ++k, ++at) {
                         const std::uint64_t key = keys[k - j - 1];
+                        if (level == VectorLevel::Plain)
+                            plain.push_back(key);
+                        ASSERT_EQ(key, plain[at]) << what << " " << i << " " << j << " " << k;
+                        if (level != VectorLevel::Plain)
+                            continue;  // the same keys: checked once
                         Circle want{};
                         const bool circle = TripleCircle(Centre{0, 0}, p, t, i, j, k, want);
                         if (key == kExactOnly || (i + j + k) % 7 == 0) {
@@ -770,6 +787,7 @@ TEST(RowKeys, EveryVectorLevelGivesTheExactCircleOfEachTriple)
                         }
                         if (key < kNoCircle) {
                             ASSERT_TRUE(circle && UnpackKey(key) == want) << what << " " << k;
+                            edges += want.x == -(1 << 16) || want.y == (1 << 16) - 1;
                         } else if (key == kNoCircle) {
                             ASSERT_FALSE(circle) << what;
                             ++none;
@@ -783,8 +801,12 @@ TEST(RowKeys, EveryVectorLevelGivesTheExactCircleOfEachTriple)
                         }
                     }
                 }
+            if (level != VectorLevel::Plain)
+                continue;
             EXPECT_TRUE(kind != 2 || exactOnly > 0) << what;
             EXPECT_TRUE(kind != 3 || none > 0) << what;
+            // Circles on the last pixel inside both fields, and beyond them.
+            EXPECT_TRUE(kind != 4 || (edges > 0 && exactOnly > 0)) << what << " " << edges;
         }
     }
 }
