@@ -9,10 +9,10 @@ CircularResult RunFindCircular(const GrayImage& before, GrayImage& after, int wi
     if (!HasPicture(before, after, width, height))
         return NotRun<CircularResult>(Outcome::NoPicture);
     CircularResult result;
-    CopyGrayImage(before, after, width, height);
     const CircularSettings& s = settings;
     CircularWork& w = work != nullptr ? *work : ProcessCircularWork();
-    result.votes = FindCircularEdge(w, after, static_cast<std::uint8_t>(s.strength), s.gap,
+    // After gets Before's pixels inside the tool, while its vote runs.
+    result.votes = FindCircularEdge(w, before, after, static_cast<std::uint8_t>(s.strength), s.gap,
                                     s.direction, s.startAngle, s.endAngle, s.cx, s.cy,
                                     s.insideRadius, s.outsideRadius, width, height);
     result.ok = result.votes != 0;

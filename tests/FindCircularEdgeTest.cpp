@@ -426,9 +426,20 @@ TEST(FindCircularEdge, AgreesWithTheLiteralToolOnRandomScenes)
         const int direction = pick(0, 1);
         GrayImage got = Copy(scene, width, height), want = Copy(scene, width, height);
         SetWorkerCount(pick(1, 4));
-        const int votes = FindCircularEdge(got, static_cast<std::uint8_t>(threshold), gap,
-                                           direction, start, end, cx, cy, inside, outside, width,
-                                           height);
+        // Every other round searches a Before and draws into an After that
+        // holds other pixels until the tool copies Before into it.
+        const GrayImage before = Copy(scene, width, height);
+        if (round % 2 == 1)
+            for (int x = 0; x < width; ++x)
+                std::fill(got[x], got[x] + height, static_cast<std::uint8_t>(round));
+        const int votes =
+            round % 2 == 0
+                ? FindCircularEdge(got, static_cast<std::uint8_t>(threshold), gap, direction,
+                                   start, end, cx, cy, inside, outside, width, height)
+                : FindCircularEdge(ProcessCircularWork(), before, got,
+                                   static_cast<std::uint8_t>(threshold), gap, direction, start,
+                                   end, cx, cy, inside, outside, width, height);
+        ASSERT_EQ(FirstDifference(before, scene, width, height), "") << round;
         const ReferenceCircularResult r = ReferenceFindCircularEdge(
             want, threshold, gap, direction, start, end, cx, cy, inside, outside, width, height);
         const std::string what = "round " + std::to_string(round);
@@ -905,5 +916,42 @@ TEST(VoteCircles, OneWorkKeepsItsTablesThroughSearchesOfEveryKind)
         ExpectSameWinner(got, want, what);
         ExpectSameVotes(work.Votes(), table, what);
     }
+    SetWorkerCount(0);
+}
+
+TEST(FindCircularEdge, DrawingIntoAnotherImageWhileTheVoteRunsGivesTheSamePixels)
+{
+    // A disc's 360 hits gather their repeats, a speckled ground's are counted
+    // one a triple, 20 hits take the hash accumulator: the copy of Before and
+    // the spokes are drawn by the calling thread within each way of voting.
+    const int side = 512;
+    std::mt19937 rng(512);
+    GrayImage disc = DiscScene(side, side, 256, 256, 150, 60, 190);
+    GrayImage speckles = DiscScene(side, side, 256, 256, 0, 100, 100);
+    for (int x = 0; x < side; ++x)
+        for (int y = 0; y < side; ++y) {
+            disc[x][y] = static_cast<std::uint8_t>(disc[x][y] + static_cast<int>(rng() % 9) - 4);
+            speckles[x][y] = rng() % 60 == 0 ? 250 : 100;
+        }
+    struct Case {
+        const GrayImage* scene;
+        int gap;
+    };
+    for (const Case& c : {Case{&disc, 1}, Case{&speckles, 1}, Case{&disc, 18}})
+        for (int workers : {1, 2}) {
+            SetWorkerCount(workers);
+            GrayImage inPlace = Copy(*c.scene, side, side), after = NewGrayImage(side, side);
+            CircularWork one, two;
+            const int want = FindCircularEdge(one, inPlace, 50, c.gap, kInward, 0, 360, 256, 256,
+                                              0, 250, side, side);
+            const int got = FindCircularEdge(two, *c.scene, after, 50, c.gap, kInward, 0, 360, 256,
+                                             256, 0, 250, side, side);
+            const std::string what = "gap " + std::to_string(c.gap) + ", threads " +
+                                     std::to_string(workers);
+            EXPECT_GT(want, 0) << what;
+            EXPECT_EQ(got, want) << what;
+            EXPECT_EQ(two.DistinctCircles(), one.DistinctCircles()) << what;
+            EXPECT_EQ(FirstDifference(after, inPlace, side, side), "") << what;
+        }
     SetWorkerCount(0);
 }

@@ -134,6 +134,12 @@ void VoteCircles(CircularWork& work, std::span<const SpokeHit> hits)
     circular_edge::VoteTriples(*work.accumulator, work.centreX, work.centreY, hits);
 }
 
+void VoteCircles(CircularWork& work, std::span<const SpokeHit> hits,
+                 const std::function<void()>& alongside)
+{
+    circular_edge::VoteTriples(*work.accumulator, work.centreX, work.centreY, hits, alongside);
+}
+
 std::vector<CircleVote> CircleVotes() { return SharedWork().Votes(); }
 
 CircleVote ChosenCircle() { return ChosenCircle(SharedWork()); }
@@ -202,6 +208,14 @@ int FindCircularEdge(CircularWork& work, GrayImage& image, std::uint8_t threshol
                      int direction, int startAngle, int endAngle, int cx, int cy, int insideRadius,
                      int outsideRadius, int width, int height)
 {
+    return FindCircularEdge(work, image, image, threshold, gap, direction, startAngle, endAngle, cx,
+                            cy, insideRadius, outsideRadius, width, height);
+}
+
+int FindCircularEdge(CircularWork& work, const GrayImage& before, GrayImage& image,
+                     std::uint8_t threshold, int gap, int direction, int startAngle, int endAngle,
+                     int cx, int cy, int insideRadius, int outsideRadius, int width, int height)
+{
     BeginCircleVote(work, cx, cy);
     work.chosen = {0, 0, 0, 0};
     const int n = BuildSpokes(work, gap, direction, startAngle, endAngle, cx, cy, insideRadius,
@@ -213,19 +227,26 @@ int FindCircularEdge(CircularWork& work, GrayImage& image, std::uint8_t threshol
     int m = 0;
     for (int k = 0; k < n; ++k) {
         spokeHits[static_cast<std::size_t>(k)] =
-            FirstEdgeOnSpoke(image, threshold, spokes[static_cast<std::size_t>(k)], width, height);
+            FirstEdgeOnSpoke(before, threshold, spokes[static_cast<std::size_t>(k)], width, height);
         m += spokeHits[static_cast<std::size_t>(k)].found;
     }
-    for (int k = 0; k < n; ++k) {  // in spoke order: each spoke covers its own hit's circle
-        const SpokeHit& hit = spokeHits[static_cast<std::size_t>(k)];
-        if (hit.found == 1)
-            DrawCircle(image, 2, 255, hit.x, hit.y, width, height);
-        const Spoke& spoke = spokes[static_cast<std::size_t>(k)];
-        DrawLine(image, 128, spoke.startX, spoke.startY, spoke.endX, spoke.endY, width, height);
-    }
-    if (m < 3)
+    // Neither needs the vote: made while the other threads are still voting.
+    const auto copyAndDrawSpokes = [&] {
+        if (&before != &image)
+            CopyGrayImage(before, image, width, height);
+        for (int k = 0; k < n; ++k) {  // in spoke order: each spoke covers its own hit's circle
+            const SpokeHit& hit = spokeHits[static_cast<std::size_t>(k)];
+            if (hit.found == 1)
+                DrawCircle(image, 2, 255, hit.x, hit.y, width, height);
+            const Spoke& spoke = spokes[static_cast<std::size_t>(k)];
+            DrawLine(image, 128, spoke.startX, spoke.startY, spoke.endX, spoke.endY, width, height);
+        }
+    };
+    if (m < 3) {
+        copyAndDrawSpokes();
         return 0;
-    VoteCircles(work, spokeHits);
+    }
+    VoteCircles(work, spokeHits, copyAndDrawSpokes);
     work.chosen = ChosenCircle(work);
     const CircleVote chosen = work.chosen;
     if (chosen.votes > 0) {

@@ -3,6 +3,7 @@
 #include "Image.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <vector>
@@ -78,6 +79,12 @@ int FindCircularEdge(GrayImage& image, std::uint8_t threshold, int gap, int dire
 int FindCircularEdge(CircularWork& work, GrayImage& image, std::uint8_t threshold, int gap,
                      int direction, int startAngle, int endAngle, int cx, int cy, int insideRadius,
                      int outsideRadius, int width, int height);
+// The same tool run on before and drawn into image, which first gets before's
+// pixels (width x height): the copy and the drawing of the spokes are made by
+// the calling thread while the other threads are still voting.
+int FindCircularEdge(CircularWork& work, const GrayImage& before, GrayImage& image,
+                     std::uint8_t threshold, int gap, int direction, int startAngle, int endAngle,
+                     int cx, int cy, int insideRadius, int outsideRadius, int width, int height);
 
 // Fills the spoke table and returns the number of spokes. Spoke k lies at
 // θ = (start + gap·k)·3.141592654/180 (the product in double, then times 1/180 in
@@ -104,6 +111,10 @@ void BeginCircleVote(CircularWork& work, int cx, int cy);
 // to the centre. The result does not depend on the number of worker threads.
 void VoteCircles(std::span<const SpokeHit> hits);
 void VoteCircles(CircularWork& work, std::span<const SpokeHit> hits);
+// alongside, when given, runs once on the calling thread when its own share of
+// the vote is done (work that needs none of the vote's results).
+void VoteCircles(CircularWork& work, std::span<const SpokeHit> hits,
+                 const std::function<void()>& alongside);
 // The circle through three points relative to the centre; collinear or repeated
 // points give none.
 void CircleThroughThree(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1,

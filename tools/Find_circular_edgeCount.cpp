@@ -568,14 +568,15 @@ void CircleCount::Clear()
 }
 
 void CircleCount::Count(const Centre& centre, const std::vector<RelativePoint>& p,
-                        const PairTerms& t, bool repeats)
+                        const PairTerms& t, bool repeats, const std::function<void()>& alongside)
 {
-    Partition(centre, p, t, repeats);
+    Partition(centre, p, t, repeats, alongside);
     Tally();
 }
 
 void CircleCount::Partition(const Centre& centre, const std::vector<RelativePoint>& p,
-                            const PairTerms& t, bool repeats)
+                            const PairTerms& t, bool repeats,
+                            const std::function<void()>& alongside)
 {
     Clear();
     centre_ = centre;
@@ -714,6 +715,10 @@ void CircleCount::Partition(const Centre& centre, const std::vector<RelativePoin
                 }
             endRun();
         }
+        // The caller's own ranges come first (and, inside another parallel
+        // loop, are all of them).
+        if (lo == 0 && alongside)
+            alongside();
     });
 }
 

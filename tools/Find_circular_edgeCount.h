@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace circular_edge {
@@ -117,10 +118,12 @@ public:
     // Both passes: the circles into partitions, then the counts. With
     // repeats (the circles of an edge), the votes of recent circles are
     // gathered before they reach the partitions (in double precision only).
+    // alongside, when given, runs on the calling thread once its own range is
+    // done, before the counts.
     void Count(const Centre& centre, const std::vector<RelativePoint>& p, const PairTerms& t,
-               bool repeats = false);
+               bool repeats = false, const std::function<void()>& alongside = {});
     void Partition(const Centre& centre, const std::vector<RelativePoint>& p, const PairTerms& t,
-                   bool repeats = false);
+                   bool repeats = false, const std::function<void()>& alongside = {});
     void Tally();
 
     void Clear();

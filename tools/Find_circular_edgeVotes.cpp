@@ -174,7 +174,12 @@ void VoteThree(VoteTable& table, int cx, int cy, i64 x0, i64 y0, i64 x1, i64 y1,
     CircleThroughThreeInto(table, Centre{cx, cy}, x0, y0, x1, y1, x2, y2);
 }
 
-void VoteTriples(VoteTable& accumulator, int cx, int cy, std::span<const SpokeHit> hits)
+namespace {
+
+// The vote; true when it handed alongside on to the partitions, which run it
+// when the caller's own range is done.
+bool VoteTriplesAlong(VoteTable& accumulator, int cx, int cy, std::span<const SpokeHit> hits,
+                      const std::function<void()>& alongside)
 {
     const Centre centre{cx, cy};
     std::vector<RelativePoint> p;
@@ -187,14 +192,14 @@ void VoteTriples(VoteTable& accumulator, int cx, int cy, std::span<const SpokeHi
         }
     const std::size_t m = p.size();
     if (m < 3)
-        return;
+        return false;
     if (!near) {
         for (std::size_t i = 0; i < m; ++i)
             for (std::size_t j = i + 1; j < m; ++j)
                 for (std::size_t k = j + 1; k < m; ++k)
                     CircleThroughThreeInto(accumulator, centre, p[i].x, p[i].y, p[j].x, p[j].y,
                                            p[k].x, p[k].y);
-        return;
+        return false;
     }
     PairTerms& terms = accumulator.Terms();
     MakePairTerms(p, terms);
@@ -204,13 +209,13 @@ void VoteTriples(VoteTable& accumulator, int cx, int cy, std::span<const SpokeHi
     const bool repeats = counted && !ManyDistinctCircles(p, terms);
     if (counted && (!repeats || !terms.Cd.empty())) {
         if (accumulator.Empty()) {
-            accumulator.Counted().Count(centre, p, terms, repeats);
+            accumulator.Counted().Count(centre, p, terms, repeats, alongside);
         } else {  // its new circles follow the ones already there
             VoteTable later;
-            later.Counted().Count(centre, p, terms, repeats);
+            later.Counted().Count(centre, p, terms, repeats, alongside);
             accumulator.Append(later);
         }
-        return;
+        return true;
     }
     // Each chunk of triples fills its own table; appended in chunk order they
     // give the very table (order and votes) of one pass over all triples, so
@@ -228,6 +233,16 @@ void VoteTriples(VoteTable& accumulator, int cx, int cy, std::span<const SpokeHi
     });
     for (int c = 1; c < chunks; ++c)
         accumulator.Append(tables[static_cast<std::size_t>(c)]);
+    return false;
+}
+
+}  // namespace
+
+void VoteTriples(VoteTable& accumulator, int cx, int cy, std::span<const SpokeHit> hits,
+                 const std::function<void()>& alongside)
+{
+    if (!VoteTriplesAlong(accumulator, cx, cy, hits, alongside) && alongside)
+        alongside();
 }
 
 }  // namespace circular_edge

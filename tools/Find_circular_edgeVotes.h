@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -128,6 +129,9 @@ private:
 // Every vote of a run is relative to its search centre (cx, cy).
 void VoteCoefficients(VoteTable& table, int cx, int cy, i64 D, i64 E, i64 F);
 void VoteThree(VoteTable& table, int cx, int cy, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, i64 y2);
-void VoteTriples(VoteTable& table, int cx, int cy, std::span<const SpokeHit> hits);
+// alongside (which may be empty) runs once on the calling thread, when its
+// own share of the vote is done.
+void VoteTriples(VoteTable& table, int cx, int cy, std::span<const SpokeHit> hits,
+                 const std::function<void()>& alongside = {});
 
 }  // namespace circular_edge
