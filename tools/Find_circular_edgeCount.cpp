@@ -484,26 +484,37 @@ void MakePairTerms(const std::vector<RelativePoint>& p, PairTerms& t)
     t.Xd.resize(near ? m * m : 0);
     t.r.resize(near ? m : 0);
     // One thread: waking a second one costs more than it would share.
-    for (std::size_t a = 0; a < m; ++a) {
-        const i64 xa = p[a].x, ya = p[a].y, ra = p[a].r;
-        const std::size_t row = a * m;
-        for (std::size_t b = a + 1; b < m; ++b) {
-            const i64 C = xa * p[b].y - p[b].x * ya;
-            const i64 R = ra * p[b].y - p[b].r * ya;
-            const i64 X = xa * p[b].r - p[b].x * ra;
-            if (near) {
-                t.Cd[row + b] = static_cast<double>(C);
-                t.Rd[row + b] = static_cast<double>(R);
-                t.Xd[row + b] = static_cast<double>(X);
-            } else {
-                t.C[row + b] = C;
-                t.R[row + b] = R;
-                t.X[row + b] = X;
+    if (near) {
+        // Every product of near coordinates (below 2^37) and every difference
+        // of two is exact in double precision: the terms are made there, a
+        // vector of them at a time.
+        std::vector<double> x(m), y(m);
+        for (std::size_t a = 0; a < m; ++a) {
+            x[a] = static_cast<double>(p[a].x);
+            y[a] = static_cast<double>(p[a].y);
+            t.r[a] = static_cast<double>(p[a].r);
+        }
+        const double *xs = x.data(), *ys = y.data(), *rs = t.r.data();
+        for (std::size_t a = 0; a < m; ++a) {
+            const double xa = xs[a], ya = ys[a], ra = rs[a];
+            double *C = &t.Cd[a * m], *R = &t.Rd[a * m], *X = &t.Xd[a * m];
+            for (std::size_t b = a + 1; b < m; ++b) {
+                C[b] = xa * ys[b] - xs[b] * ya;
+                R[b] = ra * ys[b] - rs[b] * ya;
+                X[b] = xa * rs[b] - xs[b] * ra;
+            }
+        }
+    } else {
+        for (std::size_t a = 0; a < m; ++a) {
+            const i64 xa = p[a].x, ya = p[a].y, ra = p[a].r;
+            const std::size_t row = a * m;
+            for (std::size_t b = a + 1; b < m; ++b) {
+                t.C[row + b] = xa * p[b].y - p[b].x * ya;
+                t.R[row + b] = ra * p[b].y - p[b].r * ya;
+                t.X[row + b] = xa * p[b].r - p[b].x * ra;
             }
         }
     }
-    for (std::size_t a = 0; a < t.r.size(); ++a)
-        t.r[a] = static_cast<double>(p[a].r);
     t.level = near ? ActiveVectorLevel() : VectorLevel::Plain;
 }
 
