@@ -92,7 +92,7 @@ struct RowAvx512 {
     const double *Ci, *Cj, *Ri, *Rj, *Xi, *Xj, *r;  // at k = j + 1
     u64* out;
 
-    // Eight triples up to q; the centre fields and their masks.
+    // Eight triples up to q / 4; the centre fields and their masks.
     struct Half {
         __m512d a, b;
         __m256 q;
@@ -116,18 +116,22 @@ struct RowAvx512 {
         const __m512d D = Trunc(_mm512_div_pd(dn, det));
         const __m512d E = Trunc(_mm512_div_pd(en, det));
         const __m512d F = Trunc(_mm512_div_pd(fn, det));
-        const __m512d q = _mm512_fmadd_pd(D, D, _mm512_fmadd_pd(E, E, _mm512_mul_pd(F, _mm512_set1_pd(-4.0))));
         const __m512d half = _mm512_set1_pd(-0.5), low = _mm512_set1_pd(-0x1p16),
                       high = _mm512_set1_pd(0x1p16);
+        const __m512d hd = _mm512_mul_pd(D, half), he = _mm512_mul_pd(E, half);
+        // q / 4 = (D/2)² + (E/2)² − F, exact where the centre packs; its
+        // rounding to single precision is that of q, divided by 4, and the
+        // radius trunc(√q · 0.5) is trunc(√(q / 4)).
+        const __m512d quarter = _mm512_fmadd_pd(hd, hd, _mm512_fmsub_pd(he, he, F));
         Half h;
-        h.a = Trunc(_mm512_mul_pd(D, half));
-        h.b = Trunc(_mm512_mul_pd(E, half));
+        h.a = Trunc(hd);
+        h.b = Trunc(he);
         __mmask8 in = _mm512_cmp_pd_mask(h.a, low, _CMP_GE_OQ);
         in = _mm512_mask_cmp_pd_mask(in, h.a, high, _CMP_LT_OQ);
         in = _mm512_mask_cmp_pd_mask(in, h.b, low, _CMP_GE_OQ);
         h.centre = _mm512_mask_cmp_pd_mask(in, h.b, high, _CMP_LT_OQ);
         h.zero = _mm512_cmp_pd_mask(det, _mm512_setzero_pd(), _CMP_EQ_OQ);
-        h.q = _mm512_cvtpd_ps(q);
+        h.q = _mm512_cvtpd_ps(quarter);
         return h;
     }
 
@@ -139,14 +143,16 @@ struct RowAvx512 {
             _mm512_fmadd_pd(radius, _mm512_set1_pd(0x1p34),
                             _mm512_fmadd_pd(h.b, _mm512_set1_pd(0x1p17), h.a)),
             _mm512_set1_pd(kPackOffset));
-        const __m512i bits = _mm512_and_si512(_mm512_castpd_si512(packed),
-                                              _mm512_set1_epi64(static_cast<long long>(kMantissaMask)));
         const __mmask8 packs = h.centre & positive;
         const auto none = static_cast<__mmask8>(h.zero | (h.centre & ~positive));
-        const __m512i keys = _mm512_mask_blend_epi64(
-            packs, _mm512_set1_epi64(static_cast<long long>(kExactOnly)), bits);
-        return _mm512_mask_blend_epi64(none, keys,
-                                       _mm512_set1_epi64(static_cast<long long>(kNoCircle)));
+        const __m512i other =
+            _mm512_mask_blend_epi64(none, _mm512_set1_epi64(static_cast<long long>(kExactOnly)),
+                                    _mm512_set1_epi64(static_cast<long long>(kNoCircle)));
+        // Where it packs, the key is the packed sum's mantissa (0x88: the
+        // bits set in both of the last two operands).
+        return _mm512_mask_ternarylogic_epi64(
+            other, packs, _mm512_castpd_si512(packed),
+            _mm512_set1_epi64(static_cast<long long>(kMantissaMask)), 0x88);
     }
 
     __attribute__((target("avx512f"), always_inline)) inline void Step(std::size_t e,
@@ -157,7 +163,7 @@ struct RowAvx512 {
         const __m512 q = _mm512_castpd_ps(_mm512_insertf64x4(
             _mm512_castpd256_pd512(_mm256_castps_pd(lo.q)), _mm256_castps_pd(hi.q), 1));
         const __mmask16 positive = _mm512_cmp_ps_mask(q, _mm512_setzero_ps(), _CMP_GT_OQ);
-        const __m512 radius = Trunc(_mm512_mul_ps(_mm512_sqrt_ps(q), _mm512_set1_ps(0.5f)));
+        const __m512 radius = Trunc(_mm512_sqrt_ps(q));
         const __m512d radiusLo = _mm512_cvtps_pd(_mm512_castps512_ps256(radius));
         const __m512d radiusHi = _mm512_cvtps_pd(
             _mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(radius), 1)));
