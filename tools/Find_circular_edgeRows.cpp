@@ -95,7 +95,7 @@ struct RowAvx512 {
     // Eight triples up to q / 4; the centre fields and their masks.
     struct Half {
         __m512d a, b;
-        __m256 q;
+        __m256 q;  // q / 4, in single precision
         __mmask8 centre, zero;
     };
 
