@@ -101,7 +101,7 @@ std::vector<SpokeHit> DiscHits()
 // of all triples and drops them; 1 also packs them into partitions; 2 counts
 // the partitions and picks the winner; 3 is the sample that chooses between the
 // partitions and the hash accumulator; 4 packs as an edge does, its repeated
-// circles gathered first; 5 is the row kernel alone. Hits 0 are the noisy ones, 1 the disc's.
+// circles gathered first; 5 is the row kernel alone; 6 counts what 4 packed. Hits 0 are the noisy ones, 1 the disc's.
 void BM_CircleVoteSplit(benchmark::State& state)
 {
     using namespace circular_edge;
@@ -116,7 +116,7 @@ void BM_CircleVoteSplit(benchmark::State& state)
     const PairTerms terms = MakePairTerms(p);
     const std::size_t m = p.size();
     CircleCount count;
-    count.Partition(Centre{kCentre, kCentre}, p, terms);  // grown storage, as above
+    count.Partition(Centre{kCentre, kCentre}, p, terms, phase == 6);  // grown storage, as above
     std::vector<Circle> row(m);
     std::vector<std::uint32_t> ks(m);
     std::vector<std::uint64_t> keys(m);
@@ -130,7 +130,7 @@ void BM_CircleVoteSplit(benchmark::State& state)
             benchmark::DoNotOptimize(circles);
         } else if (phase == 1) {
             count.Partition(Centre{kCentre, kCentre}, p, terms);
-        } else if (phase == 2) {
+        } else if (phase == 2 || phase == 6) {
             count.Tally();
         } else if (phase == 4) {
             count.Partition(Centre{kCentre, kCentre}, p, terms, true);
@@ -144,7 +144,7 @@ void BM_CircleVoteSplit(benchmark::State& state)
         }
     }
     SetWorkerCount(0);
-    if (phase == 2) {
+    if (phase == 2 || phase == 6) {
         state.counters["circles"] = static_cast<double>(count.Distinct());
         state.counters["votes"] = count.Winner().votes;
     }
@@ -152,7 +152,7 @@ void BM_CircleVoteSplit(benchmark::State& state)
 BENCHMARK(BM_CircleVoteSplit)
     ->ArgsProduct({{0, 1, 2, 3}, {0, 1}, {1}})
     ->ArgsProduct({{1, 2}, {0, 1}, {2}})
-    ->ArgsProduct({{4}, {1}, {1, 2}})
+    ->ArgsProduct({{4, 6}, {1}, {1, 2}})
     ->ArgsProduct({{5}, {1}, {1}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

@@ -194,8 +194,9 @@ private:
 // gets its elements in triple order, a circle's first one at its first vote.
 class RecentCircles {
 public:
-    RecentCircles(std::size_t m, VectorLevel level)
-        : keys_(kRecentSlots, kNone), votes_(kRecentSlots, 0), rest_(m + kSplitSpill),
+    // Rows of up to `longest` keys.
+    RecentCircles(std::size_t longest, VectorLevel level)
+        : keys_(kRecentSlots, kNone), votes_(kRecentSlots, 0), rest_(longest + kSplitSpill),
           split_(SplitOffFor(level))
     {
     }
@@ -245,7 +246,7 @@ public:
     }
 
 private:
-    static constexpr int kRecentBits = 13;
+    static constexpr int kRecentBits = 15;
     static constexpr std::size_t kRecentSlots = std::size_t{1} << kRecentBits;
     static constexpr u64 kNone = ~u64{0};  // equal to no key
 
@@ -355,6 +356,9 @@ private:
     static constexpr std::uint32_t kLongestWait = 64;
     std::uint32_t wait_ = 1, untilChoice_ = 1;  // rows with a weak lead between looks
 };
+
+// Keys gone through at a time by RecentCircles, gathered over short rows.
+constexpr std::size_t kGathered = 512;
 
 // Asks for the first cache lines of a partition's elements in each range, and
 // for its lists' heads, ahead of counting it: its elements were written long
@@ -677,24 +681,53 @@ void CircleCount::Partition(const Centre& centre, const std::vector<RelativePoin
             };
             std::uint32_t triple = firstTriple[c];  // of (i, j, j + 1)
             if (repeats && !t.Cd.empty()) {
-                RecentCircles recent(m, t.level);
-                for (std::size_t i = begin[c]; i < begin[c + 1]; ++i)
-                    for (std::size_t j = i + 1; j + 1 < m; ++j) {
-                        RowKeys(t, i, j, keys.data());
-                        recent.Row(
-                            keys.data(), m - 1 - j, triple,
-                            [&](u64 key, std::uint32_t number, std::uint32_t votes) {
-                                votePacked(key, number);
-                                lastExtra += votes - 1;
-                            },
-                            [&](std::uint32_t e, u64 key) {
-                                const std::size_t k = j + 1 + e;
-                                if (key == kExactOnly &&
-                                    TripleCircle(Centre{0, 0}, p, t, i, j, k, row[0]))
-                                    vote(row[0], triple + e);
-                            });
-                        triple += static_cast<std::uint32_t>(m - 1 - j);
+                // Rows (i, j) are short where i is late: their keys are
+                // gathered into one run of consecutive triples of about
+                // kGathered keys, which is gone through as one row.
+                RecentCircles recent(kGathered + m, t.level);
+                std::vector<u64> gathered(kGathered + m);
+                struct RowStart {
+                    std::uint32_t at, i, j;
+                };
+                std::vector<RowStart> starts;
+                std::size_t i = begin[c], j = i + 1;
+                while (i < begin[c + 1]) {
+                    std::size_t n = 0;
+                    starts.clear();
+                    while (i < begin[c + 1] && n < kGathered) {
+                        if (j + 1 >= m) {
+                            j = ++i + 1;
+                            continue;
+                        }
+                        starts.push_back({static_cast<std::uint32_t>(n),
+                                          static_cast<std::uint32_t>(i),
+                                          static_cast<std::uint32_t>(j)});
+                        RowKeys(t, i, j, gathered.data() + n);
+                        n += m - 1 - j;
+                        ++j;
                     }
+                    if (n == 0)
+                        break;
+                    recent.Row(
+                        gathered.data(), n, triple,
+                        [&](u64 key, std::uint32_t number, std::uint32_t votes) {
+                            votePacked(key, number);
+                            lastExtra += votes - 1;
+                        },
+                        [&](std::uint32_t e, u64 key) {
+                            if (key != kExactOnly)
+                                return;
+                            const RowStart& s = *(std::upper_bound(starts.begin(), starts.end(), e,
+                                                                   [](std::uint32_t v, const RowStart& r) {
+                                                                       return v < r.at;
+                                                                   }) -
+                                                  1);
+                            const std::size_t k = s.j + 1 + (e - s.at);
+                            if (TripleCircle(Centre{0, 0}, p, t, s.i, s.j, k, row[0]))
+                                vote(row[0], triple + e);
+                        });
+                    triple += static_cast<std::uint32_t>(n);
+                }
                 recent.Flush(triple - 1, [&](u64 key, std::uint32_t number, std::uint32_t votes) {
                     votePacked(key, number);
                     lastExtra += votes - 1;
