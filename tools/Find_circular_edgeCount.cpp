@@ -373,8 +373,12 @@ void PrefetchPartition(const std::vector<CircleCount::Lists>& lists, std::size_t
         __builtin_prefetch(&l.overflow[partition]);
         if (l.capacity == 0)
             continue;
+        // Up to 24 lines: all of an edge's few, the start of a long list
+        // (the processor's own prefetching follows that).
         const auto* column = reinterpret_cast<const char*>(l.block[static_cast<int>(partition)]);
-        for (int line = 0; line < 4; ++line)
+        const std::size_t lines = std::min<std::size_t>(
+            (std::min<std::size_t>(l.count[partition], l.capacity) + 7) / 8, 24);
+        for (std::size_t line = 0; line < lines; ++line)
             __builtin_prefetch(column + 64 * line);
     }
 }
@@ -777,19 +781,23 @@ void CircleCount::Tally()
     ParallelFor(0, static_cast<int>(best.size()), 1, [&](int lo, int hi) {
         PartitionTable table;
         for (int w = lo; w < hi; ++w) {
-            Best& b = best[static_cast<std::size_t>(w)];
+            // Kept here and written once: the threads' entries share a line.
+            Best b;
+            std::size_t found = 0;
             for (std::size_t part; (part = next.fetch_add(1)) < kPartitions;) {
                 // The partitions taken next, by this thread or the other: their
                 // first elements and lists are fetched while this one is counted.
                 for (std::size_t ahead = part + 1; ahead < std::min(part + 3, kPartitions); ++ahead)
                     PrefetchPartition(lists_, ranges_, ahead);
-                distinct[static_cast<std::size_t>(w)] += CountPartition(
+                found += CountPartition(
                     lists_, ranges_, part, table,
                     [&](u64 mixed, std::int32_t votes, std::uint32_t first) {
                         if (votes > b.votes || (votes == b.votes && first >= b.first))
                             b = {votes, first, Unpack(mixed)};
                     });
             }
+            best[static_cast<std::size_t>(w)] = b;
+            distinct[static_cast<std::size_t>(w)] = found;
         }
     });
     Best winner;
