@@ -575,12 +575,16 @@ TEST(CircleCount, GatheringRepeatsKeepsTheLiteralTableAtEveryVectorLevel)
 {
     // Repeats are gathered for any hits asked to: noise churns the recent
     // slots and takes the lead from one circle to the next, an edge keeps one
-    // lead, a near line gives wide circles, repeated points give none.
+    // lead, a near line gives wide circles, repeated points give none. Short
+    // rows are gone through together: wide circles then lie in any row of a
+    // run, and a run ends inside the rows of one first point or past several.
+    // 130 noisy points bring ten times as many circles as there are slots.
     struct Case {
         int kind, m;
     };
     std::mt19937 rng(8191);
-    for (const Case& c : {Case{0, 70}, Case{1, 90}, Case{1, 33}, Case{2, 60}, Case{3, 75}}) {
+    for (const Case& c : {Case{0, 70}, Case{1, 90}, Case{1, 33}, Case{2, 60}, Case{3, 75},
+                          Case{2, 140}, Case{0, 130}}) {
         const int cx = 700 + static_cast<int>(rng() % 50), cy = 650;
         const std::vector<SpokeHit> hits = SceneHits(rng, c.kind, c.m, cx, cy);
         CircleVote want{};
