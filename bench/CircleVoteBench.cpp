@@ -101,7 +101,8 @@ std::vector<SpokeHit> DiscHits()
 // of all triples and drops them; 1 also packs them into partitions; 2 counts
 // the partitions and picks the winner; 3 is the sample that chooses between the
 // partitions and the hash accumulator; 4 packs as an edge does, its repeated
-// circles gathered first; 5 is the row kernel alone; 6 counts what 4 packed. Hits 0 are the noisy ones, 1 the disc's.
+// circles gathered first; 5 is the row kernel alone; 6 counts what 4 packed.
+// Hits 0 are the noisy ones, 1 the disc's.
 void BM_CircleVoteSplit(benchmark::State& state)
 {
     using namespace circular_edge;

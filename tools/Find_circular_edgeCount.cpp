@@ -187,8 +187,8 @@ private:
 // circles sit in slots, one a hash of the packed key, with the votes of their
 // stay so far: a vote found there is one increment, with no branch taken at
 // random. One circle of an edge takes about half the votes: its triples are
-// counted a row at a time by comparing every key with it, and only the rest
-// are looked up. A circle comes out as an element at the triple that brings
+// counted a row (or a run of short rows) at a time by comparing every key with
+// it, and only the rest are looked up. A circle comes out as an element at the triple that brings
 // it into a slot, and the rest of its stay's votes as one more element (with
 // a run) at the triple that takes the slot from it; so each partition still
 // gets its elements in triple order, a circle's first one at its first vote.
@@ -721,10 +721,10 @@ void CircleCount::Partition(const Centre& centre, const std::vector<RelativePoin
                         [&](std::uint32_t e, u64 key) {
                             if (key != kExactOnly)
                                 return;
-                            const RowStart& s = *(std::upper_bound(starts.begin(), starts.end(), e,
-                                                                   [](std::uint32_t v, const RowStart& r) {
-                                                                       return v < r.at;
-                                                                   }) -
+                            // The row of position e: the last one to start at or before it.
+                            const RowStart& s = *(std::partition_point(
+                                                      starts.begin(), starts.end(),
+                                                      [e](const RowStart& r) { return r.at <= e; }) -
                                                   1);
                             const std::size_t k = s.j + 1 + (e - s.at);
                             if (TripleCircle(Centre{0, 0}, p, t, s.i, s.j, k, row[0]))
