@@ -1,5 +1,6 @@
 // bench/WorkspaceBench.cpp: loading pictures and painting the views.
 #include "PictureFiles.h"
+#include "Rows.h"
 #include "Unit1.h"
 
 #include <QDir>
@@ -7,7 +8,9 @@
 #include <QStandardPaths>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -53,6 +56,32 @@ void BM_GrayFromPicture8000(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * 8000LL * 8000LL);
 }
 BENCHMARK(BM_GrayFromPicture8000)->Unit(benchmark::kMillisecond);
+
+// Gray rows into the columns of an 8000 x 8000 image, a band of range(0) rows
+// at a time from one strip that stays in the cache, as a decoder's finishing
+// thread writes them; range(0) 0 is the plain copy of an image's columns (the
+// Load's After) for comparison.
+void BM_RowsToColumns8000(benchmark::State& state)
+{
+    constexpr int kSide = 8000;
+    const int band = static_cast<int>(state.range(0));
+    GrayImage image = NewGrayImage(kSide, kSide), source = NewGrayImage(kSide, kSide);
+    std::vector<std::uint8_t> strip(static_cast<std::size_t>(kSide) * std::max(band, 1));
+    for (std::size_t i = 0; i < strip.size(); ++i)
+        strip[i] = static_cast<std::uint8_t>(i * 7);
+    for (int x = 0; x < kSide; ++x)
+        std::memset(source[x], x & 255, kSide);
+    for (auto _ : state) {
+        if (band == 0)
+            for (int x = 0; x < kSide; ++x)
+                std::memcpy(image[x], source[x], kSide);
+        else
+            for (int y0 = 0; y0 < kSide; y0 += band)
+                RowsToColumns(strip.data(), kSide, kSide, std::min(band, kSide - y0), image, y0);
+        benchmark::DoNotOptimize(image[0]);
+    }
+}
+BENCHMARK(BM_RowsToColumns8000)->Arg(0)->Arg(32)->Arg(64)->Arg(128)->Arg(256)->Arg(512)->Arg(1024)->Unit(benchmark::kMillisecond);
 
 // Paints the After view of a side x side picture, as every command does last.
 void BM_ShowAfter(benchmark::State& state)

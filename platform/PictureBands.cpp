@@ -103,6 +103,44 @@ void GrayBand(const QImage& picture, int y0, int rows, GrayImage& gray, std::uin
     RowsToColumns(strip, width, width, rows, gray, y0);
 }
 
+GrayBands::GrayBands(const QImage& picture, GrayImage& gray) : picture_(picture), gray_(gray)
+{
+    if (picture.format() != QImage::Format_Grayscale8)
+        strip_.resize(static_cast<std::size_t>(picture.width()) * kGrayRows);
+}
+
+void GrayBands::Add(int y0, int rows)
+{
+    const int width = picture_.width();
+    if (y0 != first_ + held_) {  // not the band after the last: start a new run here
+        Write();
+        first_ = y0;
+    }
+    while (rows > 0) {
+        const int take = std::min(rows, kGrayRows - held_);
+        if (!strip_.empty())
+            GrayRows(picture_, y0, take, strip_.data() + static_cast<std::size_t>(held_) * width);
+        held_ += take;
+        y0 += take;
+        rows -= take;
+        if (held_ == kGrayRows || y0 >= picture_.height())
+            Write();
+    }
+}
+
+void GrayBands::Write()
+{
+    if (held_ > 0) {
+        if (strip_.empty())
+            RowsToColumns(picture_.constScanLine(first_), picture_.bytesPerLine(), picture_.width(),
+                          held_, gray_, first_);
+        else
+            RowsToColumns(strip_.data(), picture_.width(), picture_.width(), held_, gray_, first_);
+    }
+    first_ += held_;
+    held_ = 0;
+}
+
 bool DecodeInBands(QImage& picture, const std::function<bool(const RowsDecoded&)>& decode,
                    const std::function<void(int y0, int rows)>& finish)
 {

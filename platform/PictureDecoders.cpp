@@ -24,6 +24,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -31,9 +32,9 @@ namespace {
 constexpr std::size_t kLargePage = 2 << 20;
 // Rows a thread converts at least: a 2048-pixel picture splits in two.
 constexpr int kRowGrain = 256;
-// Rows of a band of an uncompressed picture: 64 rows of the gray image's
-// columns are whole cache lines.
-constexpr int kPlaceRows = 64;
+// Rows of a band of an uncompressed picture: the gray image's columns take
+// runs of that many rows (see kGrayRows).
+constexpr int kPlaceRows = kGrayRows;
 
 bool Fits(qint64 width, qint64 height, qint64 maxBytes)
 {
@@ -362,7 +363,9 @@ QImage DecodePng(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* gray)
     for (png_uint_32 y = 0; y < height; ++y)
         rows[y] = picture.scanLine(static_cast<int>(y));
     GrayImage* const grayOut = GrayBeside(gray, picture);
-    std::vector<std::uint8_t> strip(grayOut != nullptr ? std::size_t{width} * kBandRows : 0);
+    std::optional<GrayBands> grayBands;
+    if (grayOut != nullptr)
+        grayBands.emplace(picture, *grayOut);
     std::vector<uchar> packed(FinishedLater(type, depth) ? std::size_t{width} * 3 : 0);
     const auto finish = [&](int y0, int count) {
         for (int y = y0; y < y0 + count && FinishedLater(type, depth); ++y) {
@@ -374,8 +377,8 @@ QImage DecodePng(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* gray)
                 RgbToRgb32(packed.data(), line, static_cast<int>(width));
             }
         }
-        if (grayOut != nullptr)
-            GrayBand(picture, y0, count, *grayOut, strip.data());
+        if (grayBands)
+            grayBands->Add(y0, count);
     };
     const auto decode = [&](const RowsDecoded& report) {
         return ReadPngRows(r, rows.data(), type, depth, static_cast<int>(height), report);
@@ -511,8 +514,9 @@ QImage DecodeJpeg(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* gray)
     if (picture.isNull())
         return {};
     GrayImage* const grayOut = GrayBeside(gray, picture);
-    std::vector<std::uint8_t> strip(grayOut != nullptr ? static_cast<std::size_t>(width) * kBandRows
-                                                       : 0);
+    std::optional<GrayBands> grayBands;
+    if (grayOut != nullptr)
+        grayBands.emplace(picture, *grayOut);
     // Row addresses from one bits() call: no side may detach the picture.
     uchar* const bits = picture.bits();
     const qsizetype lineBytes = picture.bytesPerLine();
@@ -524,8 +528,8 @@ QImage DecodeJpeg(const uchar* d, qint64 n, qint64 maxBytes, GrayImage* gray)
         return ReadJpegRows(info, trouble, d, n, grayFile, width, height, bits, lineBytes, report);
     };
     const auto finish = [&](int y0, int count) {
-        if (grayOut != nullptr)
-            GrayBand(picture, y0, count, *grayOut, strip.data());
+        if (grayBands)
+            grayBands->Add(y0, count);
     };
     if (!DecodeInBands(picture, decode, finish))
         return {};

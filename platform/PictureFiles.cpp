@@ -596,9 +596,9 @@ GrayImage GrayFromPicture(const QImage& picture)
         RowsToColumns(picture.constBits(), picture.bytesPerLine(), width, height, image, 0);
         return image;
     }
-    std::vector<std::uint8_t> strip(static_cast<std::size_t>(width) * kBandRows);
-    for (int y0 = 0; y0 < height; y0 += kBandRows)
-        GrayBand(picture, y0, std::min(kBandRows, height - y0), image, strip.data());
+    GrayBands bands(picture, image);
+    for (int y0 = 0; y0 < height; y0 += kGrayRows)
+        bands.Add(y0, std::min(kGrayRows, height - y0));
     return image;
 }
 
