@@ -4,6 +4,7 @@
 #include "Region.h"
 #include "Rows.h"
 #include "TestImages.h"
+#include "VectorLevel.h"
 
 #include <gtest/gtest.h>
 
@@ -368,8 +369,9 @@ TEST(OrderAndClampRegion, OrdersThenClampsEachSideOnce)
 
 // Bands of rows into columns as a decoder writes them: in a large image
 // (8 MB and more) whole 64-row lines of 64-byte aligned columns take the
-// streaming path, the rest the plain one; every byte of the band lands where
-// the literal rule puts it, and the rows around the band keep their bytes.
+// streaming path, the rest the plain one; at every vector level every byte of
+// the band lands where the literal rule puts it, and the rows around the band
+// keep their bytes.
 TEST(RowsToColumns, WritesBandsAtAlignedAndUnalignedRowsLikeTheLiteralRule)
 {
     std::mt19937 rng(64);
@@ -383,18 +385,24 @@ TEST(RowsToColumns, WritesBandsAtAlignedAndUnalignedRowsLikeTheLiteralRule)
         std::vector<std::uint8_t> rows(static_cast<std::size_t>(stride * c.rowCount));
         for (std::uint8_t& b : rows)
             b = static_cast<std::uint8_t>(rng());
-        GrayImage image = Filled(c.width, c.height, 7);
-        RowsToColumns(rows.data(), stride, c.width, c.rowCount, image, c.firstRow);
-        const int from = std::max(0, c.firstRow - 2);
-        const int to = std::min(c.height, c.firstRow + c.rowCount + 2);
-        for (int x = 0; x < c.width; ++x)
-            for (int y = from; y < to; ++y) {
-                const int r = y - c.firstRow;
-                const int expected =
-                    r >= 0 && r < c.rowCount ? rows[static_cast<std::size_t>(r * stride + x)] : 7;
-                ASSERT_EQ(image[x][y], expected) << c.width << " x " << c.height << " from row "
-                                                 << c.firstRow << " at " << x << "," << y;
-            }
+        for (const VectorLevel level : kVectorLevels) {
+            if (level > ProcessorVectorLevel())
+                continue;
+            const ScopedVectorLimit limit(level);
+            GrayImage image = Filled(c.width, c.height, 7);
+            RowsToColumns(rows.data(), stride, c.width, c.rowCount, image, c.firstRow);
+            const int from = std::max(0, c.firstRow - 2);
+            const int to = std::min(c.height, c.firstRow + c.rowCount + 2);
+            for (int x = 0; x < c.width; ++x)
+                for (int y = from; y < to; ++y) {
+                    const int r = y - c.firstRow;
+                    const int expected =
+                        r >= 0 && r < c.rowCount ? rows[static_cast<std::size_t>(r * stride + x)] : 7;
+                    ASSERT_EQ(image[x][y], expected)
+                        << c.width << " x " << c.height << " from row " << c.firstRow << " at " << x
+                        << "," << y << ", " << VectorLevelName(level);
+                }
+        }
     }
 }
 

@@ -2,9 +2,10 @@
 #include "Rows.h"
 
 #include "Parallel.h"
+#include "VectorLevel.h"
 
 #if defined(__x86_64__)
-#include <emmintrin.h>  // SSE2, part of every x86-64 processor
+#include <immintrin.h>  // SSE2 everywhere; AVX-512 where the processor has it
 #endif
 
 #include <algorithm>
@@ -51,6 +52,61 @@ void Transpose16(const std::uint8_t* src, std::ptrdiff_t srcStride, std::uint8_t
     }
 #endif
 }
+
+#if defined(__x86_64__)
+#if !defined(__clang__)  // GCC 12's 512-bit unpacks pass an undefined vector as unused source
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#endif
+// Columns 0 .. 15 of 64 rows (src[r · srcStride + c]) as 16 lines of 64 bytes,
+// line c (rows 0 .. 63 of column c) streamed to out + c · step, 64-byte
+// aligned: Transpose16's interleaving in the four 128-bit lanes at once, lane q
+// holding rows 16q .. 16q + 15, so that each result is a whole line.
+__attribute__((target("avx512f,avx512bw"))) void StreamColumns64(const std::uint8_t* src,
+                                                                 std::ptrdiff_t srcStride,
+                                                                 std::uint8_t* out,
+                                                                 std::ptrdiff_t step)
+{
+    const auto row = [&](int r) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + r * srcStride));
+    };
+    __m512i x[16], a[16], b[16];
+    for (int i = 0; i < 16; ++i) {
+        __m512i v = _mm512_zextsi128_si512(row(i));
+        v = _mm512_inserti32x4(v, row(16 + i), 1);
+        v = _mm512_inserti32x4(v, row(32 + i), 2);
+        x[i] = _mm512_inserti32x4(v, row(48 + i), 3);
+    }
+    for (int k = 0; k < 8; ++k) {
+        a[k] = _mm512_unpacklo_epi8(x[2 * k], x[2 * k + 1]);
+        a[k + 8] = _mm512_unpackhi_epi8(x[2 * k], x[2 * k + 1]);
+    }
+    for (int half = 0; half < 2; ++half)
+        for (int k = 0; k < 4; ++k) {
+            const __m512i lo = a[8 * half + 2 * k], hi = a[8 * half + 2 * k + 1];
+            b[8 * half + k] = _mm512_unpacklo_epi16(lo, hi);
+            b[8 * half + k + 4] = _mm512_unpackhi_epi16(lo, hi);
+        }
+    for (int g = 0; g < 4; ++g) {
+        const __m512i top01 = _mm512_unpacklo_epi32(b[4 * g], b[4 * g + 1]);
+        const __m512i top23 = _mm512_unpackhi_epi32(b[4 * g], b[4 * g + 1]);
+        const __m512i low01 = _mm512_unpacklo_epi32(b[4 * g + 2], b[4 * g + 3]);
+        const __m512i low23 = _mm512_unpackhi_epi32(b[4 * g + 2], b[4 * g + 3]);
+        std::uint8_t* line = out + 4 * g * step;
+        _mm512_stream_si512(reinterpret_cast<__m512i*>(line), _mm512_unpacklo_epi64(top01, low01));
+        _mm512_stream_si512(reinterpret_cast<__m512i*>(line + step),
+                            _mm512_unpackhi_epi64(top01, low01));
+        _mm512_stream_si512(reinterpret_cast<__m512i*>(line + 2 * step),
+                            _mm512_unpacklo_epi64(top23, low23));
+        _mm512_stream_si512(reinterpret_cast<__m512i*>(line + 3 * step),
+                            _mm512_unpackhi_epi64(top23, low23));
+    }
+}
+#if !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+#endif
 
 }  // namespace
 
@@ -108,6 +164,9 @@ void RowsToColumns(const std::uint8_t* rows, std::ptrdiff_t stride, int width, i
     const int fullX = width & ~15, fullY = rowCount & ~15;
     constexpr std::ptrdiff_t kLargeImage = 8 << 20;
     [[maybe_unused]] const bool large = width > 1 && (image[1] - image[0]) * width >= kLargeImage;
+#if defined(__x86_64__)
+    const bool wide = ActiveVectorLevel() >= VectorLevel::Avx512Vbmi;
+#endif
     for (int x0 = 0; x0 < fullX; x0 += 16) {
         std::uint8_t* base = image[x0];
         const std::ptrdiff_t step = image[x0 + 1] - base;
@@ -125,6 +184,10 @@ void RowsToColumns(const std::uint8_t* rows, std::ptrdiff_t stride, int width, i
                 std::uint8_t* out = base + firstRow + y0;
                 if (reinterpret_cast<std::uintptr_t>(out) % 64 != 0)
                     break;
+                if (wide) {
+                    StreamColumns64(rows + y0 * stride + x0, stride, out, step);
+                    continue;
+                }
                 alignas(64) std::uint8_t block[16 * 64];
                 for (int q = 0; q < 4; ++q)
                     Transpose16(rows + (y0 + 16 * q) * stride + x0, stride, block + 16 * q, 64);
