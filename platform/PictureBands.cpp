@@ -105,8 +105,12 @@ void GrayBand(const QImage& picture, int y0, int rows, GrayImage& gray, std::uin
 
 GrayBands::GrayBands(const QImage& picture, GrayImage& gray) : picture_(picture), gray_(gray)
 {
+    constexpr int kStripBytes = 8 << 20;
+    const int width = std::max(picture.width(), 1);
+    stripRows_ = std::clamp(kStripBytes / width / kBandRows * kBandRows, kBandRows, kGrayRows);
     if (picture.format() != QImage::Format_Grayscale8)
-        strip_.resize(static_cast<std::size_t>(picture.width()) * kGrayRows);
+        strip_.resize(static_cast<std::size_t>(picture.width()) *
+                      std::max(1, std::min(stripRows_, picture.height())));
 }
 
 void GrayBands::Add(int y0, int rows)
@@ -117,13 +121,13 @@ void GrayBands::Add(int y0, int rows)
         first_ = y0;
     }
     while (rows > 0) {
-        const int take = std::min(rows, kGrayRows - held_);
+        const int take = std::min(rows, stripRows_ - held_);
         if (!strip_.empty())
             GrayRows(picture_, y0, take, strip_.data() + static_cast<std::size_t>(held_) * width);
         held_ += take;
         y0 += take;
         rows -= take;
-        if (held_ == kGrayRows || y0 >= picture_.height())
+        if (held_ == stripRows_ || y0 >= picture_.height())
             Write();
     }
 }

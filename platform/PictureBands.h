@@ -25,7 +25,8 @@ void GrayBand(const QImage& picture, int y0, int rows, GrayImage& gray, std::uin
 
 // The gray image of a picture whose rows are finished in bands from the top
 // down (as DecodeInBands calls finish): Add converts a band's rows while they
-// are in the cache, into a strip of kGrayRows rows, and writes the strip into
+// are in the cache, into a strip of kGrayRows rows (fewer when they would pass
+// 8 MB, at least kBandRows), and writes the strip into
 // the gray image when it is full, at the picture's last row, and at the end.
 class GrayBands {
 public:
@@ -41,6 +42,7 @@ private:
 
     const QImage& picture_;
     GrayImage& gray_;
+    int stripRows_ = kGrayRows;        // fewer for a picture too wide for 8 MB of them
     std::vector<std::uint8_t> strip_;  // none for an 8-bit gray picture: its rows serve
     int first_ = 0, held_ = 0;         // rows first_ .. first_ + held_ - 1 wait in the strip
 };

@@ -32,9 +32,16 @@ namespace {
 constexpr std::size_t kLargePage = 2 << 20;
 // Rows a thread converts at least: a 2048-pixel picture splits in two.
 constexpr int kRowGrain = 256;
-// Rows of a band of an uncompressed picture: the gray image's columns take
-// runs of that many rows (see kGrayRows).
-constexpr int kPlaceRows = kGrayRows;
+// Rows of a band of an uncompressed picture, lines of lineBytes: kGrayRows, so
+// that the gray image's columns take runs of that many rows, unless the rows
+// read and their gray values would pass about 8 MB a thread (a picture tens of
+// thousands of pixels wide); never under 64, whole cache lines of the columns.
+int PlaceRows(qsizetype lineBytes)
+{
+    constexpr qsizetype kBandBytes = 8 << 20;
+    const qsizetype rows = kBandBytes / std::max<qsizetype>(lineBytes, 1) / 64 * 64;
+    return static_cast<int>(std::clamp<qsizetype>(rows, 64, kGrayRows));
+}
 
 bool Fits(qint64 width, qint64 height, qint64 maxBytes)
 {
@@ -162,7 +169,7 @@ GrayImage* GrayBeside(GrayImage* gray, const QImage& picture)
 }
 
 // Fills a picture from rows stored uncompressed, on both cores, a band of
-// kPlaceRows rows at a time, and makes each band's gray values while its rows
+// PlaceRows rows at a time, and makes each band's gray values while its rows
 // are in the cache. placeBand(y0, y1, rows, strip) reads the rows [y0, y1)
 // (into rows when they come from the open file) and writes them into the
 // picture; it returns false when the file no longer holds them. The gray
@@ -173,16 +180,17 @@ bool PlaceBands(const QImage& picture, GrayImage* grayOut, bool stripHoldsGray, 
 {
     const int width = picture.width(), height = picture.height();
     std::atomic<bool> fileCut{false};
-    // Bands start at multiples of kPlaceRows on every thread, so that each
+    // Bands start at multiples of placeRows on every thread, so that each
     // band fills whole cache lines of the gray image's columns. The picture's
     // pixels may be streamed past the caches: each thread fences its own.
-    const int bands = (height + kPlaceRows - 1) / kPlaceRows;
-    ParallelFor(0, bands, kRowGrain / kPlaceRows, [&](int lo, int hi) {
+    const int placeRows = PlaceRows(picture.bytesPerLine());
+    const int bands = (height + placeRows - 1) / placeRows;
+    ParallelFor(0, bands, std::max(1, kRowGrain / placeRows), [&](int lo, int hi) {
         std::vector<std::uint8_t> strip(
-            grayOut != nullptr ? static_cast<std::size_t>(width) * kPlaceRows : 0);
+            grayOut != nullptr ? static_cast<std::size_t>(width) * std::min(placeRows, height) : 0);
         std::vector<uchar> rows;
         for (int band = lo; band < hi && !fileCut.load(std::memory_order_relaxed); ++band) {
-            const int y0 = band * kPlaceRows, y1 = std::min(height, y0 + kPlaceRows);
+            const int y0 = band * placeRows, y1 = std::min(height, y0 + placeRows);
             if (!placeBand(y0, y1, rows, strip)) {
                 fileCut.store(true);
                 break;

@@ -489,6 +489,23 @@ TEST(GrayBands, WritesTheRowsAddedLikeTheLiteralRuleWhateverTheBands)
                     ASSERT_EQ(gray[x][y], added[y] ? LiteralGray(argb.pixel(x, y)) : 7)
                         << "format " << format << ", order " << o << " at " << x << "," << y;
         }
+    }    // A picture too wide for 256 rows in 8 MB: a shorter strip, filled more often.
+    QImage wide(40000, 300, QImage::Format_RGB32);
+    for (int y = 0; y < wide.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(wide.scanLine(y));
+        for (int x = 0; x < wide.width(); ++x)
+            line[x] = qRgb(static_cast<int>(rng() % 256), x % 256, y % 256);
+    }
+    GrayImage gray = NewGrayImage(wide.width(), wide.height());
+    {
+        GrayBands bands(wide, gray);
+        for (const auto& [first, rows] : {std::pair{0, 100}, {100, 150}, {250, 50}})
+            bands.Add(first, rows);
+    }
+    for (int y = 0; y < wide.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(wide.constScanLine(y));
+        for (int x = 0; x < wide.width(); ++x)
+            ASSERT_EQ(gray[x][y], LiteralGray(line[x])) << "wide, at " << x << "," << y;
     }
 }
 
