@@ -455,57 +455,52 @@ int LiteralGray(QRgb p) { return (qRed(p) + qGreen(p) + qBlue(p)) / 3; }
 TEST(GrayBands, WritesTheRowsAddedLikeTheLiteralRuleWhateverTheBands)
 {
     std::mt19937 rng(5);
-    constexpr int kTallWidth = 45, kTall = 700;
-    QImage colour(kTallWidth, kTall, QImage::Format_RGB32);
-    for (int y = 0; y < kTall; ++y)
-        for (int x = 0; x < kTallWidth; ++x)
-            colour.setPixel(x, y, qRgb(rng() % 256, rng() % 256, rng() % 256));
+    const auto random = [&](int width, int height) {
+        QImage picture(width, height, QImage::Format_RGB32);
+        for (int y = 0; y < height; ++y) {
+            auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+            for (int x = 0; x < width; ++x)
+                line[x] = qRgb(rng() % 256, rng() % 256, rng() % 256);
+        }
+        return picture;
+    };
     using Bands = std::vector<std::pair<int, int>>;  // (first row, rows), in the order added
-    const std::vector<Bands> orders = {
+    const Bands orders[] = {
         {{0, 32}, {32, 32}, {64, 636}},
         {{0, 1}, {1, 255}, {256, 1}, {257, 300}, {557, 143}},
         {{0, 700}},
         {{0, 100}, {300, 400}},  // rows 100 .. 299 never come
         {{0, 64}, {64, 100}},    // nor the rows after 163: written at the end
     };
+    // A picture too wide for 256 rows in 8 MB takes a shorter strip, filled more often.
+    std::vector<std::pair<QImage, Bands>> cases = {
+        {random(40000, 300), {{0, 100}, {100, 150}, {250, 50}}}};
+    const QImage tall = random(45, 700);
     for (const QImage::Format format :
-         {QImage::Format_RGB32, QImage::Format_Grayscale8, QImage::Format_RGB888, QImage::Format_RGB16}) {
-        const QImage picture = colour.convertToFormat(format);
-        const QImage argb = picture.convertToFormat(QImage::Format_ARGB32);
-        for (std::size_t o = 0; o < orders.size(); ++o) {
-            GrayImage gray = NewGrayImage(kTallWidth, kTall);
-            for (int x = 0; x < kTallWidth; ++x)
-                std::fill_n(gray[x], kTall, std::uint8_t{7});
-            std::vector<bool> added(kTall, false);
-            {
-                GrayBands bands(picture, gray);
-                for (const auto& [first, rows] : orders[o]) {
-                    bands.Add(first, rows);
-                    std::fill_n(added.begin() + first, rows, true);
-                }
+         {QImage::Format_RGB32, QImage::Format_Grayscale8, QImage::Format_RGB888, QImage::Format_RGB16})
+        for (const Bands& bands : orders)
+            cases.emplace_back(tall.convertToFormat(format), bands);
+    for (const auto& [picture, bands] : cases) {
+        const int width = picture.width(), height = picture.height();
+        GrayImage gray = NewGrayImage(width, height);
+        for (int x = 0; x < width; ++x)
+            std::fill_n(gray[x], height, std::uint8_t{7});
+        std::vector<bool> added(static_cast<std::size_t>(height), false);
+        {
+            GrayBands grayBands(picture, gray);
+            for (const auto& [first, rows] : bands) {
+                grayBands.Add(first, rows);
+                std::fill_n(added.begin() + first, rows, true);
             }
-            for (int x = 0; x < kTallWidth; ++x)
-                for (int y = 0; y < kTall; ++y)
-                    ASSERT_EQ(gray[x][y], added[y] ? LiteralGray(argb.pixel(x, y)) : 7)
-                        << "format " << format << ", order " << o << " at " << x << "," << y;
         }
-    }    // A picture too wide for 256 rows in 8 MB: a shorter strip, filled more often.
-    QImage wide(40000, 300, QImage::Format_RGB32);
-    for (int y = 0; y < wide.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(wide.scanLine(y));
-        for (int x = 0; x < wide.width(); ++x)
-            line[x] = qRgb(static_cast<int>(rng() % 256), x % 256, y % 256);
-    }
-    GrayImage gray = NewGrayImage(wide.width(), wide.height());
-    {
-        GrayBands bands(wide, gray);
-        for (const auto& [first, rows] : {std::pair{0, 100}, {100, 150}, {250, 50}})
-            bands.Add(first, rows);
-    }
-    for (int y = 0; y < wide.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(wide.constScanLine(y));
-        for (int x = 0; x < wide.width(); ++x)
-            ASSERT_EQ(gray[x][y], LiteralGray(line[x])) << "wide, at " << x << "," << y;
+        const QImage argb = picture.convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                ASSERT_EQ(gray[x][y], added[static_cast<std::size_t>(y)]
+                                          ? LiteralGray(argb.pixel(x, y))
+                                          : 7)
+                    << "format " << picture.format() << ", " << width << " wide, " << bands.size()
+                    << " bands, at " << x << "," << y;
     }
 }
 
