@@ -476,8 +476,8 @@ TEST(GrayBands, WritesTheRowsAddedLikeTheLiteralRuleWhateverTheBands)
     std::vector<std::pair<QImage, Bands>> cases = {
         {random(40000, 300), {{0, 100}, {100, 150}, {250, 50}}}};
     const QImage tall = random(45, 700);
-    for (const QImage::Format format :
-         {QImage::Format_RGB32, QImage::Format_Grayscale8, QImage::Format_RGB888, QImage::Format_RGB16})
+    for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_Grayscale8,
+                                        QImage::Format_RGB888, QImage::Format_RGB16})
         for (const Bands& bands : orders)
             cases.emplace_back(tall.convertToFormat(format), bands);
     for (const auto& [picture, bands] : cases) {
