@@ -248,7 +248,7 @@ void BM_WindowCommand8000(benchmark::State& state)
         PaintViews(form, frame);
         const double t1 = ProcessSeconds();
         const CommandResult r =
-            RunCommand(form.BeforeImage, form.AfterImage, kSide, kSide, settings);
+            RunCommand(form.BeforeImage, form.AfterImage(), kSide, kSide, settings);
         benchmark::DoNotOptimize(&r);
         const double t2 = ProcessSeconds();
         const double w = t1 - t0, b = t2 - t1;

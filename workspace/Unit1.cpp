@@ -196,7 +196,7 @@ void TForm1::BuildWorkspace()
     connect(Image2, &PictureView::FrameDropped, this,
             [this](int x, int y) { RunGuarded([&] { Image2DragDrop(x, y); }); });
     connect(Image1, &PictureView::MouseMove, this,
-            [this](int x, int y) { ShowPixelUnder("After", AfterImage, x, y); });
+            [this](int x, int y) { ShowPixelUnder("After", AfterAsItIs(), x, y); });
     for (PictureView* view : {Image1, Image2})
         connect(view, &PictureView::FilesDropped, this, [this](const QStringList& paths) {
             RunGuarded([&] { LoadPicture(paths.front()); });
@@ -514,7 +514,10 @@ void TForm1::ShowBefore()
     ShowGrayIn(Image2, BeforeImage);
 }
 
-void TForm1::ShowAfter() { ShowGrayIn(Image1, AfterImage); }
+void TForm1::ShowAfter()
+{
+    ShowGrayIn(Image1, AfterImage());
+}
 
 void TForm1::ShowGrayIn(PictureView* view, const GrayImage& image)
 {

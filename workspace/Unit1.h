@@ -49,7 +49,11 @@ public:
 
     // ---- Workspace ----------------------------------------------------------
     GrayImage BeforeImage;  // none until the first picture is loaded
-    GrayImage AfterImage;   // allocated and released together with BeforeImage
+    // The After image, none without Before. After a Load or a grab it is a
+    // copy of Before made when first asked for: a picture only looked at, or
+    // replaced by the next, never pays for the copy (64 MB at 8000 x 8000).
+    // Throws PictureError when there is no memory for the copy.
+    GrayImage& AfterImage();
     int OperationKind = 0;  // last variant chosen from "Fiter" or "Mophology"
 
     // The image size is the size of the picture the After view holds.
@@ -577,4 +581,10 @@ private:
     RunningCommand* runningCommand_ = nullptr;  // the innermost command running
     void ShowPixelUnder(const char* view, const GrayImage& image, int x, int y);
     void ShowGrayIn(PictureView* view, const GrayImage& image);
+    // What After holds, without making the copy it may still be (Unit1History.cpp).
+    const GrayImage& AfterAsItIs() const { return afterIsBefore_ ? BeforeImage : afterImage_; }
+    void SetAfter(GrayImage after);  // a made image, or none
+    void SetAfterToBefore();         // a copy of Before, made when asked for
+    GrayImage afterImage_;
+    bool afterIsBefore_ = false;
 };

@@ -108,7 +108,8 @@ void TForm1::Button4Click()
     const BrightnessSettings settings = ReadBrightnessSettings();
     const Corners roi = CornersAsShown();
     ShowOutcome(settings,
-                RunBrightness(BeforeImage, AfterImage, ImageWidth(), ImageHeight(), settings), roi);
+                RunBrightness(BeforeImage, AfterImage(), ImageWidth(), ImageHeight(), settings),
+                roi);
 }
 
 // Dots, not a line: the entries 0, 4, .. 252 at x = 0 .. 63, output 255 on row 0.

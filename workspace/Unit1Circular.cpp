@@ -81,7 +81,7 @@ void TForm1::Button13Click()
                                     ScrollBar14->value(), ScrollBar15->value(),
                                     ScrollBar16->value(), corners.X1, corners.Y1};
     const CircularResult r =
-        RunFindCircular(BeforeImage, AfterImage, ImageWidth(), ImageHeight(), settings);
+        RunFindCircular(BeforeImage, AfterImage(), ImageWidth(), ImageHeight(), settings);
     Label51->setText(r.ok ? QStringLiteral("OK") : QStringLiteral("NG"));  // NG before any picture
     ShowOutcome(settings, r, corners);
 }

@@ -46,7 +46,7 @@ void TForm1::Button8Click()
 {
     const DetectSettings settings{ReadThresholdSettings(), ReadCorners()};
     const DetectResult r =
-        RunDetect(BeforeImage, AfterImage, ImageWidth(), ImageHeight(), settings);
+        RunDetect(BeforeImage, AfterImage(), ImageWidth(), ImageHeight(), settings);
     // A detection that finds nothing leaves the last result on show.
     if (r.Ran() && r.Count() > 0) {
         StringGrid1->BeginUpdate();

@@ -77,7 +77,7 @@ void TForm1::Button11Click()
     const EdgeSettings settings{ComboBox2->currentIndex(), ComboBox3->currentIndex(),
                                 ScrollBar7->value(), ReadCorners()};
     const EdgeResult r =
-        RunFindEdge(BeforeImage, AfterImage, ImageWidth(), ImageHeight(), settings);
+        RunFindEdge(BeforeImage, AfterImage(), ImageWidth(), ImageHeight(), settings);
     Edit5->setText(IntToText(r.count));  // 0 before any picture
     ShowOutcome(settings, r, settings.line);
 }

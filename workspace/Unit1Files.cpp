@@ -101,9 +101,9 @@ void TForm1::Save1Click()
 void TForm1::Exit2Click()
 {
     if (BeforeImage) {
+        SetAfter({});
         ReturnLentBefore();  // undo still has it; the images themselves go
         FreeGrayImage(BeforeImage, ImageWidth());
-        FreeGrayImage(AfterImage, ImageWidth());
     }
     close();
 }

@@ -62,6 +62,7 @@ FilterSettings TForm1::ReadFilterSettings() const
 void TForm1::Button1Click()
 {
     const FilterSettings settings = ReadFilterSettings();
-    ShowOutcome(settings, RunFilter(BeforeImage, AfterImage, ImageWidth(), ImageHeight(), settings),
+    ShowOutcome(settings,
+                RunFilter(BeforeImage, AfterImage(), ImageWidth(), ImageHeight(), settings),
                 settings.roi);
 }

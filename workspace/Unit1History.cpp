@@ -87,19 +87,11 @@ std::size_t TForm1::HistoryBytes() const
 void TForm1::ReplaceWorkspace(WorkspaceChange change, QImage picture, GrayImage before, int width,
                               int height, const QString& title)
 {
-    // Everything is made before anything changes: running out of memory leaves
-    // the workspace as it was.
-    GrayImage after = NewGrayImage(width, height);
-    if (!before || !after)
+    if (!before)
         throw PictureError(QStringLiteral("Not enough memory for the %1 x %2 picture")
                                .arg(width)
                                .arg(height)
                                .toStdString());
-    // The copy on two cores: a large picture's is 64 MB.
-    ParallelFor(0, width, 512, [&](int lo, int hi) {
-        for (int x = lo; x < hi; ++x)
-            std::memcpy(after[x], before[x], static_cast<std::size_t>(height));
-    });
     HistoryEntry entry;
     entry.kind = change;
     // Only a loaded file gives the tool window a picture to show.
@@ -109,9 +101,10 @@ void TForm1::ReplaceWorkspace(WorkspaceChange change, QImage picture, GrayImage 
     entry.width = width;
     entry.height = height;
     entry.title = title;
+    SetAfter({});  // the former After goes with its Before, not copied first
     ReturnLentBefore();
     BeforeImage = std::move(before);
-    AfterImage = std::move(after);
+    SetAfterToBefore();
     setWindowTitle(title);
     Image1->SetPicture(picture);
     if (change == WorkspaceChange::Load) {
@@ -133,13 +126,13 @@ void TForm1::ReplaceWorkspace(WorkspaceChange change, QImage picture, GrayImage 
 
 void TForm1::CopyAfterToBefore()
 {
-    if (!AfterImage || !BeforeImage) {
+    if (!BeforeImage || !AfterImage()) {
         ShowBefore();
         return;
     }
     const int width = ImageWidth(), height = ImageHeight();
     // A new Before: the former one may be what the history keeps.
-    GrayImage copy = CopyOf(AfterImage, width, height);
+    GrayImage copy = CopyOf(AfterImage(), width, height);
     if (!copy)
         throw PictureError("Not enough memory to copy After to Before");
     ReturnLentBefore();
@@ -226,8 +219,43 @@ void TForm1::TrimHistory()
     }
 }
 
+void TForm1::SetAfter(GrayImage after)
+{
+    afterImage_ = std::move(after);
+    afterIsBefore_ = false;
+}
+
+void TForm1::SetAfterToBefore()
+{
+    afterImage_ = {};
+    afterIsBefore_ = static_cast<bool>(BeforeImage);
+}
+
+GrayImage& TForm1::AfterImage()
+{
+    if (afterIsBefore_) {
+        const int width = ImageWidth(), height = ImageHeight();
+        GrayImage copy = NewGrayImage(width, height);
+        if (!copy)
+            throw PictureError(QStringLiteral("Not enough memory for the %1 x %2 After image")
+                                   .arg(width)
+                                   .arg(height)
+                                   .toStdString());
+        // On two cores: a large picture's is 64 MB.
+        ParallelFor(0, width, 512, [&](int lo, int hi) {
+            for (int x = lo; x < hi; ++x)
+                std::memcpy(copy[x], BeforeImage[x], static_cast<std::size_t>(height));
+        });
+        SetAfter(std::move(copy));
+    }
+    return afterImage_;
+}
+
+// After that is still to be copied from Before is copied first: callers about
+// to replace After too drop it beforehand (SetAfter({})).
 void TForm1::ReturnLentBefore()
 {
+    AfterImage();
     for (HistoryEntry& entry : History)
         if (entry.beforeInWorkspace) {
             entry.before = std::move(BeforeImage);
@@ -311,8 +339,8 @@ void TForm1::RestoreHistory(int position, const Corners& region)
     while (keyframe >= 0 && !KeepsBefore(History[static_cast<std::size_t>(keyframe)].kind))
         --keyframe;
     if (keyframe < 0) {  // back before the first picture
+        SetAfter({});
         ReturnLentBefore();
-        AfterImage = {};
         BeforePicture = QImage();
         Image1->SetPicture(QImage());
         Image2->SetPicture(QImage());
@@ -337,13 +365,13 @@ void TForm1::RestoreHistory(int position, const Corners& region)
         }
         if (made != nullptr)
             RunCommand(kept, after, width, height, *made->command);
+        SetAfter(std::move(after));
         if (!key.beforeInWorkspace) {
             GrayImage before = std::move(key.before);
             ReturnLentBefore();
             BeforeImage = std::move(before);
             key.beforeInWorkspace = true;
         }
-        AfterImage = std::move(after);
         setWindowTitle(key.title);
         BeforePicture = key.kind == WorkspaceChange::Load && !cleared ? key.picture : QImage();
         if (BeforePicture.isNull())
@@ -357,7 +385,7 @@ void TForm1::RestoreHistory(int position, const Corners& region)
             if (key.kind == WorkspaceChange::Grab)
                 Image1->SetPixelFormat24();
         } else {
-            Image1->FollowGray(AfterImage, width, height);
+            Image1->FollowGray(afterImage_, width, height);
         }
         if (ShowBeforeAsGray1 != nullptr && ShowBeforeAsGray1->isChecked())
             ShowGrayIn(Image2, BeforeImage);
@@ -442,9 +470,9 @@ void TForm1::RunRecipeFile(const QString& path)
     entry.title = windowTitle();
     entry.region = CornersAsShown();
     const RecipeStep last = entry.recipe->steps.back();
+    SetAfter(std::move(run.after));
     ReturnLentBefore();
     BeforeImage = std::move(run.before);
-    AfterImage = std::move(run.after);
     ShowBefore();
     ShowAfter();
     Record(std::move(entry));

@@ -135,5 +135,6 @@ void TForm1::Button2Click()
     if (settings.rounds < 1 || !Edit1->isEnabled())
         Edit1->setText(QStringLiteral("1"));
     ShowOutcome(settings,
-                RunMorphology(BeforeImage, AfterImage, ImageWidth(), ImageHeight(), settings), roi);
+                RunMorphology(BeforeImage, AfterImage(), ImageWidth(), ImageHeight(), settings),
+                roi);
 }

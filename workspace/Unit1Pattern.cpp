@@ -141,7 +141,7 @@ void TForm1::Button10Click()
         }
         return window->Advance(done);
     };
-    const PatternResult r = RunFindPattern(BeforeImage, AfterImage, ImageWidth(), ImageHeight(),
+    const PatternResult r = RunFindPattern(BeforeImage, AfterImage(), ImageWidth(), ImageHeight(),
                                            *step.templ, step.settings, progress);
     window.reset();
     // The grid keeps the last search when this one found nothing or was cancelled.

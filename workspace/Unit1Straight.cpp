@@ -42,6 +42,6 @@ void TForm1::Button12Click()
     const StraightSettings settings{ComboBox4->currentIndex(), ScrollBar8->value(),
                                     ScrollBar9->value(), ScrollBar10->value(), ReadCorners()};
     ShowOutcome(settings,
-                RunFindStraight(BeforeImage, AfterImage, ImageWidth(), ImageHeight(), settings),
+                RunFindStraight(BeforeImage, AfterImage(), ImageWidth(), ImageHeight(), settings),
                 settings.roi);
 }

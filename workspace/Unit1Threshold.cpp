@@ -182,5 +182,6 @@ void TForm1::Button5Click()
     const ThresholdSettings settings = ReadThresholdSettings();
     const Corners roi = CornersAsShown();  // the region the statistics cover
     ShowOutcome(settings,
-                RunThreshold(BeforeImage, AfterImage, ImageWidth(), ImageHeight(), settings), roi);
+                RunThreshold(BeforeImage, AfterImage(), ImageWidth(), ImageHeight(), settings),
+                roi);
 }

@@ -124,9 +124,10 @@ struct LoadedForm {
                form.BeforeImage[39][29] == (39 + 29 + 68) / 3 &&
                form.windowTitle() == QStringLiteral("first.png");
     }
-    bool AfterIsBefore() const
+    bool AfterIsBefore()
     {
-        return SameImage(form.AfterImage, form.BeforeImage, form.ImageWidth(), form.ImageHeight());
+        return SameImage(form.AfterImage(), form.BeforeImage, form.ImageWidth(),
+                         form.ImageHeight());
     }
 
     const QString name = QCoreApplication::applicationName();
@@ -344,7 +345,7 @@ TEST(Workbench, EveryCommandBeforeTheFirstPictureDoesNothing)
         RunGuarded(command);
     EXPECT_TRUE(dialogs.Errors.isEmpty()) << qPrintable(dialogs.Errors.join('\n'));
     EXPECT_FALSE(form.BeforeImage);
-    EXPECT_FALSE(form.AfterImage);
+    EXPECT_FALSE(form.AfterImage());
     EXPECT_EQ(form.Label27->text(), QStringLiteral("255"));
     form.Button9Click();  // the template and the tool picture need pixels: each says so
     form.Button14Click();

@@ -54,7 +54,7 @@ struct Bench {
         GrayImage after = NewGrayImage(W(), H());
         CommandResult result = RunCommand(form.BeforeImage, after, W(), H(), settings);
         EXPECT_TRUE(ReportOf(result).Ran()) << what;
-        EXPECT_EQ(FirstDifference(after, form.AfterImage, W(), H()), "") << what;
+        EXPECT_EQ(FirstDifference(after, form.AfterImage(), W(), H()), "") << what;
         return result;
     }
     const QString name = QCoreApplication::applicationName();

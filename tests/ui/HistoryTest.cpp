@@ -33,15 +33,16 @@ struct State {
     }
 };
 
-State StateOf(const TForm1& form)
+State StateOf(TForm1& form)
 {
     const int w = form.ImageWidth(), h = form.ImageHeight();
-    return {form.BeforeImage ? ToRows(form.BeforeImage, w, h) : std::vector<std::vector<int>>{},
-            form.AfterImage ? ToRows(form.AfterImage, w, h) : std::vector<std::vector<int>>{},
-            form.Image2->Picture().convertToFormat(QImage::Format_RGB32),
-            form.Image1->Picture().convertToFormat(QImage::Format_RGB32),
-            form.windowTitle(),
-            {form.Label11->text(), form.Label12->text(), form.Label13->text(), form.Label14->text()}};
+    return {
+        form.BeforeImage ? ToRows(form.BeforeImage, w, h) : std::vector<std::vector<int>>{},
+        form.AfterImage() ? ToRows(form.AfterImage(), w, h) : std::vector<std::vector<int>>{},
+        form.Image2->Picture().convertToFormat(QImage::Format_RGB32),
+        form.Image1->Picture().convertToFormat(QImage::Format_RGB32),
+        form.windowTitle(),
+        {form.Label11->text(), form.Label12->text(), form.Label13->text(), form.Label14->text()}};
 }
 
 struct Bench {

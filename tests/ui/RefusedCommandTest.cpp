@@ -112,13 +112,13 @@ TEST(RefusedCommand, LeavesAfterAsShownAndCopyAfterToBeforeCopiesIt)
         Workbench w;
         w.ShowAResult();
         const auto shown = w.Shown();
-        const auto after = ToRows(w.form.AfterImage, w.W(), w.H());
+        const auto after = ToRows(w.form.AfterImage(), w.W(), w.H());
         ASSERT_NE(after, ToRows(w.form.BeforeImage, w.W(), w.H())) << c.what;
         RunGuarded([&] { c.spoil(w.form); });
         RunGuarded([&] { c.run(w.form); });
         EXPECT_EQ(w.dialogs.Errors.size() + w.dialogs.Messages.size(), 1u) << c.what;
         EXPECT_EQ(w.dialogs.Messages.size(), c.message ? 1u : 0u) << c.what;
-        EXPECT_EQ(ToRows(w.form.AfterImage, w.W(), w.H()), after) << c.what;
+        EXPECT_EQ(ToRows(w.form.AfterImage(), w.W(), w.H()), after) << c.what;
         EXPECT_EQ(w.Shown(), shown) << c.what;
         w.form.Button6Click();  // Copy After to Before
         EXPECT_EQ(ToRows(w.form.BeforeImage, w.W(), w.H()), after) << c.what;

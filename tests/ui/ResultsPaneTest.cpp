@@ -384,7 +384,7 @@ TEST(ResultsPane, TheHistorysListsCountAgainstItsLimitAndTheOldestGoFirst)
     ASSERT_GT(objects.size(), 1u);
     EXPECT_GE(detected - loaded, objects.size() * sizeof(DetectedObject));
     const int w = b.form.ImageWidth(), h = b.form.ImageHeight();
-    const auto firstAfter = ToRows(b.form.AfterImage, w, h);
+    const auto firstAfter = ToRows(b.form.AfterImage(), w, h);
 
     // Room for the same step again, but not for both lists. (Undo and redo of
     // two equal steps give equal pictures: what differs is the pane.)
@@ -401,7 +401,7 @@ TEST(ResultsPane, TheHistorysListsCountAgainstItsLimitAndTheOldestGoFirst)
     EXPECT_EQ(b.form.ResultsPane1->Label1->text(),
               QStringLiteral("Results not kept: the undo history reached its memory limit"));
     EXPECT_EQ(b.Model().rowCount(), 0);
-    EXPECT_EQ(ToRows(b.form.AfterImage, w, h), firstAfter);
+    EXPECT_EQ(ToRows(b.form.AfterImage(), w, h), firstAfter);
     b.form.Redo1->trigger();
     EXPECT_EQ(b.form.ResultsPane1->Current(), latest);
 }

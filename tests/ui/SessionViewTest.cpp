@@ -144,23 +144,25 @@ TEST(SessionView, TheAfterViewShowsTheNewPixelsAfterEveryChangeAtEveryZoom)
         auto check = [&](const char* what) {
             for (const Place& p : places) {
                 form.Image1->SetZoomAndScroll(p.zoom, p.scroll);
-                ExpectShows(*form.Image1, form.AfterImage, what);
+                ExpectShows(*form.Image1, form.AfterImage(), what);
             }
             form.Image1->SetZoomAndScroll(1, {0, 0});
         };
         w.Filter(kSobel, {20, 30, 180, 140});
-        const std::vector<std::vector<int>> sobel = ToRows(form.AfterImage, size.width(), size.height());
+        const std::vector<std::vector<int>> sobel =
+            ToRows(form.AfterImage(), size.width(), size.height());
         check("Sobel");
         w.Filter(kLaplacian, {0, 0, 120, 100});
         check("Laplacian");
         form.Undo1->trigger();
-        EXPECT_EQ(ToRows(form.AfterImage, size.width(), size.height()), sobel);
+        EXPECT_EQ(ToRows(form.AfterImage(), size.width(), size.height()), sobel);
         check("undo");
         form.Redo1->trigger();
         check("redo");
         form.Button6->click();  // Copy After to Before: the Before view follows too
         ExpectShows(*form.Image2, form.BeforeImage, "copy to Before");
-        EXPECT_EQ(form.Image1->Picture(), PictureFromGray(form.AfterImage, size.width(), size.height()));
+        EXPECT_EQ(form.Image1->Picture(),
+                  PictureFromGray(form.AfterImage(), size.width(), size.height()));
     }
 }
 

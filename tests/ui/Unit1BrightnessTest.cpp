@@ -90,9 +90,9 @@ TEST(BrightnessPanel, RunMapsTheWholePictureWhateverTheRegion)
     form.BrightnessSetup1->trigger();
     form.ScrollBar1->setValue(0);  // c = input − 127
     form.Button4->click();
-    EXPECT_EQ(form.AfterImage[193][150], 66);
-    EXPECT_EQ(form.AfterImage[250][199], 123);
-    EXPECT_EQ(form.AfterImage[5][5], 0);
+    EXPECT_EQ(form.AfterImage()[193][150], 66);
+    EXPECT_EQ(form.AfterImage()[250][199], 123);
+    EXPECT_EQ(form.AfterImage()[5][5], 0);
     EXPECT_EQ(form.BeforeImage[193][150], 193);
     EXPECT_EQ(form.Image1->Pixel(193, 150), qRgb(66, 66, 66));
 }

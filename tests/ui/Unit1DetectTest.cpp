@@ -87,7 +87,7 @@ TEST(DetectStart, AnObjectTouchingTheFrameIsNeitherBoxedNorListed)
     f.Region(9, 1, 45, 38);  // the frame's right side cuts through E
     f.form.Button8->click();
     EXPECT_EQ(f.form.Label32->text(), QStringLiteral("3"));
-    const GrayImage& after = f.form.AfterImage;
+    const GrayImage& after = f.form.AfterImage();
     EXPECT_EQ(after[40][15], 30);   // E: no box
     EXPECT_EQ(after[45][16], 100);  // the frame runs over it
     EXPECT_EQ(after[10][3], 128);   // B: boxed
@@ -98,8 +98,8 @@ TEST(DetectStart, AnObjectTouchingTheFrameIsNeitherBoxedNorListed)
     f.form.Button8->click();
     EXPECT_EQ(f.form.Label32->text(), QStringLiteral("3"));
     EXPECT_EQ(f.form.StringGrid1->RowCount(), 4);
-    EXPECT_EQ(f.form.AfterImage[10][3], 30);  // a fresh copy: only this frame is drawn
-    EXPECT_EQ(f.form.AfterImage[38][13], 100);
+    EXPECT_EQ(f.form.AfterImage()[10][3], 30);  // a fresh copy: only this frame is drawn
+    EXPECT_EQ(f.form.AfterImage()[38][13], 100);
 }
 
 TEST(DetectStart, ARectangleOfTwelveByEightIsListedWithItsSize)
@@ -133,7 +133,7 @@ TEST(DetectStart, AutoGivesTheThresholdInTheDarkModeButNotInTheGrayMode)
     f.Region(9, 1, 30, 38);
     f.form.Button8->click();
     EXPECT_EQ(f.form.Label32->text(), QStringLiteral("5"));
-    EXPECT_EQ(f.form.AfterImage[10][3], 30);
+    EXPECT_EQ(f.form.AfterImage()[10][3], 30);
 }
 
 TEST(DetectStart, NoModeChosenFindsNothingButDrawsTheFrame)
@@ -144,8 +144,8 @@ TEST(DetectStart, NoModeChosenFindsNothingButDrawsTheFrame)
     f.Region(2, 2, 55, 35);
     f.form.Button8->click();
     EXPECT_EQ(f.form.Label32->text(), QStringLiteral("5"));  // unchanged
-    EXPECT_EQ(f.form.AfterImage[2][2], 100);
-    EXPECT_EQ(f.form.AfterImage[5][20], 30);  // A is not boxed
+    EXPECT_EQ(f.form.AfterImage()[2][2], 100);
+    EXPECT_EQ(f.form.AfterImage()[5][20], 30);  // A is not boxed
 }
 
 TEST(DetectStart, TheMenuDisablesTheButtonAndTheSetupItemEnablesIt)

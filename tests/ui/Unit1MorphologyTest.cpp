@@ -30,7 +30,7 @@ struct MorphologyForm {
     int Width() const { return form.ImageWidth(); }
     int Height() const { return form.ImageHeight(); }
     // The After image as it stands, and as the view shows it.
-    std::vector<std::vector<int>> After() const { return ToRows(form.AfterImage, Width(), Height()); }
+    std::vector<std::vector<int>> After() { return ToRows(form.AfterImage(), Width(), Height()); }
     std::vector<std::vector<int>> Shown() const
     {
         std::vector<std::vector<int>> rows(static_cast<std::size_t>(Height()));

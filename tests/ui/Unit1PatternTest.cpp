@@ -66,11 +66,11 @@ struct PatternForm {
                 return j;
         return -1;
     }
-    bool AfterEqualsBefore() const
+    bool AfterEqualsBefore()
     {
         for (int x = 0; x < form.ImageWidth(); ++x)
             for (int y = 0; y < form.ImageHeight(); ++y)
-                if (form.AfterImage[x][y] != form.BeforeImage[x][y])
+                if (form.AfterImage()[x][y] != form.BeforeImage[x][y])
                     return false;
         return true;
     }
@@ -200,7 +200,7 @@ TEST(FindPattern, FindsTheTemplateAtItsOwnCornerWithScoreOne)
     ASSERT_GT(j, 0);
     EXPECT_EQ(t.Row(j), (QStringList{QString::number(j), "46", "46", "94", "94", "0", "1"}));
     // Outlined in gray 128 in the After image and its view; the Before image is untouched.
-    EXPECT_EQ(t.form.AfterImage[46][46], 128);
+    EXPECT_EQ(t.form.AfterImage()[46][46], 128);
     EXPECT_EQ(qRed(t.form.Image1->Pixel(46, 60)), 128);
     EXPECT_NE(t.form.BeforeImage[46][46], 128);
     // The other upright copies are found too, with high scores.
@@ -236,8 +236,8 @@ TEST(FindPattern, FindsTheCopyTurnedBy30Degrees)
     EXPECT_EQ(t.Row(j)[3].toInt(), t.Row(j)[1].toInt() + 52);
     // Its centre is marked with a circle of radius 3.
     const int cx = t.Row(j)[1].toInt() + 26, cy = t.Row(j)[2].toInt() + 26;
-    EXPECT_EQ(t.form.AfterImage[cx][cy + 3], 128);
-    EXPECT_EQ(t.form.AfterImage[cx - 3][cy], 128);
+    EXPECT_EQ(t.form.AfterImage()[cx][cy + 3], 128);
+    EXPECT_EQ(t.form.AfterImage()[cx - 3][cy], 128);
 }
 
 TEST(FindPattern, AShorterListLeavesNoRowOfTheLongerOneBehind)
@@ -262,7 +262,7 @@ TEST(FindPattern, WithoutATemplateFileLeavesTheGridAndAfter)
 {
     PatternForm t;
     t.form.StringGrid2->SetCell(1, 1, QStringLiteral("old"));
-    t.form.AfterImage[5][5] = static_cast<std::uint8_t>(t.form.BeforeImage[5][5] ^ 0xFF);
+    t.form.AfterImage()[5][5] = static_cast<std::uint8_t>(t.form.BeforeImage[5][5] ^ 0xFF);
     t.form.Button10->click();
     EXPECT_EQ(t.form.StringGrid2->Cell(1, 1), QStringLiteral("old"));
     EXPECT_FALSE(t.AfterEqualsBefore());  // nothing to search for: nothing changes
@@ -274,7 +274,7 @@ TEST(FindPattern, ADamagedTemplateFileFailsBeforeAfterChanges)
     // The template is read before anything is written: the After image keeps
     // what the view shows, so "Copy After to Before" copies what is on screen.
     PatternForm t;
-    t.form.AfterImage[5][5] = static_cast<std::uint8_t>(t.form.BeforeImage[5][5] ^ 0xFF);
+    t.form.AfterImage()[5][5] = static_cast<std::uint8_t>(t.form.BeforeImage[5][5] ^ 0xFF);
     QFile file(TemplateFilePath());
     ASSERT_TRUE(QDir().mkpath(QFileInfo(file).absolutePath()));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -289,7 +289,7 @@ TEST(FindPattern, RefusesTemplatesTooSmallForTheSearchAndChangesNothing)
 {
     PatternForm t;
     t.form.StringGrid2->SetCell(1, 1, QStringLiteral("old"));
-    t.form.AfterImage[5][5] = static_cast<std::uint8_t>(t.form.BeforeImage[5][5] ^ 0xFF);
+    t.form.AfterImage()[5][5] = static_cast<std::uint8_t>(t.form.BeforeImage[5][5] ^ 0xFF);
     t.SetRegion(60, 60, 64, 70);  // 4 x 10
     t.form.Button9->click();
     t.form.Button10->click();
@@ -303,7 +303,7 @@ TEST(FindPattern, RefusesTemplatesTooSmallForTheSearchAndChangesNothing)
     ASSERT_EQ(t.dialogs.Messages.size(), 2);
     EXPECT_TRUE(t.dialogs.Messages[1].contains(QStringLiteral("at least 8 x 8")));
     EXPECT_EQ(t.form.StringGrid2->Cell(1, 1), QStringLiteral("old"));
-    EXPECT_NE(t.form.AfterImage[5][5], t.form.BeforeImage[5][5]);
+    EXPECT_NE(t.form.AfterImage()[5][5], t.form.BeforeImage[5][5]);
 
     t.form.ScrollBar6->setValue(0);
     t.form.Button10->click();

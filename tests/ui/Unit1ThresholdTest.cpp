@@ -69,7 +69,7 @@ Rows AfterRows(TForm1& form)
     Rows rows(static_cast<std::size_t>(form.ImageHeight()));
     for (int y = 0; y < form.ImageHeight(); ++y)
         for (int x = 0; x < form.ImageWidth(); ++x)
-            rows[static_cast<std::size_t>(y)].push_back(form.AfterImage[x][y]);
+            rows[static_cast<std::size_t>(y)].push_back(form.AfterImage()[x][y]);
     return rows;
 }
 

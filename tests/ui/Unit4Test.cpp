@@ -143,7 +143,7 @@ TEST(TForm4, GrabReplacesA512PictureWith320By240ImagesOfTheFrame)
     EXPECT_EQ(f.form.ImageHeight(), 240);
     EXPECT_EQ(f.form.Image2->PictureWidth(), 320);
     EXPECT_EQ(FirstDifference(f.form.BeforeImage, expected, 320, 240), "");
-    EXPECT_EQ(FirstDifference(f.form.AfterImage, expected, 320, 240), "");
+    EXPECT_EQ(FirstDifference(f.form.AfterImage(), expected, 320, 240), "");
     // After view: the frame in colour; Before view: red = green = blue = Before[x][y].
     EXPECT_EQ(f.form.Image1->Picture().convertToFormat(QImage::Format_RGB32), frame);
     bool gray = true;
@@ -182,7 +182,7 @@ TEST(TForm4, TwoGrabsInARowEachTakeTheFrameShownThen)
     f.video.Button1->click();
     const GrayImage expected = ExpectedGray(PatternDriver::Frame(2));
     EXPECT_EQ(FirstDifference(f.form.BeforeImage, expected, 320, 240), "");
-    EXPECT_EQ(FirstDifference(f.form.AfterImage, expected, 320, 240), "");
+    EXPECT_EQ(FirstDifference(f.form.AfterImage(), expected, 320, 240), "");
     EXPECT_FALSE(SameImage(first, expected, 320, 240));
     EXPECT_EQ(f.form.Image1->Picture().convertToFormat(QImage::Format_RGB32),
               PatternDriver::Frame(2));
@@ -194,9 +194,9 @@ TEST(TForm4, GrabBeforeAnyPictureMakesTheImagesAndLeavesToolButtonAlone)
     ASSERT_FALSE(f.form.BeforeImage);
     f.video.Button1->click();
     ASSERT_TRUE(f.form.BeforeImage);
-    ASSERT_TRUE(f.form.AfterImage);
+    ASSERT_TRUE(f.form.AfterImage());
     EXPECT_EQ(f.form.ImageWidth(), 320);
-    EXPECT_EQ(FirstDifference(f.form.AfterImage, ExpectedGray(PatternDriver::Frame(4)), 320, 240),
+    EXPECT_EQ(FirstDifference(f.form.AfterImage(), ExpectedGray(PatternDriver::Frame(4)), 320, 240),
               "");
     EXPECT_EQ(f.form.windowTitle(), QStringLiteral("Camera grab"));
     EXPECT_FALSE(f.form.Button14->isEnabled());  // only Load enables "Tool Button"
